@@ -1,0 +1,20 @@
+// The two rules that read a file name: the extension that picks a reader or an
+// image class, and the report name derived from the calibration image's path.
+#ifndef TRIMWRIGHT_APP_PATHRULES_H_
+#define TRIMWRIGHT_APP_PATHRULES_H_
+
+#include <string>
+
+namespace trimwright {
+
+// The text after the last "." anywhere in path (a "." in a folder name counts
+// when the file name has none); empty when path holds no "." or ends in one.
+std::string FileExtension(const std::string& path);
+
+// The text of pcmPath before its last "." (all of it when it holds none)
+// followed by "_trw.txt".
+std::string DeriveLogfileName(const std::string& pcmPath);
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_APP_PATHRULES_H_

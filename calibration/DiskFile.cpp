@@ -1,0 +1,90 @@
+#include "calibration/DiskFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace trimwright {
+
+DiskFile::~DiskFile() { Close(); }
+
+bool DiskFile::OpenExisting(const std::string& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  return fd_ >= 0;
+}
+
+bool DiskFile::CreateOrTruncate(const std::string& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return fd_ >= 0;
+}
+
+bool DiskFile::TryLockExclusive() {
+  int result;
+  do {
+    result = ::flock(fd_, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+std::int64_t DiskFile::Size() const {
+  struct stat status;
+  if (::fstat(fd_, &status) != 0) return -1;
+  return static_cast<std::int64_t>(status.st_size);
+}
+
+bool DiskFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
+  auto* bytes = static_cast<unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t got = ::pread(fd_, bytes, size, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    bytes += got;
+    offset += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+bool DiskFile::WriteAt(std::int64_t offset, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t put = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes += put;
+    offset += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool DiskFile::Write(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t put = ::write(fd_, bytes, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool DiskFile::Sync() {
+  if (::fsync(fd_) == 0) return true;
+  return errno == EINVAL || errno == EROFS;
+}
+
+bool DiskFile::Close() {
+  if (fd_ < 0) return true;
+  const int result = ::close(fd_);
+  fd_ = -1;
+  return result == 0 || errno == EINTR;
+}
+
+}  // namespace trimwright

@@ -1,0 +1,59 @@
+// A file on disk reached through its descriptor, for the two files a tuning
+// run writes: the calibration image (opened for reading and writing, never
+// created, locked for the length of the run) and the report (created or
+// truncated). Positioned reads and writes, sync and an explicit close that
+// reports failure. Owns the descriptor; closes it on destruction.
+#ifndef TRIMWRIGHT_CALIBRATION_DISKFILE_H_
+#define TRIMWRIGHT_CALIBRATION_DISKFILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace trimwright {
+
+class DiskFile {
+ public:
+  DiskFile() = default;
+  ~DiskFile();
+  DiskFile(const DiskFile&) = delete;
+  DiskFile& operator=(const DiskFile&) = delete;
+
+  // Opens an existing file for reading and writing without truncating it.
+  // False when it does not exist, is a directory or may not be written.
+  bool OpenExisting(const std::string& path);
+
+  // Creates the file or truncates it, for writing. False when that fails.
+  bool CreateOrTruncate(const std::string& path);
+
+  // Takes an exclusive advisory lock without waiting. False when another
+  // open file description holds it.
+  bool TryLockExclusive();
+
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Size in bytes, or -1 when it cannot be determined.
+  std::int64_t Size() const;
+
+  // Whole transfers at an absolute offset; false on any error or short count.
+  bool ReadAt(std::int64_t offset, void* data, std::size_t size) const;
+  bool WriteAt(std::int64_t offset, const void* data, std::size_t size);
+
+  // Whole sequential write at the current position, for files that may not
+  // be seekable (a report sent to a pipe or terminal).
+  bool Write(const void* data, std::size_t size);
+
+  // Pushes written data to the device. Files that cannot be synchronised
+  // (terminals, pipes, character devices) count as synchronised.
+  bool Sync();
+
+  // Closes the descriptor (releasing any lock); false when the close failed.
+  bool Close();
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_CALIBRATION_DISKFILE_H_

@@ -1,0 +1,8 @@
+#include "common/TrimwrightError.h"
+
+namespace trimwright {
+
+TrimwrightError::TrimwrightError(const std::string& message, ExitStatus status)
+    : std::runtime_error(message), status_(status) {}
+
+}  // namespace trimwright

@@ -1,0 +1,34 @@
+// The one exception type of the core library. A failure that ends a tuning run
+// (a file that cannot be opened, created or used, or memory that ran out)
+// travels to the front end as a TrimwrightError carrying the diagnostic text and
+// the exit status the command-line program uses for it.
+#ifndef TRIMWRIGHT_COMMON_TRIMWRIGHTERROR_H_
+#define TRIMWRIGHT_COMMON_TRIMWRIGHTERROR_H_
+
+#include <stdexcept>
+#include <string>
+
+namespace trimwright {
+
+// Exit statuses of the command-line program, decided in one place.
+enum class ExitStatus : int {
+  kSuccess = 0,       // the run reached "Processing complete"
+  kEndedEarly = 1,    // the run ended with one of its messages
+  kUsage = 2,         // the command line could not be understood
+  kFileOrMemory = 3,  // a file could not be opened, created or used, or memory ran out
+};
+
+class TrimwrightError : public std::runtime_error {
+ public:
+  explicit TrimwrightError(const std::string& message,
+                           ExitStatus status = ExitStatus::kFileOrMemory);
+
+  ExitStatus status() const { return status_; }
+
+ private:
+  ExitStatus status_;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_COMMON_TRIMWRIGHTERROR_H_

@@ -1,0 +1,127 @@
+#include "fueltrim/FuelTrimCell.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace trimwright {
+
+namespace {
+
+constexpr std::int32_t kLowestAdvisedTarget = 118;
+constexpr std::int32_t kHighestAdvisedTarget = 124;
+// A bank predicted below this BLM after the change is worth a warning.
+constexpr double kLowestPredictedBlm = 112.0;
+
+double Sum(const auto& values) {
+  double sum = 0.0;
+  for (const auto v : values) sum += static_cast<double>(v);
+  return sum;
+}
+
+double SumOfSquaredDeviations(const auto& values, double mean) {
+  double sum = 0.0;
+  for (const auto v : values) {
+    const double d = static_cast<double>(v) - mean;
+    sum += d * d;
+  }
+  return sum;
+}
+
+}  // namespace
+
+void FuelTrimCell::SetRanges(float mapLow, float mapHigh, std::int32_t rpmLow,
+                             std::int32_t rpmHigh) {
+  mapLow_ = mapLow;
+  mapHigh_ = mapHigh;
+  rpmLow_ = rpmLow;
+  rpmHigh_ = rpmHigh;
+}
+
+bool FuelTrimCell::Encloses(float mapLow, float mapHigh, std::int32_t rpmLow,
+                            std::int32_t rpmHigh) const {
+  return mapLow_ <= mapLow && mapHigh <= mapHigh_ && rpmLow_ <= rpmLow && rpmHigh <= rpmHigh_;
+}
+
+void FuelTrimCell::AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft,
+                             std::int32_t blmRight, std::int32_t auxLeft, std::int32_t auxRight) {
+  rpm_.push_back(rpm);
+  map_.push_back(map);
+  blmLeft_.push_back(blmLeft);
+  blmRight_.push_back(blmRight);
+  auxLeft_.push_back(auxLeft);
+  auxRight_.push_back(auxRight);
+}
+
+float FuelTrimCell::CachedAverage(float& cache, const std::vector<std::int32_t>& values) {
+  if (cache > 0.0f) return cache;
+  cache = static_cast<float>(Sum(values) / static_cast<double>(values.size()));
+  return cache;
+}
+
+float FuelTrimCell::AverageLeftBlm() { return CachedAverage(averageLeft_, blmLeft_); }
+
+float FuelTrimCell::AverageRightBlm() { return CachedAverage(averageRight_, blmRight_); }
+
+float FuelTrimCell::AdjustmentFactor(std::int32_t targetBlm) {
+  if (targetBlm < kLowestAdvisedTarget || targetBlm > kHighestAdvisedTarget) {
+    std::cout << "Warning - you are tuning for a blm of " << targetBlm
+              << ".\nIt is recommended you tune for 118 - 124" << std::endl;
+  }
+  if (RecordCount() <= 0) return 1.0f;
+
+  const float left = AverageLeftBlm();
+  const float right = AverageRightBlm();
+  const float target = static_cast<float>(targetBlm);
+  // The bank that needs more fuel decides; the other one is only checked
+  // against the floor.
+  if (left > right) {
+    const float factor = left / target;
+    const float predictedRight = right / factor;
+    if (predictedRight < kLowestPredictedBlm) {
+      std::cout << "Warning:  tuning your left blm to " << targetBlm << " puts your right blm to "
+                << predictedRight << std::endl;
+    }
+    return factor;
+  }
+  const float factor = right / target;
+  const float predictedLeft = left / factor;
+  if (predictedLeft < kLowestPredictedBlm) {
+    std::cout << "Warning:  tuning your right blm to " << targetBlm << " puts your left blm to "
+              << predictedLeft << std::endl;
+  }
+  return factor;
+}
+
+void FuelTrimCell::RangesFromRecords() {
+  if (map_.empty()) {
+    SetRanges(0.0f, 0.0f, 0, 0);
+    return;
+  }
+  const double count = static_cast<double>(map_.size());
+  const double meanMapExact = Sum(map_) / count;
+  const double meanRpmExact = Sum(rpm_) / count;
+  const float meanMap = static_cast<float>(meanMapExact);
+  const float meanRpm = static_cast<float>(meanRpmExact);
+  const float mapDeviation =
+      static_cast<float>(std::sqrt(SumOfSquaredDeviations(map_, meanMapExact) / count));
+  const double rpmDeviation = std::sqrt(SumOfSquaredDeviations(rpm_, meanRpmExact) / count);
+  SetRanges(meanMap - mapDeviation, meanMap + mapDeviation,
+            static_cast<std::int32_t>(static_cast<double>(meanRpm) - rpmDeviation),
+            static_cast<std::int32_t>(static_cast<double>(meanRpm) + rpmDeviation));
+}
+
+void FuelTrimCell::Print(std::ostream& out) const {
+  out << number_ << ":\t" << RecordCount() << "\tmap: " << mapLow_ << " - " << mapHigh_
+      << ", rpm: " << rpmLow_ << " - " << rpmHigh_ << std::endl;
+  if (RecordCount() > 0) {
+    const double count = static_cast<double>(RecordCount());
+    const auto [minLeft, maxLeft] = std::minmax_element(blmLeft_.begin(), blmLeft_.end());
+    const auto [minRight, maxRight] = std::minmax_element(blmRight_.begin(), blmRight_.end());
+    out << "\t\t" << *minLeft << "/" << Sum(blmLeft_) / count << "/" << *maxLeft << "\t"
+        << *minRight << "/" << Sum(blmRight_) / count << "/" << *maxRight << std::endl;
+  }
+  out << std::endl;
+}
+
+}  // namespace trimwright

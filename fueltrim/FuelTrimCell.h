@@ -1,0 +1,69 @@
+// One block learn (BLM) cell of the PCM: the records the PCM logged in it,
+// its MAP and rpm ranges, the BLM statistics and the VE adjustment factor
+// toward a target BLM. Owns its per-record lists. Lives in a FuelTrimTable or,
+// as the idle cell, in the calibration object.
+#ifndef TRIMWRIGHT_FUELTRIM_FUELTRIMCELL_H_
+#define TRIMWRIGHT_FUELTRIM_FUELTRIMCELL_H_
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+namespace trimwright {
+
+class FuelTrimCell {
+ public:
+  FuelTrimCell() = default;
+  FuelTrimCell(const FuelTrimCell&) = delete;
+  FuelTrimCell& operator=(const FuelTrimCell&) = delete;
+
+  void SetNumber(std::int32_t number) { number_ = number; }
+  std::int32_t GetNumber() const { return number_; }
+
+  void SetRanges(float mapLow, float mapHigh, std::int32_t rpmLow, std::int32_t rpmHigh);
+
+  // True when the cell's ranges enclose the given ranges, ends included.
+  bool Encloses(float mapLow, float mapHigh, std::int32_t rpmLow, std::int32_t rpmHigh) const;
+
+  void AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft, std::int32_t blmRight,
+                 std::int32_t auxLeft, std::int32_t auxRight);
+
+  std::int32_t RecordCount() const { return static_cast<std::int32_t>(blmLeft_.size()); }
+
+  // Means of the BLM lists, computed once and cached. REQUIRES: all records
+  // were added before the first call (adding records does not reset the cache).
+  float AverageLeftBlm();
+  float AverageRightBlm();
+
+  // The factor by which the VE values of the cell's region are multiplied to
+  // move the BLM to targetBlm. Writes its warnings to standard output.
+  float AdjustmentFactor(std::int32_t targetBlm);
+
+  // Sets both ranges to the mean plus and minus one standard deviation of the
+  // records. An empty cell gets 0 - 0 kPa and 0 - 0 rpm, enclosing nothing.
+  void RangesFromRecords();
+
+  // Writes the cell's lines of the fuel trim statistics section.
+  void Print(std::ostream& out) const;
+
+ private:
+  static float CachedAverage(float& cache, const std::vector<std::int32_t>& values);
+
+  std::int32_t number_ = 0;
+  float mapLow_ = 0.0f;
+  float mapHigh_ = 0.0f;
+  std::int32_t rpmLow_ = 0;
+  std::int32_t rpmHigh_ = 0;
+  std::vector<std::int32_t> rpm_;
+  std::vector<float> map_;
+  std::vector<std::int32_t> blmLeft_;
+  std::vector<std::int32_t> blmRight_;
+  std::vector<std::int32_t> auxLeft_;
+  std::vector<std::int32_t> auxRight_;
+  float averageLeft_ = -1.0f;  // computed when greater than 0
+  float averageRight_ = -1.0f;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_FUELTRIM_FUELTRIMCELL_H_

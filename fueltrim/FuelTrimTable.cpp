@@ -1,0 +1,143 @@
+#include "fueltrim/FuelTrimTable.h"
+
+#include <iostream>
+
+namespace trimwright {
+
+namespace {
+
+int BandCount(std::size_t boundaries) {
+  return boundaries < 2 ? 0 : static_cast<int>(boundaries) - 1;
+}
+
+// The band that holds a rectangle's low edge: the largest k with
+// bounds[k] <= low, scanning down from the last boundary; -1 when none.
+template <typename T>
+int LowEdgeBand(const std::vector<T>& bounds, T low) {
+  int k = static_cast<int>(bounds.size()) - 1;
+  while (k >= 0 && !(bounds[static_cast<std::size_t>(k)] <= low)) --k;
+  return k;
+}
+
+// The band that holds a rectangle's high edge: the smallest k with
+// bounds[k] >= high, scanning up from the first boundary, less one.
+template <typename T>
+int HighEdgeBand(const std::vector<T>& bounds, T high) {
+  int k = 0;
+  const int size = static_cast<int>(bounds.size());
+  while (k < size && !(bounds[static_cast<std::size_t>(k)] >= high)) ++k;
+  return k - 1;
+}
+
+bool IsBand(int band, int bandCount) { return band >= 0 && band < bandCount; }
+
+}  // namespace
+
+FuelTrimTable::FuelTrimTable(const std::vector<std::int32_t>& rpmBounds,
+                             const std::vector<float>& mapBounds)
+    : rpmBounds_(rpmBounds),
+      mapBounds_(mapBounds),
+      cellCount_(BandCount(rpmBounds.size()) * BandCount(mapBounds.size())),
+      cells_(std::make_unique<FuelTrimCell[]>(static_cast<std::size_t>(cellCount_))) {
+  std::cout << "Constructing fuel trim table:" << std::endl;
+  for (std::int32_t k = 0; k < cellCount_; ++k) Cell(k).SetNumber(k);
+
+  const int rpmBands = BandCount(rpmBounds_.size());
+  const int mapBands = BandCount(mapBounds_.size());
+  for (int i = 0; i < mapBands; ++i) {
+    for (int j = 0; j < rpmBands; ++j) {
+      const std::int32_t n = i * rpmBands + j;
+      const float mapLow = mapBounds_[static_cast<std::size_t>(i)];
+      const float mapHigh = mapBounds_[static_cast<std::size_t>(i) + 1];
+      const std::int32_t rpmLow = rpmBounds_[static_cast<std::size_t>(j)];
+      const std::int32_t rpmHigh = rpmBounds_[static_cast<std::size_t>(j) + 1];
+      std::cout << "Creating fuel trim cell " << n << ":  [" << mapLow << ", " << mapHigh << "]["
+                << rpmLow << ", " << rpmHigh << "]" << std::endl;
+      Cell(n).SetRanges(mapLow, mapHigh, rpmLow, rpmHigh);
+    }
+  }
+}
+
+FuelTrimCell& FuelTrimTable::CellAt(int mapBand, int rpmBand) {
+  return Cell(mapBand * BandCount(rpmBounds_.size()) + rpmBand);
+}
+
+void FuelTrimTable::Fill(const LoggedData& data) {
+  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+    if (!data.engineWarm[r] || data.highThrottle[r]) continue;
+    // Cell k carries the number k, so the cell with a number is found by index.
+    const std::int32_t number = data.blmCell[r];
+    if (number < 0 || number >= cellCount_) continue;
+    Cell(number).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
+                           data.auxLeft[r], data.auxRight[r]);
+  }
+}
+
+void FuelTrimTable::PrintStatistics(std::ostream& out) const {
+  out << "\n\n\n ******** Fuel trim table statistics ********\n\n";
+  out << "Cell\t# recs\tmap range\trpm range\n"
+      << "\t\tmin LTerm/avg LTerm/max LTerm (left and right)\n\n";
+  for (std::int32_t k = 0; k < cellCount_; ++k) cells_[static_cast<std::size_t>(k)].Print(out);
+}
+
+float FuelTrimTable::FactorForVECell(std::int32_t rpmLow, std::int32_t rpmHigh, float mapLow,
+                                     float mapHigh, std::int32_t targetBlm) {
+  const int mapBands = BandCount(mapBounds_.size());
+  const int rpmBands = BandCount(rpmBounds_.size());
+  const int i0 = LowEdgeBand(mapBounds_, mapLow);
+  const int i1 = HighEdgeBand(mapBounds_, mapHigh);
+  const int j0 = LowEdgeBand(rpmBounds_, rpmLow);
+  const int j1 = HighEdgeBand(rpmBounds_, rpmHigh);
+  // A rectangle reaching outside the outermost boundaries has no band for an
+  // edge; it is treated like one whose edges are out of order.
+  const bool bandsExist =
+      IsBand(i0, mapBands) && IsBand(i1, mapBands) && IsBand(j0, rpmBands) && IsBand(j1, rpmBands);
+  auto factor = [&](int i, int j) { return CellAt(i, j).AdjustmentFactor(targetBlm); };
+
+  if (bandsExist && i0 == i1 && j0 == j1) return factor(i0, j0);
+
+  if (bandsExist && i0 < i1 && j0 == j1) {
+    const float split = mapBounds_[static_cast<std::size_t>(i1)];
+    const float weightLow = split - mapLow;
+    const float weightHigh = mapHigh - split;
+    const float fHigh = factor(i1, j0);
+    const float fLow = factor(i0, j0);
+    return (fLow * weightLow + fHigh * weightHigh) / (weightLow + weightHigh);
+  }
+
+  if (bandsExist && i0 == i1 && j0 < j1) {
+    const std::int32_t split = rpmBounds_[static_cast<std::size_t>(j1)];
+    const float weightLow = static_cast<float>(split - rpmLow);
+    const float weightHigh = static_cast<float>(rpmHigh - split);
+    const float fHigh = factor(i0, j1);
+    const float fLow = factor(i0, j0);
+    return (fLow * weightLow + fHigh * weightHigh) / (weightLow + weightHigh);
+  }
+
+  if (bandsExist && i0 < i1 && j0 < j1) {
+    const float mapSplit = mapBounds_[static_cast<std::size_t>(i1)];
+    const std::int32_t rpmSplit = rpmBounds_[static_cast<std::size_t>(j1)];
+    const float mapLowPart = mapSplit - mapLow;
+    const float mapHighPart = mapHigh - mapSplit;
+    const float rpmLowPart = static_cast<float>(rpmSplit - rpmLow);
+    const float rpmHighPart = static_cast<float>(rpmHigh - rpmSplit);
+    const float w00 = rpmLowPart * mapLowPart;
+    const float w01 = rpmHighPart * mapLowPart;
+    const float w10 = rpmLowPart * mapHighPart;
+    const float w11 = rpmHighPart * mapHighPart;
+    // The warnings of the four factors come in this order.
+    const float f11 = factor(i1, j1);
+    const float f01 = factor(i0, j1);
+    const float f10 = factor(i1, j0);
+    const float f00 = factor(i0, j0);
+    const float products = f00 * w00 + f01 * w01 + f10 * w10 + f11 * w11;
+    const float weights = w00 + w01 + w10 + w11;
+    return products / weights;
+  }
+
+  std::cout << "No match found for VE Cell [" << mapLow << ", " << mapHigh << "][" << rpmLow << ", "
+            << rpmHigh << std::endl;
+  return 1.0f;
+}
+
+}  // namespace trimwright

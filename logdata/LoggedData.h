@@ -1,0 +1,79 @@
+// One scan-tool log in memory: parallel arrays with one entry per accepted
+// record. The base class of the three log readers, whose constructors fill it;
+// afterwards it is read-only. It owns its arrays; a reader that needs arrays of
+// its own owns and frees those itself.
+#ifndef TRIMWRIGHT_LOGDATA_LOGGEDDATA_H_
+#define TRIMWRIGHT_LOGDATA_LOGGEDDATA_H_
+
+#include <cstdint>
+#include <new>
+#include <vector>
+
+namespace trimwright {
+
+class LoggedData {
+ public:
+  LoggedData();
+  virtual ~LoggedData();
+
+  LoggedData(const LoggedData&) = delete;
+  LoggedData& operator=(const LoggedData&) = delete;
+
+  // True when the throttle opening (percent) is at or above the high-throttle
+  // threshold of the rpm band; the float throttle is compared in double.
+  static bool IsHighThrottle(float throttleOpening, int engineRpm);
+
+  // While a reader reads: the number of records counted in the file, which
+  // sizes the arrays. Afterwards: the number of accepted records; entries from
+  // here on have no meaning.
+  std::uint32_t recordCount = 0;
+
+  std::vector<std::int32_t> rpm;
+  std::vector<float> map;  // kPa
+  std::vector<std::int32_t> blmLeft;
+  std::vector<std::int32_t> blmRight;
+  std::vector<std::int32_t> auxLeft;
+  std::vector<std::int32_t> auxRight;
+  std::vector<std::int32_t> blmCell;
+  std::vector<std::uint8_t> engineWarm;
+  std::vector<std::uint8_t> highThrottle;
+  std::vector<float> throttle;  // percent; filled by the text readers only
+
+ protected:
+  // REQUIRES: recordCount holds the count of records in the file.
+  // Sizes the ten arrays for recordCount entries. Throws TrimwrightError after
+  // the out-of-memory lines when memory runs out.
+  void Allocate();
+
+  // Sizes one array of a reader's own for recordCount entries, with the same
+  // out-of-memory handling as Allocate.
+  template <typename T>
+  void AllocateArray(std::vector<T>& array) {
+    try {
+      array.resize(recordCount);
+    } catch (const std::bad_alloc& e) {
+      ReportOutOfMemory(e);
+    }
+  }
+
+  // A reader's count of records in the file, which comes out negative for a
+  // file shorter than its header: that means no records.
+  static std::uint32_t CountFromFile(std::int64_t count);
+
+  // The acceptance rules that every reader shares, applied to the values stored
+  // at index. A reader adds its own ranges.
+  bool PassesSharedRanges(std::uint32_t index) const;
+
+  // Writes the out-of-memory lines to standard output and throws.
+  [[noreturn]] static void ReportOutOfMemory(const std::bad_alloc& failure);
+};
+
+// Inclusive range test that a NaN never passes.
+template <typename T>
+bool InRange(T value, T low, T high) {
+  return value >= low && value <= high;
+}
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_LOGDATA_LOGGEDDATA_H_
