@@ -1,0 +1,1 @@
+# The Qt window and its tests (filled in with the window).
