@@ -7,8 +7,10 @@
 
 namespace trimwright {
 
-// The text after the last "." anywhere in path (a "." in a folder name counts
-// when the file name has none); empty when path holds no "." or ends in one.
+// The text after the last "." anywhere in path, up to its end. A "." in a
+// folder name counts when the file name has none, so the extension then holds
+// the rest of the path and matches no known type. Empty when path holds no
+// "." or ends in one.
 std::string FileExtension(const std::string& path);
 
 // The text of pcmPath before its last "." (all of it when it holds none)

@@ -1,0 +1,38 @@
+// The command-line program's stand-in for the window: the two number fields
+// come from the command line, each message a window would show in a box goes
+// to standard error as one line, and the progress bar is not drawn.
+#ifndef TRIMWRIGHT_APP_COMMANDLINEWINDOW_H_
+#define TRIMWRIGHT_APP_COMMANDLINEWINDOW_H_
+
+#include <ostream>
+#include <string>
+
+#include "app/RunWindow.h"
+
+namespace trimwright {
+
+class CommandLineWindow : public RunWindow {
+ public:
+  // messages must outlive this object; each message is written to it as
+  // prefix followed by the text and a line end.
+  CommandLineWindow(std::string targetBlmText, std::string rpmLimitText, std::ostream& messages,
+                    std::string prefix);
+
+  void ShowMessage(const std::string& text) override;
+  std::string FieldText(int controlId) override;
+  void SetProgress(int position) override { progress_ = position; }
+  void RepaintProgress() override {}
+
+  int progress() const { return progress_; }
+
+ private:
+  std::string targetBlmText_;
+  std::string rpmLimitText_;
+  std::ostream& messages_;
+  std::string prefix_;
+  int progress_ = 0;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_APP_COMMANDLINEWINDOW_H_

@@ -1,0 +1,266 @@
+// The tuning run driven through a recording fake of its four window
+// operations: input checks and their order, number texts, extensions,
+// progress positions and the end of a run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/ControlIds.h"
+#include "app/PathRules.h"
+#include "app/TuningRun.h"
+#include "common/TrimwrightError.h"
+#include "tests/support/CapturedOutput.h"
+#include "tests/support/TempDir.h"
+#include "tools/ImageWriter.h"
+#include "tools/LogWriter.h"
+
+namespace trimwright {
+namespace {
+
+using testing::CapturedOutput;
+using testing::TempDir;
+using tools::CalibrationImage;
+using tools::ImageLayout;
+
+// Records every operation the run asks of the window, in order.
+class RecordingWindow : public RunWindow {
+ public:
+  void ShowMessage(const std::string& text) override { events.push_back("message: " + text); }
+  std::string FieldText(int controlId) override {
+    events.push_back("field " + std::to_string(controlId));
+    return fields[controlId];
+  }
+  void SetProgress(int position) override {
+    progress = position;
+    events.push_back("progress " + std::to_string(position));
+  }
+  void RepaintProgress() override { events.push_back("repaint"); }
+
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> messages;
+    for (const std::string& e : events) {
+      if (e.starts_with("message: ")) messages.push_back(e.substr(9));
+    }
+    return messages;
+  }
+
+  std::map<int, std::string> fields{{IDC_TARGET_BLM, "124"}, {IDC_RPM_LIMIT, "3000"}};
+  std::vector<std::string> events;
+  int progress = 0;
+};
+
+using Strings = std::vector<std::string>;
+
+class TuningRunTest : public ::testing::Test {
+ protected:
+  TuningRunTest() {
+    tools::WriteFile(dir_.File("drive.uni"), tools::UniLog(std::vector<tools::UniRecord>(4)));
+    tools::WriteFile(dir_.File("car.bin"), CalibrationImage().Bytes(ImageLayout::kBin));
+  }
+
+  // One run with the given stored paths; names are files of the temporary
+  // folder unless empty.
+  RunOutcome Run(const std::string& log, const std::string& pcm,
+                 const std::string& report = "report.txt") {
+    TuningRun run(window_);
+    return run.Perform(log.empty() ? "" : dir_.File(log), pcm.empty() ? "" : dir_.File(pcm),
+                       report.empty() ? "" : dir_.File(report), targetBlm_, rpmLimit_);
+  }
+
+  TempDir dir_;
+  CapturedOutput output_;
+  RecordingWindow window_;
+  std::int32_t targetBlm_ = -1;
+  std::int32_t rpmLimit_ = -1;
+};
+
+TEST_F(TuningRunTest, MissingInputsAreReportedOneAtATimeInOrder) {
+  struct Case {
+    std::string log, pcm, report, message;
+  };
+  for (const Case& c : {Case{"", "", "", "Please enter a datamaster file"},
+                        Case{"", "car.bin", "report.txt", "Please enter a datamaster file"},
+                        Case{"drive.uni", "", "", "Please enter a Tunercat file"},
+                        Case{"drive.uni", "car.bin", "", "Please enter a logfile name"}}) {
+    window_.events.clear();
+    EXPECT_EQ(Run(c.log, c.pcm, c.report), RunOutcome::kEndedEarly);
+    EXPECT_EQ(window_.events, Strings{"message: " + c.message});
+  }
+  EXPECT_EQ(targetBlm_, -1);
+  EXPECT_EQ(output_.Stdout(), "");
+}
+
+TEST_F(TuningRunTest, CompleteRunMovesTheBarThroughItsPositions) {
+  EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
+  EXPECT_EQ(window_.events,
+            (Strings{"field 1009", "field 1010", "progress 20", "progress 40", "progress 60",
+                     "progress 100", "message: Processing complete", "progress 0", "repaint"}));
+  EXPECT_EQ(targetBlm_, 124);
+  EXPECT_EQ(rpmLimit_, 3000);
+  EXPECT_TRUE(output_.Stdout().ends_with(
+      "Tunercat:  destructing\nLT1_obd1:  destructing\nPCM:  destructing\n"
+      "DMUni:  destructing\nLoggedData:  destructing......done\n"));
+}
+
+struct TextCase {
+  std::string text;
+  std::int32_t value;
+  bool warns;
+};
+
+class TargetBlmTextTest : public TuningRunTest, public ::testing::WithParamInterface<TextCase> {};
+
+TEST_P(TargetBlmTextTest, ConvertsLikeAtoiAndWarnsOutside118To124) {
+  window_.fields[IDC_TARGET_BLM] = GetParam().text;
+  EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
+  EXPECT_EQ(targetBlm_, GetParam().value);
+  const Strings expected =
+      GetParam().warns
+          ? Strings{"It is recommended to tune for a blm of 118-124", "Processing complete"}
+          : Strings{"Processing complete"};
+  EXPECT_EQ(window_.Messages(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TargetBlmTextTest,
+                         ::testing::Values(TextCase{"117", 117, true}, TextCase{"118", 118, false},
+                                           TextCase{"120", 120, false}, TextCase{"124", 124, false},
+                                           TextCase{"125", 125, true}, TextCase{"128", 128, true},
+                                           TextCase{"abc", 0, true}, TextCase{"", 0, true},
+                                           TextCase{"124abc", 124, false},
+                                           TextCase{"  121", 121, false},
+                                           // Only the first 78 characters of a field count.
+                                           TextCase{std::string(78, ' ') + "120", 0, true},
+                                           TextCase{std::string(77, ' ') + "120", 1, true}));
+
+class RpmLimitTextTest : public TuningRunTest, public ::testing::WithParamInterface<TextCase> {};
+
+TEST_P(RpmLimitTextTest, ClampsAbove7000WithAMessageAndNothingElse) {
+  window_.fields[IDC_RPM_LIMIT] = GetParam().text;
+  EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
+  EXPECT_EQ(rpmLimit_, GetParam().value);
+  const Strings expected = GetParam().warns
+                               ? Strings{"Cannot tune above 7000 rpm", "Processing complete"}
+                               : Strings{"Processing complete"};
+  EXPECT_EQ(window_.Messages(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, RpmLimitTextTest,
+                         ::testing::Values(TextCase{"7000", 7000, false},
+                                           TextCase{"7001", 7000, true},
+                                           TextCase{"99999999999", 7000, true},
+                                           TextCase{"-5", -5, false}, TextCase{"", 0, false},
+                                           TextCase{"2100", 2100, false}));
+
+TEST_F(TuningRunTest, ClampedLimitReachesTheCalibration) {
+  window_.fields[IDC_RPM_LIMIT] = "7001";
+  Run("drive.uni", "car.bin");
+  const std::string report = tools::ReadFile(dir_.File("report.txt"));
+  EXPECT_NE(report.find("cell[6500][100]"), std::string::npos);
+  EXPECT_EQ(report.find("cell[7000]"), std::string::npos);
+}
+
+TEST_F(TuningRunTest, BlmMessageComesBeforeRpmMessage) {
+  window_.fields[IDC_TARGET_BLM] = "100";
+  window_.fields[IDC_RPM_LIMIT] = "9000";
+  EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
+  EXPECT_EQ(window_.Messages(), (Strings{"It is recommended to tune for a blm of 118-124",
+                                         "Cannot tune above 7000 rpm", "Processing complete"}));
+  EXPECT_EQ(targetBlm_, 100);
+  EXPECT_EQ(rpmLimit_, 7000);
+}
+
+TEST_F(TuningRunTest, LogExtensionsAreExactAndCaseSensitive) {
+  tools::WriteFile(dir_.File("drive.UNI"), tools::ReadFile(dir_.File("drive.uni")));
+  EXPECT_EQ(Run("drive.UNI", "car.bin"), RunOutcome::kCompleted);
+  EXPECT_NE(output_.Stdout().find("DMUni:  in constructor"), std::string::npos);
+
+  for (const std::string name : {"drive.Uni", "drive.uni.bak", "drive", "drive."}) {
+    window_.events.clear();
+    output_.Clear();
+    EXPECT_EQ(Run(name, "car.bin"), RunOutcome::kEndedEarly) << name;
+    EXPECT_EQ(window_.Messages(), Strings{"I don't know what kind of logged data file this is"});
+    EXPECT_EQ(window_.progress, 20);
+    EXPECT_EQ(output_.Stdout(), "");
+  }
+}
+
+TEST_F(TuningRunTest, DotInAFolderNameMakesTheRestOfThePathTheExtension) {
+  std::filesystem::create_directory(dir_.File("logs.csv"));
+  tools::WriteFile(dir_.File("logs.csv/drive"), tools::FreescanLog({tools::FreescanRecord{}}));
+  EXPECT_EQ(Run("logs.csv/drive", "car.bin"), RunOutcome::kEndedEarly);
+  EXPECT_EQ(window_.Messages(), Strings{"I don't know what kind of logged data file this is"});
+}
+
+TEST_F(TuningRunTest, ImageExtensionSelectsTheFormat) {
+  const std::string lt1 = CalibrationImage().Bytes(ImageLayout::kLt1);
+  tools::WriteFile(dir_.File("car.lt1"), lt1);
+  tools::WriteFile(dir_.File("car.LT1"), lt1);
+  tools::WriteFile(dir_.File("car.BIN"), CalibrationImage().Bytes(ImageLayout::kBin));
+  for (const auto& [name, line] : {std::pair{"car.lt1", "LT1edit:  constructor\n"},
+                                   std::pair{"car.LT1", "LT1edit:  constructor\n"},
+                                   std::pair{"car.BIN", "Tunercat:  constructor\n"}}) {
+    output_.Clear();
+    EXPECT_EQ(Run("drive.uni", name), RunOutcome::kCompleted) << name;
+    EXPECT_NE(output_.Stdout().find(line), std::string::npos) << name;
+  }
+}
+
+TEST_F(TuningRunTest, UnknownImageExtensionEndsTheRunAfterTheLogWasRead) {
+  tools::WriteFile(dir_.File("car.Lt1"), CalibrationImage().Bytes(ImageLayout::kLt1));
+  EXPECT_EQ(Run("drive.uni", "car.Lt1"), RunOutcome::kEndedEarly);
+  EXPECT_EQ(window_.events, (Strings{"field 1009", "field 1010", "progress 20", "progress 40",
+                                     "message: Unknown type of pcm file"}));
+  EXPECT_TRUE(output_.Stdout().ends_with(
+      "DMUni:  reading in data...okay\nDMUni:  destructing\nLoggedData:  destructing......done\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("report.txt")));
+}
+
+TEST_F(TuningRunTest, FatalErrorsLeaveTheRunAsAnErrorAfterDestroyingItsObjects) {
+  EXPECT_THROW(Run("missing.uni", "car.bin"), TrimwrightError);
+  EXPECT_EQ(window_.progress, 20);
+  output_.Clear();
+  EXPECT_THROW(Run("drive.uni", "missing.bin"), TrimwrightError);
+  EXPECT_EQ(window_.progress, 40);
+  EXPECT_TRUE(output_.Stdout().ends_with(
+      "LT1_obd1:  Unable to open file " + dir_.File("missing.bin") +
+      "\nPCM:  destructing\nDMUni:  destructing\nLoggedData:  destructing......done\n"));
+}
+
+TEST_F(TuningRunTest, ReportThatNamesAnInputIsRefusedBeforeAnythingHappens) {
+  const std::string image = tools::ReadFile(dir_.File("car.bin"));
+  for (const std::string report : {"drive.uni", "car.bin", "./car.bin"}) {
+    window_.events.clear();
+    try {
+      Run("drive.uni", "car.bin", report);
+      FAIL() << report << " accepted";
+    } catch (const TrimwrightError& e) {
+      EXPECT_NE(std::string(e.what()).find("writing the report would destroy it"),
+                std::string::npos);
+    }
+    EXPECT_TRUE(window_.events.empty());
+  }
+  EXPECT_EQ(tools::ReadFile(dir_.File("car.bin")), image);
+  EXPECT_EQ(output_.Stdout(), "");
+}
+
+TEST(PathRulesTest, LogfileNameReplacesTheLastExtension) {
+  EXPECT_EQ(DeriveLogfileName("/tunes/car.bin"), "/tunes/car_trw.txt");
+  EXPECT_EQ(DeriveLogfileName("/tunes/car.v2.lt1"), "/tunes/car.v2_trw.txt");
+  EXPECT_EQ(DeriveLogfileName("/tunes.old/car"), "/tunes_trw.txt");
+  EXPECT_EQ(DeriveLogfileName("/tunes/car"), "/tunes/car_trw.txt");
+  EXPECT_EQ(DeriveLogfileName(""), "_trw.txt");
+}
+
+TEST(PathRulesTest, ExtensionIsTheTextAfterTheLastDot) {
+  EXPECT_EQ(FileExtension("/logs/run.uni"), "uni");
+  EXPECT_EQ(FileExtension("/logs/run.uni.bak"), "bak");
+  EXPECT_EQ(FileExtension("/logs.d/run"), "d/run");
+  EXPECT_EQ(FileExtension("/logs/run."), "");
+  EXPECT_EQ(FileExtension("/logs/run"), "");
+}
+
+}  // namespace
+}  // namespace trimwright
