@@ -1,1 +1,35 @@
-# The Qt window and its tests (filled in with the window).
+# The Qt window: a library of the window's classes on top of trimwright_core,
+# the program `trimwright`, the tool that saves a picture of the window, and
+# the window's Qt Test tests (run without a display on Qt's offscreen
+# platform). Qt's imported include directories count as system headers, so
+# the project's warning flags apply to our code only.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+
+add_library(trimwright_window STATIC
+  app/AboutDialog.cpp
+  app/AppIcon.cpp
+  app/DialogUnits.cpp
+  app/QtDialogServices.cpp
+  app/TunerApp.cpp
+  app/TunerDialog.cpp
+)
+set_target_properties(trimwright_window PROPERTIES AUTOMOC ON)
+target_link_libraries(trimwright_window PUBLIC trimwright_core Qt6::Widgets)
+
+add_executable(trimwright app/trimwright_main.cpp)
+target_link_libraries(trimwright PRIVATE trimwright_window)
+
+add_executable(trimwright_screenshot app/screenshot_main.cpp)
+target_link_libraries(trimwright_screenshot PRIVATE trimwright_window)
+
+add_executable(tunerdialog_test
+  tests/gui/TunerDialogTest.cpp
+  tests/support/TempDir.cpp
+)
+set_target_properties(tunerdialog_test PROPERTIES AUTOMOC ON)
+target_link_libraries(tunerdialog_test PRIVATE trimwright_window trimwright_writers Qt6::Test)
+add_test(NAME tunerdialog_test COMMAND tunerdialog_test)
+set_tests_properties(tunerdialog_test PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+  TIMEOUT 120
+)

@@ -1,0 +1,31 @@
+// The application object: it sets up Qt for the program (name, icon) and
+// runs the main window modally; the program ends when the window closes. One
+// exists for the life of the program, made by main().
+#ifndef TRIMWRIGHT_APP_TUNERAPP_H_
+#define TRIMWRIGHT_APP_TUNERAPP_H_
+
+#include <QApplication>
+
+namespace trimwright {
+
+class TunerApp {
+ public:
+  // The name message boxes carry as their caption.
+  static constexpr const char* kApplicationName = "Trimwright";
+
+  // argc and argv must outlive the object: Qt keeps referring to them.
+  TunerApp(int& argc, char** argv);
+
+  TunerApp(const TunerApp&) = delete;
+  TunerApp& operator=(const TunerApp&) = delete;
+
+  // Shows the main window and returns the exit status once it was closed.
+  int InitInstance();
+
+ private:
+  QApplication application_;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_APP_TUNERAPP_H_

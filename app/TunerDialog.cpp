@@ -1,0 +1,211 @@
+#include "app/TunerDialog.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "app/AboutDialog.h"
+#include "app/AppIcon.h"
+#include "app/ControlIds.h"
+#include "app/DialogUnits.h"
+#include "app/PathRules.h"
+#include "app/QtDialogServices.h"
+#include "app/TuningRun.h"
+#include "common/TrimwrightError.h"
+
+namespace trimwright {
+
+namespace {
+
+constexpr int kWidthUnits = 219;
+constexpr int kHeightUnits = 146;
+constexpr int kProgressMaximum = 100;
+
+QString FromFileSystem(const std::string& path) { return QFile::decodeName(path.c_str()); }
+
+std::string ToFileSystem(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+TunerDialog::TunerDialog(QWidget* parent)
+    : TunerDialog(std::make_unique<QtDialogServices>(), nullptr, parent) {}
+
+TunerDialog::TunerDialog(DialogServices& services, QWidget* parent)
+    : TunerDialog(nullptr, &services, parent) {}
+
+TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogServices* services,
+                         QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      ownedServices_(std::move(ownedServices)),
+      services_(services ? services : ownedServices_.get()),
+      m_icon(AppIcon::Create()) {
+  setWindowTitle(QStringLiteral("Trimwright 1.33"));
+  setWindowIcon(m_icon);
+  setFont(DialogUnits::DialogFont());
+  const DialogUnits units = DialogUnits::ForFont(QFontMetrics(font(), this));
+  setFixedSize(units.Size(kWidthUnits, kHeightUnits));
+  BuildControls(units);
+
+  qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM))->setText(QStringLiteral("124"));
+  qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT))->setText(QStringLiteral("3000"));
+  Control(IDC_CHOOSE_LOG)->setFocus();
+}
+
+TunerDialog::~TunerDialog() = default;
+
+// The controls are made in the template's order, which Qt also takes as the
+// tab order.
+void TunerDialog::BuildControls(const DialogUnits& units) {
+  QPushButton* chooseLog =
+      AddButton(IDC_CHOOSE_LOG, QStringLiteral("Choose File"), units.Rect(162, 7, 50, 14));
+  QPushButton* exitButton =
+      AddButton(IDC_EXIT, QStringLiteral("Exit"), units.Rect(162, 90, 50, 14));
+  logPathField_ = AddField(IDC_LOG_PATH, units.Rect(59, 7, 95, 14));
+  AddLabel(QStringLiteral("logged data file"), units.Rect(7, 9, 49, 8));
+  AddLabel(QStringLiteral("PCM file"), units.Rect(7, 34, 46, 8));
+  pcmPathField_ = AddField(IDC_PCM_PATH, units.Rect(59, 31, 95, 14));
+  QPushButton* process =
+      AddButton(IDC_PROCESS, QStringLiteral("Process"), units.Rect(7, 126, 50, 14));
+  QPushButton* choosePcm =
+      AddButton(IDC_CHOOSE_PCM, QStringLiteral("Choose File"), units.Rect(162, 31, 50, 14));
+  AddLabel(QStringLiteral("Logfile"), units.Rect(7, 58, 28, 8));
+  logfileField_ = AddField(IDC_LOGFILE, units.Rect(59, 55, 95, 14));
+
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, kProgressMaximum);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  progress_->setGeometry(units.Rect(69, 126, 143, 14));
+  controls_[IDC_PROGRESS] = progress_;
+
+  AddLabel(QStringLiteral("Target blm"), units.Rect(7, 81, 34, 8));
+  AddField(IDC_TARGET_BLM, units.Rect(59, 79, 40, 14));
+  AddLabel(QStringLiteral("Tune up to"), units.Rect(7, 105, 36, 8));
+  AddField(IDC_RPM_LIMIT, units.Rect(59, 102, 40, 14));
+  AddLabel(QStringLiteral("rpm"), units.Rect(107, 105, 12, 8));
+
+  connect(exitButton, &QPushButton::clicked, this, &TunerDialog::OnExit);
+  connect(process, &QPushButton::clicked, this, &TunerDialog::OnProcess);
+  connect(choosePcm, &QPushButton::clicked, this, &TunerDialog::OnChoosePcmFile);
+  connect(chooseLog, &QPushButton::clicked, this, &TunerDialog::OnChooseLogFile);
+}
+
+QPushButton* TunerDialog::AddButton(int controlId, const QString& text, const QRect& geometry) {
+  auto* button = new QPushButton(text, this);
+  button->setGeometry(geometry);
+  controls_[controlId] = button;
+  return button;
+}
+
+QLineEdit* TunerDialog::AddField(int controlId, const QRect& geometry) {
+  auto* field = new QLineEdit(this);
+  field->setGeometry(geometry);
+  controls_[controlId] = field;
+  return field;
+}
+
+void TunerDialog::AddLabel(const QString& text, const QRect& geometry) {
+  auto* label = new QLabel(text, this);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Where the font sets a word wider than its box ("rpm" in DejaVu Sans), the
+  // label grows to the right instead of losing letters; nothing sits there.
+  QRect box = geometry;
+  box.setWidth(std::max(geometry.width(), label->fontMetrics().horizontalAdvance(text)));
+  label->setGeometry(box);
+}
+
+QWidget* TunerDialog::Control(int controlId) const {
+  const auto found = controls_.find(controlId);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+QStringList TunerDialog::LogFileFilters() {
+  return {QStringLiteral("Datamaster Files (*.uni)"), QStringLiteral("Freescan Files (*.csv)"),
+          QStringLiteral("PCMComm Files (*.txt)"), QStringLiteral("All Files (*.*)")};
+}
+
+QStringList TunerDialog::PcmFileFilters() {
+  return {QStringLiteral("Tunercat Files (*.bin)"), QStringLiteral("LT1Edit Files (*.lt1)"),
+          QStringLiteral("All Files (*.*)")};
+}
+
+void TunerDialog::OnProcess() {
+  try {
+    TuningRun run(*this);
+    run.Perform(m_logPath, m_pcmPath, m_logfileName, m_targetBlm, m_rpmLimit);
+  } catch (const TrimwrightError& error) {
+    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+  } catch (const std::exception& error) {
+    ShowMessageBox(QStringLiteral("Unexpected error: ") + QString::fromStdString(error.what()),
+                   QMessageBox::Critical);
+  }
+}
+
+void TunerDialog::OnChooseLogFile() {
+  if (std::optional<std::string> chosen = ChooseFile(LogFileFilters())) m_logPath = *chosen;
+  logPathField_->setText(FromFileSystem(m_logPath));
+}
+
+void TunerDialog::OnChoosePcmFile() {
+  if (std::optional<std::string> chosen = ChooseFile(PcmFileFilters())) m_pcmPath = *chosen;
+  pcmPathField_->setText(FromFileSystem(m_pcmPath));
+  m_logfileName = DeriveLogfileName(m_pcmPath);
+  logfileField_->setText(FromFileSystem(m_logfileName));
+}
+
+void TunerDialog::OnExit() { accept(); }
+
+void TunerDialog::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* about = menu.addAction(QStringLiteral("&About trimwright..."));
+  if (services_->RunMenu(menu, event->globalPos()) == about) ShowAbout();
+}
+
+std::optional<std::string> TunerDialog::ChooseFile(const QStringList& filters) {
+  QFileDialog chooser(this, QStringLiteral("Open"));
+  chooser.setAcceptMode(QFileDialog::AcceptOpen);
+  chooser.setFileMode(QFileDialog::ExistingFile);
+  chooser.setNameFilters(filters);
+  const std::optional<QString> chosen = services_->RunFileChooser(chooser);
+  if (!chosen) return std::nullopt;
+  return ToFileSystem(*chosen);
+}
+
+void TunerDialog::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {
+  // Paths may hold "<" or "&"; the text is never markup.
+  QMessageBox box(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);
+  services_->RunModal(box);
+}
+
+void TunerDialog::ShowAbout() {
+  AboutDialog about(this);
+  services_->RunModal(about);
+}
+
+void TunerDialog::ShowMessage(const std::string& text) {
+  ShowMessageBox(QString::fromStdString(text), QMessageBox::NoIcon);
+}
+
+std::string TunerDialog::FieldText(int controlId) {
+  const auto* field = qobject_cast<const QLineEdit*>(Control(controlId));
+  return field ? field->text().toStdString() : std::string();
+}
+
+void TunerDialog::SetProgress(int position) { progress_->setValue(position); }
+
+void TunerDialog::RepaintProgress() { progress_->repaint(); }
+
+}  // namespace trimwright

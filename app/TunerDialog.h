@@ -1,0 +1,115 @@
+// The program's one window: the paths of the logged data file and of the
+// calibration image, the derived logfile name, the target BLM and rpm limit
+// fields, the Process and Exit buttons and a progress bar. Process performs a
+// TuningRun, to which the window lends itself as the RunWindow. The child
+// widgets belong to the window's widget tree.
+#ifndef TRIMWRIGHT_APP_TUNERDIALOG_H_
+#define TRIMWRIGHT_APP_TUNERDIALOG_H_
+
+#include <QDialog>
+#include <QIcon>
+#include <QMessageBox>
+#include <QStringList>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/DialogServices.h"
+#include "app/RunWindow.h"
+
+class QContextMenuEvent;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace trimwright {
+
+class DialogUnits;
+
+class TunerDialog : public QDialog, private RunWindow {
+  Q_OBJECT
+
+ public:
+  // A window whose choosers, message boxes and About box appear on screen.
+  explicit TunerDialog(QWidget* parent = nullptr);
+  // A window that hands its modal parts to services, which must outlive it.
+  explicit TunerDialog(DialogServices& services, QWidget* parent = nullptr);
+  ~TunerDialog() override;
+
+  TunerDialog(const TunerDialog&) = delete;
+  TunerDialog& operator=(const TunerDialog&) = delete;
+
+  // The control with the given IDC_ id, or nullptr for an id the window lacks.
+  QWidget* Control(int controlId) const;
+
+  // What the choosers stored; the run uses these, never the fields' texts.
+  const std::string& logPath() const { return m_logPath; }
+  const std::string& pcmPath() const { return m_pcmPath; }
+  const std::string& logfileName() const { return m_logfileName; }
+  // The numbers the last run read from its fields (0 before the first run).
+  std::int32_t targetBlm() const { return m_targetBlm; }
+  std::int32_t rpmLimit() const { return m_rpmLimit; }
+
+  // The filters of the two choosers, in the order the user sees them.
+  static QStringList LogFileFilters();
+  static QStringList PcmFileFilters();
+
+  // Performs one tuning run with the stored paths and the two number fields.
+  // A file or memory failure is shown in a message box; the window stays.
+  void OnProcess();
+  // Lets the user choose the logged data file and shows the stored path.
+  void OnChooseLogFile();
+  // Lets the user choose the calibration image, shows the stored path and
+  // derives the logfile name from it, also when the user cancels.
+  void OnChoosePcmFile();
+  // Closes the window, which ends the program.
+  void OnExit();
+
+ protected:
+  // Offers "&About trimwright..." on a right click anywhere in the window but
+  // the edit fields, which keep their own editing menu.
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogServices* services,
+              QWidget* parent);
+
+  void BuildControls(const DialogUnits& units);
+  QPushButton* AddButton(int controlId, const QString& text, const QRect& geometry);
+  QLineEdit* AddField(int controlId, const QRect& geometry);
+  void AddLabel(const QString& text, const QRect& geometry);
+
+  // Runs an open-file chooser with filters; the chosen path in the file
+  // system's encoding, or nothing after Cancel.
+  std::optional<std::string> ChooseFile(const QStringList& filters);
+  void ShowMessageBox(const QString& text, QMessageBox::Icon icon);
+  void ShowAbout();
+
+  // RunWindow, for the tuning run.
+  void ShowMessage(const std::string& text) override;
+  std::string FieldText(int controlId) override;
+  void SetProgress(int position) override;
+  void RepaintProgress() override;
+
+  std::unique_ptr<DialogServices> ownedServices_;  // set when the window runs its own
+  DialogServices* services_;
+
+  QIcon m_icon;
+  std::string m_logPath;
+  std::string m_pcmPath;
+  std::string m_logfileName;
+  std::int32_t m_targetBlm = 0;
+  std::int32_t m_rpmLimit = 0;
+
+  std::map<int, QWidget*> controls_;
+  QLineEdit* logPathField_ = nullptr;
+  QLineEdit* pcmPathField_ = nullptr;
+  QLineEdit* logfileField_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_APP_TUNERDIALOG_H_

@@ -1,0 +1,7 @@
+// The window program: the application object does all the work.
+#include "app/TunerApp.h"
+
+int main(int argc, char** argv) {
+  trimwright::TunerApp app(argc, argv);
+  return app.InitInstance();
+}

@@ -1,0 +1,553 @@
+// Tests of the main window on Qt's offscreen platform. A scripted
+// DialogServices answers the file choosers, message boxes, context menu and
+// About box, so no test ever waits in a modal loop.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/AboutDialog.h"
+#include "app/ControlIds.h"
+#include "app/DialogServices.h"
+#include "app/DialogUnits.h"
+#include "app/TunerApp.h"
+#include "app/TunerDialog.h"
+#include "app/TuningRun.h"
+#include "tests/support/CapturedOutput.h"
+#include "tests/support/TempDir.h"
+#include "tools/ImageWriter.h"
+#include "tools/LogWriter.h"
+
+namespace trimwright {
+namespace {
+
+using testing::CapturedOutput;
+using testing::TempDir;
+
+// Answers the window's modal parts from a script and writes what the window
+// showed into events, one line each, in order.
+class ScriptedServices : public DialogServices {
+ public:
+  // Answers for the file choosers in turn: a path, or nothing for Cancel.
+  std::vector<std::optional<QString>> answers;
+  // The menu item to pick from a context menu; empty dismisses the menu.
+  QString menuChoice;
+
+  QStringList events;
+  QList<QStringList> chooserFilters;
+  QStringList menuItems;
+  QMessageBox::StandardButtons boxButtons;
+  QString boxCaption;
+  AboutDialog* aboutShown = nullptr;  // valid only inside RunModal
+  QStringList aboutContents;
+
+  int RunModal(QDialog& dialog) override {
+    if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+      const bool error = box->icon() == QMessageBox::Critical;
+      events << (error ? QStringLiteral("error ") : QStringLiteral("message ")) + box->text();
+      boxButtons = box->standardButtons();
+      boxCaption = box->windowTitle();
+      return QMessageBox::Ok;
+    }
+    if (auto* about = qobject_cast<AboutDialog*>(&dialog)) {
+      events << QStringLiteral("about");
+      aboutContents << about->windowTitle();
+      for (const QLabel* label : about->findChildren<QLabel*>()) {
+        if (!label->pixmap().isNull()) {
+          aboutContents << QStringLiteral("icon %1x%2")
+                               .arg(label->pixmap().width())
+                               .arg(label->pixmap().height());
+        } else {
+          aboutContents << label->text();
+        }
+      }
+      for (const QPushButton* button : about->findChildren<QPushButton*>()) {
+        aboutContents << QStringLiteral("button ") + button->text();
+      }
+      return QDialog::Accepted;
+    }
+    events << QStringLiteral("unexpected dialog ") + dialog.windowTitle();
+    return QDialog::Rejected;
+  }
+
+  std::optional<QString> RunFileChooser(QFileDialog& chooser) override {
+    chooserFilters << chooser.nameFilters();
+    if (chooser.acceptMode() != QFileDialog::AcceptOpen ||
+        chooser.fileMode() != QFileDialog::ExistingFile) {
+      events << QStringLiteral("chooser not in open mode");
+    }
+    if (answers.empty()) {
+      events << QStringLiteral("unexpected chooser");
+      return std::nullopt;
+    }
+    std::optional<QString> answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  }
+
+  QAction* RunMenu(QMenu& menu, const QPoint&) override {
+    QAction* chosen = nullptr;
+    for (QAction* action : menu.actions()) {
+      menuItems << action->text();
+      if (action->text() == menuChoice) chosen = action;
+    }
+    return chosen;
+  }
+};
+
+// The window's side of a run driven without the window: fixed field texts,
+// messages recorded.
+class FixedFieldsWindow : public RunWindow {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::string FieldText(int controlId) override {
+    return controlId == IDC_TARGET_BLM ? "124" : controlId == IDC_RPM_LIMIT ? "3000" : "";
+  }
+  void SetProgress(int) override {}
+  void RepaintProgress() override {}
+
+  std::vector<std::string> messages;
+};
+
+QLineEdit* Field(const TunerDialog& dialog, int controlId) {
+  return qobject_cast<QLineEdit*>(dialog.Control(controlId));
+}
+
+void Click(const TunerDialog& dialog, int controlId) {
+  QTest::mouseClick(qobject_cast<QPushButton*>(dialog.Control(controlId)), Qt::LeftButton);
+}
+
+QLabel* LabelWithText(const TunerDialog& dialog, const QString& text) {
+  for (QLabel* label : dialog.findChildren<QLabel*>()) {
+    if (label->text() == text) return label;
+  }
+  return nullptr;
+}
+
+// Writes every progress position the window's bar takes into events.
+void RecordProgress(const TunerDialog& dialog, QStringList& events) {
+  QObject::connect(qobject_cast<QProgressBar*>(dialog.Control(IDC_PROGRESS)),
+                   &QProgressBar::valueChanged,
+                   [&events](int value) { events << QStringLiteral("progress %1").arg(value); });
+}
+
+// A drive with lean trims in every fuel trim cell, so that a run changes VE
+// bytes all over the table.
+std::string LeanDrive() {
+  std::vector<tools::PCMcommRecord> records;
+  for (int cell = 0; cell < 16; ++cell) {
+    for (int k = 0; k < 2; ++k) {
+      tools::LogSample sample;
+      sample.rpm = 800 + 800 * (cell % 4) + 50 * k;
+      sample.mapKpa = 30.0 + 20.0 * (cell / 4) + 2.0 * k;
+      sample.blmLeft = 132 + cell % 5 + k;
+      sample.blmRight = 134 + cell % 3;
+      sample.blmCell = cell;
+      records.push_back(tools::PCMcommRecord::From(sample));
+    }
+  }
+  return tools::PCMcommLog(records);
+}
+
+std::string ImageBytes() { return tools::CalibrationImage().Bytes(tools::ImageLayout::kBin); }
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+class TunerDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QApplication::setApplicationName(QString::fromLatin1(TunerApp::kApplicationName));
+  }
+
+  void startsWithDefaultsAndEmptyPaths() {
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+    QCOMPARE(Field(dialog, IDC_TARGET_BLM)->text(), QStringLiteral("124"));
+    QCOMPARE(Field(dialog, IDC_RPM_LIMIT)->text(), QStringLiteral("3000"));
+    for (int id : {IDC_LOG_PATH, IDC_PCM_PATH, IDC_LOGFILE})
+      QVERIFY(Field(dialog, id)->text().isEmpty());
+    QVERIFY(dialog.logPath().empty() && dialog.pcmPath().empty() && dialog.logfileName().empty());
+    const auto* progress = qobject_cast<QProgressBar*>(dialog.Control(IDC_PROGRESS));
+    QCOMPARE(progress->value(), 0);
+    QCOMPARE(progress->maximum(), 100);
+
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Trimwright 1.33"));
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QVERIFY(
+        !(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    const QList<QSize> iconSizes = dialog.windowIcon().availableSizes();
+    QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)));
+    QCOMPARE(QApplication::focusWidget(), dialog.Control(IDC_CHOOSE_LOG));
+  }
+
+  // Dialog units to pixels for made-up font metrics: the average width is
+  // rounded up from half the width of a pair of letters, and each value is
+  // rounded to the nearest pixel, halves up.
+  void dialogUnitsRoundLikeTheDialogManager_data() {
+    QTest::addColumn<int>("alphabetWidth");
+    QTest::addColumn<int>("charHeight");
+    QTest::addColumn<QSize>("units");
+    QTest::addColumn<QSize>("pixels");
+    QTest::newRow("window, 6 by 13") << 312 << 13 << QSize(219, 146) << QSize(329, 237);
+    QTest::newRow("window, 7 by 13") << 353 << 13 << QSize(219, 146) << QSize(383, 237);
+    QTest::newRow("odd pair width rounds up") << 338 << 16 << QSize(4, 8) << QSize(7, 16);
+    QTest::newRow("halves round up") << 312 << 13 << QSize(1, 4) << QSize(2, 7);
+  }
+  void dialogUnitsRoundLikeTheDialogManager() {
+    QFETCH(int, alphabetWidth);
+    QFETCH(int, charHeight);
+    QFETCH(QSize, units);
+    QFETCH(QSize, pixels);
+    const DialogUnits dialogUnits(DialogUnits::AverageCharWidth(alphabetWidth), charHeight);
+    QCOMPARE(dialogUnits.Size(units.width(), units.height()), pixels);
+  }
+
+  // Every control where the template puts it, with its text, and every text
+  // fits its control in the dialog font.
+  void controlsFollowTheTemplate_data() {
+    QTest::addColumn<int>("controlId");  // 0 for a label, found by its text
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("units");
+    QTest::newRow("choose log") << IDC_CHOOSE_LOG << "Choose File" << QRect(162, 7, 50, 14);
+    QTest::newRow("exit") << IDC_EXIT << "Exit" << QRect(162, 90, 50, 14);
+    QTest::newRow("log path") << IDC_LOG_PATH << "" << QRect(59, 7, 95, 14);
+    QTest::newRow("log label") << 0 << "logged data file" << QRect(7, 9, 49, 8);
+    QTest::newRow("pcm label") << 0 << "PCM file" << QRect(7, 34, 46, 8);
+    QTest::newRow("pcm path") << IDC_PCM_PATH << "" << QRect(59, 31, 95, 14);
+    QTest::newRow("process") << IDC_PROCESS << "Process" << QRect(7, 126, 50, 14);
+    QTest::newRow("choose pcm") << IDC_CHOOSE_PCM << "Choose File" << QRect(162, 31, 50, 14);
+    QTest::newRow("logfile label") << 0 << "Logfile" << QRect(7, 58, 28, 8);
+    QTest::newRow("logfile") << IDC_LOGFILE << "" << QRect(59, 55, 95, 14);
+    QTest::newRow("progress") << IDC_PROGRESS << "" << QRect(69, 126, 143, 14);
+    QTest::newRow("blm label") << 0 << "Target blm" << QRect(7, 81, 34, 8);
+    QTest::newRow("target blm") << IDC_TARGET_BLM << "124" << QRect(59, 79, 40, 14);
+    QTest::newRow("rpm label") << 0 << "Tune up to" << QRect(7, 105, 36, 8);
+    QTest::newRow("rpm limit") << IDC_RPM_LIMIT << "3000" << QRect(59, 102, 40, 14);
+    QTest::newRow("rpm unit") << 0 << "rpm" << QRect(107, 105, 12, 8);
+  }
+  void controlsFollowTheTemplate() {
+    QFETCH(int, controlId);
+    QFETCH(QString, text);
+    QFETCH(QRect, units);
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    const DialogUnits dialogUnits = DialogUnits::ForFont(QFontMetrics(dialog.font(), &dialog));
+    QCOMPARE(dialog.size(), dialogUnits.Size(219, 146));
+
+    QWidget* control = controlId ? dialog.Control(controlId) : LabelWithText(dialog, text);
+    QVERIFY(control);
+    const QRect expected(dialogUnits.X(units.x()), dialogUnits.Y(units.y()),
+                         dialogUnits.X(units.width()), dialogUnits.Y(units.height()));
+    if (controlId) {
+      QCOMPARE(control->geometry(), expected);
+    } else {  // a label may grow to the right to fit its text
+      QCOMPARE(control->pos(), expected.topLeft());
+      QCOMPARE(control->height(), expected.height());
+      QVERIFY(control->width() >= expected.width());
+    }
+    if (auto* button = qobject_cast<QPushButton*>(control)) QCOMPARE(button->text(), text);
+    if (auto* field = qobject_cast<QLineEdit*>(control)) QCOMPARE(field->text(), text);
+    QVERIFY2(control->fontMetrics().horizontalAdvance(text) <= control->width(),
+             qPrintable(text + QStringLiteral(" is cut off")));
+  }
+
+  void tabOrderFollowsTheTemplate() {
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QList<int> order;
+    for (int step = 0; step < 10; ++step) {
+      for (int id : {IDC_CHOOSE_LOG, IDC_EXIT, IDC_LOG_PATH, IDC_PCM_PATH, IDC_PROCESS,
+                     IDC_CHOOSE_PCM, IDC_LOGFILE, IDC_PROGRESS, IDC_TARGET_BLM, IDC_RPM_LIMIT}) {
+        if (dialog.Control(id) == QApplication::focusWidget()) order << id;
+      }
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(order, (QList<int>{IDC_CHOOSE_LOG, IDC_EXIT, IDC_LOG_PATH, IDC_PCM_PATH, IDC_PROCESS,
+                                IDC_CHOOSE_PCM, IDC_LOGFILE, IDC_TARGET_BLM, IDC_RPM_LIMIT,
+                                IDC_CHOOSE_LOG}));
+  }
+
+  void pcmChooserDerivesTheLogfileName_data() {
+    QTest::addColumn<QString>("pcmPath");
+    QTest::addColumn<QString>("logfileName");
+    QTest::newRow("extension") << "/tunes/car.bin"
+                               << "/tunes/car_trw.txt";
+    QTest::newRow("dot only in a folder") << "/tunes.old/car"
+                                          << "/tunes_trw.txt";
+    QTest::newRow("no dot") << "/tunes/car"
+                            << "/tunes/car_trw.txt";
+    QTest::newRow("two dots") << "/tunes/car.v2.lt1"
+                              << "/tunes/car.v2_trw.txt";
+  }
+  void pcmChooserDerivesTheLogfileName() {
+    QFETCH(QString, pcmPath);
+    QFETCH(QString, logfileName);
+    ScriptedServices services;
+    services.answers = {pcmPath};
+    TunerDialog dialog(services);
+    Click(dialog, IDC_CHOOSE_PCM);
+
+    QCOMPARE(Field(dialog, IDC_PCM_PATH)->text(), pcmPath);
+    QCOMPARE(Field(dialog, IDC_LOGFILE)->text(), logfileName);
+    QCOMPARE(Q(dialog.logfileName()), logfileName);
+    QCOMPARE(services.chooserFilters,
+             (QList<QStringList>{
+                 {"Tunercat Files (*.bin)", "LT1Edit Files (*.lt1)", "All Files (*.*)"}}));
+    QCOMPARE(services.events, QStringList());
+  }
+
+  // A cancelled chooser keeps the stored path and puts it back into its field.
+  void cancelledChoosersRestoreWhatWasStored() {
+    ScriptedServices services;
+    services.answers = {std::nullopt, QStringLiteral("/tunes/car.bin"), std::nullopt,
+                        QStringLiteral("/logs/drive.csv"), std::nullopt};
+    TunerDialog dialog(services);
+
+    Click(dialog, IDC_CHOOSE_PCM);
+    QCOMPARE(Field(dialog, IDC_PCM_PATH)->text(), QString());
+    QCOMPARE(Field(dialog, IDC_LOGFILE)->text(), QStringLiteral("_trw.txt"));
+
+    Click(dialog, IDC_CHOOSE_PCM);
+    QTest::keyClicks(Field(dialog, IDC_PCM_PATH), "/typed/other.bin");
+    QTest::keyClicks(Field(dialog, IDC_LOGFILE), "/typed/report");
+    Click(dialog, IDC_CHOOSE_PCM);
+    QCOMPARE(Field(dialog, IDC_PCM_PATH)->text(), QStringLiteral("/tunes/car.bin"));
+    QCOMPARE(Field(dialog, IDC_LOGFILE)->text(), QStringLiteral("/tunes/car_trw.txt"));
+    QCOMPARE(Q(dialog.pcmPath()), QStringLiteral("/tunes/car.bin"));
+
+    Click(dialog, IDC_CHOOSE_LOG);
+    QTest::keyClicks(Field(dialog, IDC_LOG_PATH), "/typed/other.csv");
+    Click(dialog, IDC_CHOOSE_LOG);
+    QCOMPARE(Field(dialog, IDC_LOG_PATH)->text(), QStringLiteral("/logs/drive.csv"));
+    QCOMPARE(Q(dialog.logPath()), QStringLiteral("/logs/drive.csv"));
+    QCOMPARE(services.chooserFilters.last(),
+             (QStringList{"Datamaster Files (*.uni)", "Freescan Files (*.csv)",
+                          "PCMComm Files (*.txt)", "All Files (*.*)"}));
+    QCOMPARE(services.events, QStringList());
+  }
+
+  // Runs that end with one of the run's messages. Chosen names are files in
+  // a temporary folder; "drive.csv", "drive.Uni" and "car.bin" exist there.
+  void processEndsWithTheRunsMessages_data() {
+    QTest::addColumn<QString>("logChoice");
+    QTest::addColumn<QString>("pcmChoice");
+    QTest::addColumn<QString>("typedLogPath");
+    QTest::addColumn<QString>("targetBlm");
+    QTest::addColumn<QString>("rpmLimit");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("nothing chosen")
+        << ""
+        << ""
+        << ""
+        << "124"
+        << "3000" << QStringList{"message Please enter a datamaster file"};
+    QTest::newRow("typed log path is not stored")
+        << ""
+        << "car.bin"
+        << "drive.csv"
+        << "124"
+        << "3000" << QStringList{"message Please enter a datamaster file"};
+    QTest::newRow("no image") << "drive.csv"
+                              << ""
+                              << ""
+                              << "124"
+                              << "3000" << QStringList{"message Please enter a Tunercat file"};
+    QTest::newRow("mixed-case log extension")
+        << "drive.Uni"
+        << "car.bin"
+        << ""
+        << "124"
+        << "3000"
+        << QStringList{"progress 20", "message I don't know what kind of logged data file this is"};
+    QTest::newRow("both warnings, then unknown image type")
+        << "drive.csv"
+        << "car.Lt1"
+        << ""
+        << "100"
+        << "9000"
+        << QStringList{"message It is recommended to tune for a blm of 118-124",
+                       "message Cannot tune above 7000 rpm", "progress 20", "progress 40",
+                       "message Unknown type of pcm file"};
+  }
+  void processEndsWithTheRunsMessages() {
+    QFETCH(QString, logChoice);
+    QFETCH(QString, pcmChoice);
+    QFETCH(QString, typedLogPath);
+    QFETCH(QString, targetBlm);
+    QFETCH(QString, rpmLimit);
+    QFETCH(QStringList, events);
+    TempDir dir;
+    const std::string freescan = tools::FreescanLog({tools::FreescanRecord()});
+    tools::WriteFile(dir.File("drive.csv"), freescan);
+    tools::WriteFile(dir.File("drive.Uni"), freescan);
+    tools::WriteFile(dir.File("car.bin"), ImageBytes());
+    auto inDir = [&dir](const QString& name) { return Q(dir.File(name.toStdString())); };
+
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    dialog.show();
+    RecordProgress(dialog, services.events);
+    if (!logChoice.isEmpty()) {
+      services.answers = {inDir(logChoice)};
+      Click(dialog, IDC_CHOOSE_LOG);
+    }
+    if (!pcmChoice.isEmpty()) {
+      services.answers = {inDir(pcmChoice)};
+      Click(dialog, IDC_CHOOSE_PCM);
+    }
+    if (!typedLogPath.isEmpty()) QTest::keyClicks(Field(dialog, IDC_LOG_PATH), inDir(typedLogPath));
+    Field(dialog, IDC_TARGET_BLM)->setText(targetBlm);
+    Field(dialog, IDC_RPM_LIMIT)->setText(rpmLimit);
+
+    CapturedOutput output;
+    Click(dialog, IDC_PROCESS);
+    QCOMPARE(services.events, events);
+    QCOMPARE(services.boxCaption, QStringLiteral("Trimwright"));
+    QCOMPARE(services.boxButtons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(dialog.isVisible());
+  }
+
+  // The whole road from the choosers to the report: what the window writes
+  // equals what a run driven directly writes from the same inputs, and a
+  // hand-edited logfile field does not move the report.
+  void processTunesTheImageLikeADirectRun() {
+    TempDir dir;
+    const std::string drive = LeanDrive();
+    const std::string image = ImageBytes();
+    for (const char* copy : {"window.txt", "direct.txt"}) tools::WriteFile(dir.File(copy), drive);
+    for (const char* copy : {"window.bin", "direct.bin"}) tools::WriteFile(dir.File(copy), image);
+
+    ScriptedServices services;
+    services.answers = {Q(dir.File("window.txt")), Q(dir.File("window.bin"))};
+    TunerDialog dialog(services);
+    dialog.show();
+    RecordProgress(dialog, services.events);
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    QCOMPARE(Field(dialog, IDC_LOGFILE)->text(), Q(dir.File("window_trw.txt")));
+    Field(dialog, IDC_LOGFILE)->setText(Q(dir.File("typed_trw.txt")));
+
+    CapturedOutput output;
+    Click(dialog, IDC_PROCESS);
+    QCOMPARE(services.events,
+             (QStringList{"progress 20", "progress 40", "progress 60", "progress 100",
+                          "message Processing complete", "progress 0"}));
+    QCOMPARE(services.boxCaption, QStringLiteral("Trimwright"));
+    QCOMPARE(services.boxButtons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(dialog.targetBlm(), 124);
+    QCOMPARE(dialog.rpmLimit(), 3000);
+
+    FixedFieldsWindow direct;
+    std::int32_t targetBlm = 0;
+    std::int32_t rpmLimit = 0;
+    TuningRun(direct).Perform(dir.File("direct.txt"), dir.File("direct.bin"),
+                              dir.File("direct_trw.txt"), targetBlm, rpmLimit);
+    QCOMPARE(direct.messages, std::vector<std::string>{"Processing complete"});
+
+    const std::string report = tools::ReadFile(dir.File("window_trw.txt"));
+    QVERIFY(report.find("VE table modifications") != std::string::npos);
+    QVERIFY(report == tools::ReadFile(dir.File("direct_trw.txt")));
+    const std::string tuned = tools::ReadFile(dir.File("window.bin"));
+    QVERIFY(tuned != image);
+    QVERIFY(tuned == tools::ReadFile(dir.File("direct.bin")));
+    QVERIFY(!QFile::exists(Q(dir.File("typed_trw.txt"))));
+  }
+
+  // A file failure during a run is shown with its text; the window stays
+  // open and the next run works once the file is there.
+  void fatalErrorIsShownAndTheWindowStays() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    const std::string missing = dir.File("missing.bin");
+    ScriptedServices services;
+    services.answers = {Q(dir.File("drive.txt")), Q(missing)};
+    TunerDialog dialog(services);
+    dialog.show();
+    RecordProgress(dialog, services.events);
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+
+    CapturedOutput output;
+    Click(dialog, IDC_PROCESS);
+    QCOMPARE(services.events, (QStringList{"progress 20", "progress 40",
+                                           "error Unable to open file " + Q(missing)}));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.Control(IDC_PROCESS)->isEnabled());
+
+    tools::WriteFile(missing, ImageBytes());
+    services.events.clear();
+    Click(dialog, IDC_PROCESS);
+    QVERIFY(services.events.contains(QStringLiteral("message Processing complete")));
+  }
+
+  // A right click on the window (here on a label, which passes it on) offers
+  // the About item; choosing it shows the About box.
+  void contextMenuOpensTheAboutBox_data() {
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("About chosen") << "&About trimwright..." << QStringList{"about"};
+    QTest::newRow("menu dismissed") << "" << QStringList();
+  }
+  void contextMenuOpensTheAboutBox() {
+    QFETCH(QString, choice);
+    QFETCH(QStringList, events);
+    ScriptedServices services;
+    services.menuChoice = choice;
+    TunerDialog dialog(services);
+    dialog.show();
+    QLabel* label = LabelWithText(dialog, QStringLiteral("PCM file"));
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                 label->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(label, &rightClick);
+
+    QCOMPARE(services.menuItems, QStringList{"&About trimwright..."});
+    QCOMPARE(services.events, events);
+    if (events.isEmpty()) return;
+    QCOMPARE(services.aboutContents,
+             (QStringList{"About trimwright", "icon 32x32", "Trimwright v1.33", "button OK"}));
+  }
+
+  void exitEscapeAndCloseBoxEndTheWindow_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Exit") << "Exit";
+    QTest::newRow("Escape") << "Escape";
+    QTest::newRow("close box") << "close box";
+  }
+  void exitEscapeAndCloseBoxEndTheWindow() {
+    QFETCH(QString, how);
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (how == "Exit") Click(dialog, IDC_EXIT);
+    if (how == "Escape") QTest::keyClick(Field(dialog, IDC_TARGET_BLM), Qt::Key_Escape);
+    if (how == "close box") dialog.close();
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!dialog.isVisible());
+  }
+};
+
+}  // namespace trimwright
+
+QTEST_MAIN(trimwright::TunerDialogTest)
+#include "TunerDialogTest.moc"
