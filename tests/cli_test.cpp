@@ -1,0 +1,189 @@
+// trimwright-cli run as a process: its standard output, messages, report,
+// rewritten image and exit status.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/ControlIds.h"
+#include "app/TuningRun.h"
+#include "tests/support/CapturedOutput.h"
+#include "tests/support/Golden.h"
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tools/ImageWriter.h"
+#include "tools/LogWriter.h"
+
+namespace trimwright {
+namespace {
+
+using testing::CapturedOutput;
+using testing::MatchesGolden;
+using testing::ProcessResult;
+using testing::RunProcess;
+using testing::TempDir;
+using tools::CalibrationImage;
+using tools::ImageLayout;
+
+const std::string kCli = TRIMWRIGHT_CLI_PATH;
+const std::string kExamples = TRIMWRIGHT_EXAMPLES_DIR;
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() {
+    for (const char* ext : {"bin", "lt1", "uni", "csv", "txt"}) {
+      tools::WriteFile(dir_.File(std::string("sample.") + ext),
+                       tools::ReadFile(kExamples + "/sample." + ext));
+    }
+  }
+
+  ProcessResult Cli(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+    args.insert(args.begin(), kCli);
+    return RunProcess(args, env);
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(CliTest, TunesTheSampleLikeTheRunItself) {
+  const ProcessResult result = Cli({dir_.File("sample.uni"), dir_.File("sample.bin")});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.err, "trimwright-cli: Processing complete\n");
+  EXPECT_TRUE(MatchesGolden(ReplaceAll(result.out, dir_.path(), "<dir>"),
+                            "sample_run.stdout.expected.txt"));
+  const std::string report = tools::ReadFile(dir_.File("sample_trw.txt"));
+  EXPECT_TRUE(MatchesGolden(report, "sample_run.report.expected.txt"));
+
+  // The same run in this process on a second copy gives the same bytes.
+  TempDir other;
+  tools::WriteFile(other.File("car.bin"), tools::ReadFile(kExamples + "/sample.bin"));
+  class Fields : public RunWindow {
+    void ShowMessage(const std::string&) override {}
+    std::string FieldText(int id) override { return id == IDC_TARGET_BLM ? "124" : "3000"; }
+    void SetProgress(int) override {}
+    void RepaintProgress() override {}
+  } window;
+  std::int32_t target = 0;
+  std::int32_t limit = 0;
+  {
+    CapturedOutput quiet;
+    TuningRun(window).Perform(kExamples + "/sample.uni", other.File("car.bin"),
+                              other.File("car_trw.txt"), target, limit);
+  }
+  const std::string tuned = tools::ReadFile(dir_.File("sample.bin"));
+  EXPECT_EQ(tuned, tools::ReadFile(other.File("car.bin")));
+  EXPECT_EQ(report, tools::ReadFile(other.File("car_trw.txt")));
+  EXPECT_NE(tuned, tools::ReadFile(kExamples + "/sample.bin"));
+  const CalibrationImage image = CalibrationImage::FromBytes(tuned, ImageLayout::kBin);
+  EXPECT_EQ(image.StoredChecksum(), image.ComputedChecksum());
+}
+
+TEST_F(CliTest, OptionsReachTheRun) {
+  const ProcessResult result =
+      Cli({"--target-blm", "130", "--rpm-limit", "9000", "--report", dir_.File("pass1.txt"),
+           dir_.File("sample.csv"), dir_.File("sample.lt1")});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.err,
+            "trimwright-cli: It is recommended to tune for a blm of 118-124\n"
+            "trimwright-cli: Cannot tune above 7000 rpm\n"
+            "trimwright-cli: Processing complete\n");
+  const std::string report = tools::ReadFile(dir_.File("pass1.txt"));
+  EXPECT_NE(report.find("cell[6500][100]"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("sample_trw.txt")));
+  EXPECT_NE(result.out.find("Warning - you are tuning for a blm of 130."), std::string::npos);
+}
+
+TEST_F(CliTest, NegativeAndEmptyTextsGoThroughAsTyped) {
+  const ProcessResult result = Cli(
+      {"--rpm-limit", "-5", "--target-blm", "", dir_.File("sample.txt"), dir_.File("sample.bin")});
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "trimwright-cli: It is recommended to tune for a blm of 118-124\n"
+            "trimwright-cli: Processing complete\n");
+  const std::string report = tools::ReadFile(dir_.File("sample_trw.txt"));
+  EXPECT_EQ(report.find("cell["), std::string::npos);
+  EXPECT_EQ(tools::ReadFile(dir_.File("sample.bin")), tools::ReadFile(kExamples + "/sample.bin"));
+}
+
+TEST_F(CliTest, OutputDoesNotDependOnTheLocale) {
+  const ProcessResult c =
+      Cli({"--report", dir_.File("c.txt"), dir_.File("sample.csv"), dir_.File("sample.lt1")},
+          {"LC_ALL=C"});
+  tools::WriteFile(dir_.File("sample.lt1"), tools::ReadFile(kExamples + "/sample.lt1"));
+  const ProcessResult german =
+      Cli({"--report", dir_.File("de.txt"), dir_.File("sample.csv"), dir_.File("sample.lt1")},
+          {"LC_ALL=de_DE.UTF-8"});
+  EXPECT_EQ(c.exitStatus, 0);
+  EXPECT_EQ(german.exitStatus, 0);
+  EXPECT_EQ(c.out, german.out);
+  EXPECT_EQ(tools::ReadFile(dir_.File("c.txt")), tools::ReadFile(dir_.File("de.txt")));
+}
+
+struct ExitCase {
+  std::vector<std::string> args;  // "@" stands for the temporary folder
+  int status;
+  std::string errStart;
+};
+
+class CliExitTest : public CliTest, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(CliExitTest, ExitStatusSaysHowTheRunEnded) {
+  std::vector<std::string> args;
+  for (const std::string& a : GetParam().args) args.push_back(ReplaceAll(a, "@", dir_.path()));
+  const ProcessResult result = Cli(args);
+  EXPECT_EQ(result.exitStatus, GetParam().status) << result.err;
+  EXPECT_TRUE(ReplaceAll(result.err, dir_.path(), "@").starts_with(GetParam().errStart))
+      << result.err;
+  EXPECT_EQ(tools::ReadFile(dir_.File("sample.bin")), tools::ReadFile(kExamples + "/sample.bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, CliExitTest,
+    ::testing::Values(
+        ExitCase{{"@/sample.Uni", "@/sample.bin"},
+                 1,
+                 "trimwright-cli: I don't know what kind of logged data file this is\n"},
+        ExitCase{{"@/sample.uni", "@/sample.Bin"}, 1, "trimwright-cli: Unknown type of pcm file\n"},
+        ExitCase{{"", "@/sample.bin"}, 1, "trimwright-cli: Please enter a datamaster file\n"},
+        ExitCase{{"--report", "", "@/sample.uni", "@/sample.bin"},
+                 1,
+                 "trimwright-cli: Please enter a logfile name\n"},
+        ExitCase{{}, 2, "LOGFILE is required"}, ExitCase{{"@/sample.uni"}, 2, "IMAGE is required"},
+        ExitCase{{"--bogus", "@/sample.uni", "@/sample.bin"}, 2, "The following argument"},
+        ExitCase{{"@/sample.uni", "@/missing.bin"},
+                 3,
+                 "trimwright-cli: error: Unable to open file @/missing.bin\n"},
+        ExitCase{{"@/missing.uni", "@/sample.bin"},
+                 3,
+                 "trimwright-cli: error: Unable to open datamaster file @/missing.uni\n"},
+        ExitCase{{"@/missing.csv", "@/sample.bin"},
+                 3,
+                 "Unable to open input file @/missing.csv\n"
+                 "trimwright-cli: error: Unable to open input file @/missing.csv\n"},
+        ExitCase{{"--report", "@/sample.bin", "@/sample.uni", "@/sample.bin"},
+                 3,
+                 "trimwright-cli: error: The report file @/sample.bin is the calibration image"},
+        ExitCase{{"--report", "@/no/folder/r.txt", "@/sample.uni", "@/sample.bin"},
+                 3,
+                 "Unable to open logfile @/no/folder/r.txt\n"}));
+
+TEST_F(CliTest, HelpAndVersionAnswerOnStandardOutput) {
+  const ProcessResult help = Cli({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.out.find("Usage: trimwright-cli [OPTIONS] LOGFILE IMAGE"), std::string::npos);
+  EXPECT_NE(help.out.find("--target-blm TEXT=124"), std::string::npos);
+  const ProcessResult version = Cli({"--version"});
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.out, "trimwright-cli 1.33\n");
+}
+
+}  // namespace
+}  // namespace trimwright

@@ -1,0 +1,157 @@
+#include "tools/DriveSimulator.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace trimwright::tools {
+
+namespace {
+
+constexpr double kVePercentPerCount = 0.390588;
+constexpr double kPi = 3.14159265358979;
+
+// A small deterministic generator, so that a seed gives the same drive on
+// every machine and library.
+class Noise {
+ public:
+  explicit Noise(std::uint32_t seed) : state_(seed * 2654435761u + 1) {}
+  // Uniform in [-1, 1).
+  double Next() {
+    state_ = state_ * 1664525u + 1013904223u;
+    return static_cast<double>(state_ >> 8) / static_cast<double>(1u << 23) - 1.0;
+  }
+
+ private:
+  std::uint32_t state_;
+};
+
+int ClampTrim(double value) { return static_cast<int>(std::clamp(std::lround(value), 0L, 255L)); }
+
+}  // namespace
+
+double TrueVe(double rpm, double kpa) {
+  return 28.0 + 0.48 * kpa + 10.0 * std::sin(rpm / 7000.0 * kPi);
+}
+
+double TableError(double rpm, double kpa) {
+  return 0.07 * std::sin(rpm / 1400.0) + 0.05 * std::cos(kpa / 22.0) - 0.05;
+}
+
+CalibrationImage MakeSampleImage() {
+  CalibrationImage image;
+  image.SetBoundaryBytes({48, 80, 112, 40, 60, 80});
+  auto tableByte = [](int gridRow, int column) {
+    const double rpm = GridRowRpm(gridRow);
+    const double kpa = GridColumnKpa(column);
+    const double percent = TrueVe(rpm, kpa) / (1.0 + TableError(rpm, kpa));
+    return static_cast<std::uint8_t>(std::lround(percent / kVePercentPerCount));
+  };
+  for (int column = 0; column < CalibrationImage::kColumns; ++column) {
+    for (int row = 0; row < CalibrationImage::kMainRows; ++row) {
+      image.MainVe(row, column) = tableByte(row, column);
+    }
+    for (int row = 0; row < CalibrationImage::kExtendedRows; ++row) {
+      image.ExtendedVe(row, column) = tableByte(row + 8, column);
+    }
+  }
+  image.MakeChecksumConsistent();
+  return image;
+}
+
+double TableVe(const CalibrationImage& image, double rpm, double kpa) {
+  constexpr int kLastRow = 8 + CalibrationImage::kExtendedRows - 1;
+  int row = 0;
+  while (row < kLastRow - 1 && GridRowRpm(row + 1) <= rpm) ++row;
+  int column = 0;
+  while (column < CalibrationImage::kColumns - 2 && GridColumnKpa(column + 1) <= kpa) ++column;
+  const double r0 = GridRowRpm(row);
+  const double r1 = GridRowRpm(row + 1);
+  const double k0 = GridColumnKpa(column);
+  const double k1 = GridColumnKpa(column + 1);
+  const double tr = std::clamp((rpm - r0) / (r1 - r0), 0.0, 1.0);
+  const double tk = std::clamp((kpa - k0) / (k1 - k0), 0.0, 1.0);
+  const double v00 = image.GridVe(row, column);
+  const double v01 = image.GridVe(row, column + 1);
+  const double v10 = image.GridVe(row + 1, column);
+  const double v11 = image.GridVe(row + 1, column + 1);
+  const double counts = (v00 * (1 - tk) + v01 * tk) * (1 - tr) + (v10 * (1 - tk) + v11 * tk) * tr;
+  return counts * kVePercentPerCount;
+}
+
+int BlmCellFor(const CalibrationImage& image, double rpm, double kpa, bool idle) {
+  if (idle) return 16;
+  int mapBand = 0;
+  int rpmBand = 0;
+  for (int k = 0; k < 3; ++k) {
+    if (rpm >= image.At(CalibrationImage::kBoundaries + k) * 25.0) rpmBand = k + 1;
+    if (kpa >= image.At(CalibrationImage::kBoundaries + 3 + k)) mapBand = k + 1;
+  }
+  return mapBand * 4 + rpmBand;
+}
+
+std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_t seed,
+                                     int records) {
+  Noise noise(seed);
+  std::vector<LogSample> drive;
+  const int warmUp = records * 12 / 100;
+  const int idle = records * 14 / 100;
+  const int wideOpen = records * 10 / 100;
+  const int cruise = records - warmUp - idle - wideOpen;
+  for (int k = 0; k < records; ++k) {
+    LogSample s;
+    bool atIdle = false;
+    if (k < warmUp + idle) {
+      atIdle = true;
+      s.rpm = static_cast<int>(820 + 230 * noise.Next());
+      s.mapKpa = 35.5 + 6.0 * noise.Next();
+      s.throttle = 0.0;
+      s.coolantC = k < warmUp ? 25.0 + 50.0 * k / warmUp : 88.0 + noise.Next();
+    } else if (k < warmUp + idle + cruise) {
+      const double t = static_cast<double>(k - warmUp - idle) / cruise;
+      s.rpm = static_cast<int>(2000 + 850 * std::sin(2 * kPi * 3.0 * t) +
+                               150 * std::sin(2 * kPi * 11.0 * t) + 40 * noise.Next());
+      s.mapKpa = 55.0 + 24.0 * std::sin(2 * kPi * 4.0 * t + 1.0) + 2.0 * noise.Next();
+      s.throttle = std::clamp((s.mapKpa - 22.0) * 0.7, 2.0, 60.0);
+      s.coolantC = 89.0 + noise.Next();
+    } else {
+      const double t = static_cast<double>(k - warmUp - idle - cruise) / wideOpen;
+      s.rpm = static_cast<int>(2600 + 2600 * t + 30 * noise.Next());
+      s.mapKpa = 97.0 + 2.0 * noise.Next();
+      s.throttle = 92.0 + 6.0 * noise.Next();
+      s.coolantC = 90.0;
+    }
+    s.blmCell = BlmCellFor(image, s.rpm, s.mapKpa, atIdle);
+    if (LoggedData::IsHighThrottle(static_cast<float>(s.throttle), s.rpm)) {
+      // Open loop: the computer holds its trims and learns nothing.
+      s.blmLeft = 128;
+      s.blmRight = 128;
+    } else {
+      const double needed = 128.0 * TrueVe(s.rpm, s.mapKpa) / TableVe(image, s.rpm, s.mapKpa);
+      s.blmLeft = ClampTrim(needed + 1.5 * noise.Next());
+      s.blmRight = ClampTrim(needed * 1.012 + 1.5 * noise.Next());
+    }
+    s.auxLeft = ClampTrim(128 + 3 * noise.Next());
+    s.auxRight = ClampTrim(128 + 3 * noise.Next());
+    drive.push_back(s);
+  }
+  return drive;
+}
+
+TrimSummary SummarizeTrims(const LoggedData& log, int targetBlm) {
+  TrimSummary summary;
+  double sum = 0.0;
+  double distance = 0.0;
+  for (std::uint32_t r = 0; r < log.recordCount; ++r) {
+    if (!log.engineWarm[r] || log.highThrottle[r]) continue;
+    ++summary.records;
+    sum += log.blmLeft[r] + log.blmRight[r];
+    distance += std::abs(log.blmLeft[r] - targetBlm) + std::abs(log.blmRight[r] - targetBlm);
+  }
+  if (summary.records > 0) {
+    summary.meanBlm = sum / (2.0 * summary.records);
+    summary.meanDistance = distance / (2.0 * summary.records);
+  }
+  return summary;
+}
+
+}  // namespace trimwright::tools

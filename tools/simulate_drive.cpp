@@ -1,0 +1,174 @@
+// simulate_drive: makes the sample data and looks at results.
+//   image PREFIX                 the sample calibration as PREFIX.bin and PREFIX.lt1
+//   drive --image IMAGE PREFIX   a simulated drive over IMAGE as PREFIX.uni/.csv/.txt
+//   trims LOG                    how far the logged warm part-throttle BLMs sit from a target
+//   compare OLD NEW              what a tuning pass changed in an image
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/PathRules.h"
+#include "logdata/DMUni.h"
+#include "logdata/Freescan.h"
+#include "logdata/PCMcomm.h"
+#include "tools/DriveSimulator.h"
+
+namespace {
+
+using namespace trimwright;
+using namespace trimwright::tools;
+
+ImageLayout LayoutOf(const std::string& path) {
+  const std::string extension = FileExtension(path);
+  return extension == "lt1" || extension == "LT1" ? ImageLayout::kLt1 : ImageLayout::kBin;
+}
+
+// Silences standard output while it lives: the readers' diagnostics are not
+// this tool's output.
+class QuietStandardOutput {
+ public:
+  QuietStandardOutput() : saved_(std::cout.rdbuf(discard_.rdbuf())) {}
+  ~QuietStandardOutput() { std::cout.rdbuf(saved_); }
+  QuietStandardOutput(const QuietStandardOutput&) = delete;
+  QuietStandardOutput& operator=(const QuietStandardOutput&) = delete;
+
+ private:
+  std::ostringstream discard_;
+  std::streambuf* saved_;
+};
+
+TrimSummary SummarizeLog(const std::string& path, int target) {
+  QuietStandardOutput quiet;
+  std::unique_ptr<LoggedData> log;
+  const std::string extension = FileExtension(path);
+  if (extension == "uni" || extension == "UNI") log = std::make_unique<DMUni>(path);
+  if (extension == "csv" || extension == "CSV") log = std::make_unique<Freescan>(path);
+  if (extension == "txt" || extension == "TXT") log = std::make_unique<PCMcomm>(path);
+  if (!log) throw std::runtime_error("not a log: " + path);
+  return SummarizeTrims(*log, target);
+}
+
+void WriteDrive(const std::string& imagePath, const std::string& prefix, std::uint32_t seed,
+                int records) {
+  const CalibrationImage image =
+      CalibrationImage::FromBytes(ReadFile(imagePath), LayoutOf(imagePath));
+  const std::vector<LogSample> drive = SimulateDrive(image, seed, records);
+  std::vector<UniRecord> uni;
+  std::vector<FreescanRecord> csv;
+  std::vector<PCMcommRecord> txt;
+  for (const LogSample& s : drive) {
+    uni.push_back(UniRecord::From(s));
+    csv.push_back(FreescanRecord::From(s));
+    txt.push_back(PCMcommRecord::From(s));
+  }
+  WriteFile(prefix + ".uni", UniLog(uni));
+  WriteFile(prefix + ".csv", FreescanLog(csv));
+  WriteFile(prefix + ".txt", PCMcommLog(txt));
+}
+
+void PrintTrims(const std::string& logPath, int target) {
+  const TrimSummary summary = SummarizeLog(logPath, target);
+  std::printf("%s: %d warm part-throttle records, mean BLM %.1f, %.1f counts from target %d\n",
+              logPath.c_str(), summary.records, summary.meanBlm, summary.meanDistance, target);
+}
+
+void Compare(const std::string& oldPath, const std::string& newPath) {
+  const CalibrationImage before = CalibrationImage::FromBytes(ReadFile(oldPath), LayoutOf(oldPath));
+  const CalibrationImage after = CalibrationImage::FromBytes(ReadFile(newPath), LayoutOf(newPath));
+  int changed = 0;
+  int cells = 0;
+  double largestRise = 0.0;
+  double largestFall = 0.0;
+  std::string riseAt = "-";
+  std::string fallAt = "-";
+  auto visit = [&](std::uint8_t was, std::uint8_t is, int gridRow, int column) {
+    ++cells;
+    if (was == is) return;
+    ++changed;
+    const double percent = 100.0 * (is - was) / was;
+    const std::string at = "[" + std::to_string(GridRowRpm(gridRow)) + " rpm][" +
+                           std::to_string(GridColumnKpa(column)) + " kPa]";
+    if (percent > largestRise) largestRise = percent, riseAt = at;
+    if (percent < largestFall) largestFall = percent, fallAt = at;
+  };
+  for (int column = 0; column < CalibrationImage::kColumns; ++column) {
+    for (int row = 0; row < CalibrationImage::kMainRows; ++row) {
+      visit(before.MainVe(row, column), after.MainVe(row, column), row, column);
+    }
+    for (int row = 0; row < CalibrationImage::kExtendedRows; ++row) {
+      visit(before.ExtendedVe(row, column), after.ExtendedVe(row, column), row + 8, column);
+    }
+  }
+  std::printf("VE cells changed: %d of %d\n", changed, cells);
+  std::printf("largest rise: %+.1f%% at %s\n", largestRise, riseAt.c_str());
+  std::printf("largest fall: %+.1f%% at %s\n", largestFall, fallAt.c_str());
+  std::printf("checksum: 0x%04X -> 0x%04X (%s with the bytes)\n", before.StoredChecksum(),
+              after.StoredChecksum(),
+              after.StoredChecksum() == after.ComputedChecksum() ? "consistent" : "INCONSISTENT");
+  const std::string a = before.Bytes(ImageLayout::kBin);
+  const std::string b = after.Bytes(ImageLayout::kBin);
+  int outside = 0;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    const bool tunable = (k >= CalibrationImage::kMainVe && k < 0x12D9A) ||
+                         k == CalibrationImage::kChecksum || k == CalibrationImage::kChecksum + 1;
+    if (!tunable && a[k] != b[k]) ++outside;
+  }
+  std::printf("bytes changed outside the VE tables and the checksum: %d\n", outside);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Makes the simulated sample data of Trimwright and looks at results.",
+               "simulate_drive"};
+  app.require_subcommand(1);
+
+  std::string prefix;
+  CLI::App* image = app.add_subcommand("image", "write the sample image as PREFIX.bin and .lt1");
+  image->add_option("PREFIX", prefix, "path without extension")->required();
+
+  std::string imagePath;
+  std::uint32_t seed = 1;
+  int records = 420;
+  CLI::App* drive = app.add_subcommand("drive", "write a simulated drive over an image");
+  drive->add_option("--image", imagePath, "calibration image the engine runs on")->required();
+  drive->add_option("--seed", seed, "noise seed")->capture_default_str();
+  drive->add_option("--records", records, "number of logged samples")->capture_default_str();
+  drive->add_option("PREFIX", prefix, "path without extension")->required();
+
+  std::string logPath;
+  int target = 124;
+  CLI::App* trims = app.add_subcommand("trims", "summarise the warm part-throttle BLMs of a log");
+  trims->add_option("--target", target, "target BLM")->capture_default_str();
+  trims->add_option("LOG", logPath, "log file")->required();
+
+  std::string oldPath;
+  std::string newPath;
+  CLI::App* compare = app.add_subcommand("compare", "what a tuning pass changed in an image");
+  compare->add_option("OLD", oldPath, "image before")->required();
+  compare->add_option("NEW", newPath, "image after")->required();
+
+  CLI11_PARSE(app, argc, argv);
+  try {
+    if (*image) {
+      const CalibrationImage sample = MakeSampleImage();
+      WriteFile(prefix + ".bin", sample.Bytes(ImageLayout::kBin));
+      WriteFile(prefix + ".lt1", sample.Bytes(ImageLayout::kLt1));
+    } else if (*drive) {
+      WriteDrive(imagePath, prefix, seed, records);
+    } else if (*trims) {
+      PrintTrims(logPath, target);
+    } else if (*compare) {
+      Compare(oldPath, newPath);
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "simulate_drive: " << e.what() << std::endl;
+    return 1;
+  }
+  return 0;
+}
