@@ -21,8 +21,8 @@ void TextLogFile::Open() {
 }
 
 void TextLogFile::Fail(const std::string& what) const {
-  const std::string message = diagnosticPrefix_ + what + path_;
-  std::cerr << message << std::endl;
+  const std::string message = what + path_;
+  std::cerr << diagnosticPrefix_ << message << std::endl;
   throw TrimwrightError(message);
 }
 

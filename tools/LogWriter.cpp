@@ -26,6 +26,13 @@ bool HighThrottle(const LogSample& s) {
   return s.throttle >= threshold;
 }
 
+// A filler text for an unread field: prefix and the field's position.
+std::string Filler(const char* prefix, std::size_t position) {
+  std::string text = prefix;
+  text += std::to_string(position);
+  return text;
+}
+
 // Locale-free fixed notation with the given number of decimals.
 std::string Fixed(double value, int decimals) {
   std::ostringstream out;
@@ -121,7 +128,7 @@ std::string JoinFields(const std::vector<std::string>& fields, const std::string
 
 std::vector<std::string> FreescanFields(const FreescanRecord& r) {
   std::vector<std::string> fields(26);
-  for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = "x" + std::to_string(k);
+  for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = Filler("x", k);
   fields[0] = "12.5";  // time stamp
   fields[4] = r.rpm;
   fields[8] = r.blmCell;
@@ -137,7 +144,7 @@ std::vector<std::string> FreescanFields(const FreescanRecord& r) {
 
 std::string FreescanLog(const std::vector<FreescanRecord>& records, const TextLayout& layout) {
   std::vector<std::string> header(26);
-  for (std::size_t k = 0; k < header.size(); ++k) header[k] = "Column" + std::to_string(k);
+  for (std::size_t k = 0; k < header.size(); ++k) header[k] = Filler("Column", k);
   std::vector<std::string> lines{JoinFields(header, ",")};
   for (const FreescanRecord& r : records) lines.push_back(JoinFields(FreescanFields(r), ","));
   return Text(lines, layout);
@@ -145,7 +152,7 @@ std::string FreescanLog(const std::vector<FreescanRecord>& records, const TextLa
 
 std::vector<std::string> PCMcommFields(const PCMcommRecord& r) {
   std::vector<std::string> fields(25);
-  for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = "f" + std::to_string(k);
+  for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = Filler("f", k);
   fields[2] = r.rpm;
   fields[7] = r.temperatureF;
   fields[9] = r.throttlePercent;

@@ -90,9 +90,10 @@ void Compare(const std::string& oldPath, const std::string& newPath) {
     ++cells;
     if (was == is) return;
     ++changed;
+    if (was == 0) return;  // no relative change to speak of
     const double percent = 100.0 * (is - was) / was;
-    const std::string at = "[" + std::to_string(GridRowRpm(gridRow)) + " rpm][" +
-                           std::to_string(GridColumnKpa(column)) + " kPa]";
+    char at[48];
+    std::snprintf(at, sizeof at, "[%d rpm][%d kPa]", GridRowRpm(gridRow), GridColumnKpa(column));
     if (percent > largestRise) largestRise = percent, riseAt = at;
     if (percent < largestFall) largestFall = percent, fallAt = at;
   };

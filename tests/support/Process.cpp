@@ -1,5 +1,6 @@
 #include "tests/support/Process.h"
 
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +12,20 @@
 
 namespace trimwright::testing {
 
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+bool DropRootPrivileges() {
+  if (geteuid() != 0) return true;
+  return setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0 &&
+         geteuid() == kNobody;
+}
+
+}  // namespace
+
 ProcessResult RunProcess(const std::vector<std::string>& argv,
-                         const std::vector<std::string>& environment) {
+                         const std::vector<std::string>& environment, bool unprivileged) {
   TempDir dir;
   const std::string outPath = dir.File("stdout");
   const std::string errPath = dir.File("stderr");
@@ -22,6 +35,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr))
       _exit(127);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
+    if (unprivileged && !DropRootPrivileges()) _exit(kCouldNotDropPrivileges);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);

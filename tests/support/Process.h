@@ -14,10 +14,15 @@ struct ProcessResult {
   std::string err;
 };
 
+// Exit status of a child that could not give up the rights of root.
+constexpr int kCouldNotDropPrivileges = 126;
+
 // argv[0] is the program's path. environment entries ("NAME=value") are added
-// to the inherited environment.
+// to the inherited environment. With unprivileged set, a child started by
+// root first becomes the user nobody, so that file permissions apply to it.
 ProcessResult RunProcess(const std::vector<std::string>& argv,
-                         const std::vector<std::string>& environment = {});
+                         const std::vector<std::string>& environment = {},
+                         bool unprivileged = false);
 
 }  // namespace trimwright::testing
 

@@ -1,0 +1,96 @@
+// A tuning pass killed with SIGKILL at random moments never leaves a half
+// written image: afterwards the image is byte for byte either the old one or
+// the one an uninterrupted pass produces, and its checksum agrees with its
+// bytes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tools/DriveSimulator.h"
+
+namespace trimwright {
+namespace {
+
+using testing::TempDir;
+using tools::CalibrationImage;
+using tools::ImageLayout;
+
+const std::string kCli = TRIMWRIGHT_CLI_PATH;
+constexpr int kKills = 40;
+
+pid_t StartQuietly(const std::vector<std::string>& argv) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  return child;
+}
+
+int Wait(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+  }
+  return status;
+}
+
+TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
+  TempDir dir;
+  // A long drive, so that a run lasts long enough to be killed at every stage.
+  const CalibrationImage original = tools::MakeSampleImage();
+  std::vector<tools::UniRecord> records;
+  for (const tools::LogSample& s : tools::SimulateDrive(original, 7, 400000)) {
+    records.push_back(tools::UniRecord::From(s));
+  }
+  const std::string log = dir.File("long.uni");
+  tools::WriteFile(log, tools::UniLog(records));
+  const std::string before = original.Bytes(ImageLayout::kBin);
+  const std::string image = dir.File("car.bin");
+  const std::vector<std::string> argv{kCli, "--rpm-limit", "7000", log, image};
+
+  tools::WriteFile(image, before);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(WEXITSTATUS(Wait(StartQuietly(argv))), 0);
+  const auto whole = std::chrono::steady_clock::now() - start;
+  const std::string after = tools::ReadFile(image);
+  ASSERT_NE(after, before);
+
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<long> moment(
+      0, std::chrono::duration_cast<std::chrono::microseconds>(whole).count() * 11 / 10);
+  int untouched = 0;
+  int tuned = 0;
+  for (int k = 0; k < kKills; ++k) {
+    tools::WriteFile(image, before);
+    const pid_t child = StartQuietly(argv);
+    std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+    kill(child, SIGKILL);
+    Wait(child);
+    const std::string now = tools::ReadFile(image);
+    ASSERT_TRUE(now == before || now == after) << "half-written image after kill " << k;
+    (now == before ? untouched : tuned) += 1;
+    const CalibrationImage state = CalibrationImage::FromBytes(now, ImageLayout::kBin);
+    ASSERT_EQ(state.StoredChecksum(), state.ComputedChecksum());
+  }
+  RecordProperty("untouched", untouched);
+  RecordProperty("tuned", tuned);
+  std::printf(
+      "kills: %d left the old image, %d the tuned one; a run takes %ld ms\n", untouched, tuned,
+      static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(whole).count()));
+}
+
+}  // namespace
+}  // namespace trimwright
