@@ -1,0 +1,44 @@
+# The libFuzzer harnesses (TRIMWRIGHT_FUZZ=ON; clang only, in a build folder
+# of its own). Every target of this build, the core library included, is
+# compiled with libFuzzer's coverage instrumentation and with AddressSanitizer
+# and UndefinedBehaviorSanitizer without recovery, so the fuzzer is guided by
+# the core's branches and the first fault stops the run. The options apply to
+# targets defined after this file, so the root CMakeLists.txt includes it
+# before the core library. scripts/fuzz builds and runs the harnesses.
+include_guard(GLOBAL)
+
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "TRIMWRIGHT_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+endif()
+if(TARGET trimwright_core)
+  message(FATAL_ERROR "cmake/Fuzz.cmake must be included before trimwright_core is defined, "
+                      "or the core would be built without coverage instrumentation")
+endif()
+
+add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                    -fno-omit-frame-pointer)
+add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+
+# Target names below refer to libraries the root CMakeLists.txt defines after
+# this file; CMake resolves them when it generates the build.
+add_library(trimwright_fuzz_support STATIC
+  tests/fuzz/FuzzSupport.cpp
+  tests/fuzz/TuningInput.cpp
+)
+target_link_libraries(trimwright_fuzz_support PUBLIC trimwright_writers)
+target_include_directories(trimwright_fuzz_support PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_features(trimwright_fuzz_support PUBLIC cxx_std_20)
+
+set(TRIMWRIGHT_FUZZ_HARNESSES dmuni_fuzzer freescan_fuzzer pcmcomm_fuzzer tuning_run_fuzzer)
+foreach(harness IN LISTS TRIMWRIGHT_FUZZ_HARNESSES)
+  add_executable(${harness} tests/fuzz/${harness}.cpp)
+  target_link_libraries(${harness} PRIVATE trimwright_fuzz_support)
+  target_link_options(${harness} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${harness} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endforeach()
+add_custom_target(fuzz_harnesses DEPENDS ${TRIMWRIGHT_FUZZ_HARNESSES})
+
+# Writes the seed corpus; scripts/fuzz --make-seeds runs it.
+add_executable(make_fuzz_seeds tests/fuzz/make_fuzz_seeds.cpp)
+target_link_libraries(make_fuzz_seeds PRIVATE trimwright_fuzz_support)
+set_target_properties(make_fuzz_seeds PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
