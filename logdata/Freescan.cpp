@@ -22,10 +22,8 @@ constexpr std::size_t kTemperature = 25;
 constexpr std::size_t kFieldsNeeded = kTemperature + 1;
 
 constexpr double kKpaPerBar = 100;
-constexpr float kMaxThrottle = 100.0f;
-constexpr float kMinTemperature = 0.0f;
-constexpr float kMaxTemperature = 150.0f;
-constexpr double kWarmAbove = 76.0;
+// Engine temperature: accepted range, warm above.
+constexpr TemperatureRule kTemperatureRule{0.0f, 150.0f, 76.0};
 
 constexpr std::int64_t kHeaderLines = 1;
 
@@ -63,12 +61,7 @@ Freescan::Freescan(const std::string& path) {
     throttle[accepted] = NarrowToFloat(ParseDouble(fields[kThrottle]));
     temperature[accepted] = NarrowToFloat(ParseDouble(fields[kTemperature]));
 
-    if (PassesSharedRanges(accepted) && InRange(throttle[accepted], 0.0f, kMaxThrottle) &&
-        InRange(temperature[accepted], kMinTemperature, kMaxTemperature)) {
-      engineWarm[accepted] = temperature[accepted] > kWarmAbove ? 1 : 0;
-      highThrottle[accepted] = IsHighThrottle(throttle[accepted], rpm[accepted]) ? 1 : 0;
-      ++accepted;
-    }
+    if (AcceptTextRecord(accepted, temperature[accepted], kTemperatureRule)) ++accepted;
   }
   recordCount = accepted;
   file.Close();

@@ -19,6 +19,8 @@ constexpr std::int32_t kMinTrim = 0;
 constexpr std::int32_t kMaxTrim = 255;
 constexpr std::int32_t kMinBlmCell = 0;
 constexpr std::int32_t kMaxBlmCell = 18;
+constexpr float kMinThrottle = 0.0f;
+constexpr float kMaxThrottle = 100.0f;
 
 }  // namespace
 
@@ -72,6 +74,16 @@ bool LoggedData::PassesSharedRanges(std::uint32_t i) const {
          InRange(blmLeft[i], kMinTrim, kMaxTrim) && InRange(blmRight[i], kMinTrim, kMaxTrim) &&
          InRange(auxLeft[i], kMinTrim, kMaxTrim) && InRange(auxRight[i], kMinTrim, kMaxTrim) &&
          InRange(blmCell[i], kMinBlmCell, kMaxBlmCell);
+}
+
+bool LoggedData::AcceptTextRecord(std::uint32_t i, float temperature, const TemperatureRule& rule) {
+  if (!PassesSharedRanges(i) || !InRange(throttle[i], kMinThrottle, kMaxThrottle) ||
+      !InRange(temperature, rule.lowest, rule.highest)) {
+    return false;
+  }
+  engineWarm[i] = temperature > rule.warmAbove ? 1 : 0;
+  highThrottle[i] = IsHighThrottle(throttle[i], rpm[i]) ? 1 : 0;
+  return true;
 }
 
 bool LoggedData::IsHighThrottle(float throttleOpening, int engineRpm) {

@@ -11,6 +11,14 @@
 
 namespace trimwright {
 
+// The engine temperature rule of a text log: the accepted range and the
+// temperature above which the engine counts as warm.
+struct TemperatureRule {
+  float lowest;
+  float highest;
+  double warmAbove;
+};
+
 class LoggedData {
  public:
   LoggedData();
@@ -63,6 +71,11 @@ class LoggedData {
   // The acceptance rules that every reader shares, applied to the values stored
   // at index. A reader adds its own ranges.
   bool PassesSharedRanges(std::uint32_t index) const;
+
+  // For the text readers: the shared rules plus the throttle range (0 to 100
+  // percent) and the temperature rule. For an accepted record sets engineWarm
+  // from the temperature and highThrottle from the throttle.
+  bool AcceptTextRecord(std::uint32_t index, float temperature, const TemperatureRule& rule);
 
   // Writes the out-of-memory lines to standard output and throws.
   [[noreturn]] static void ReportOutOfMemory(const std::bad_alloc& failure);

@@ -21,10 +21,8 @@ constexpr std::size_t kAuxRight = 18;
 constexpr std::size_t kBlmCell = 19;
 constexpr std::size_t kFieldsPerRecord = 25;
 
-constexpr float kMaxThrottle = 100.0f;
-constexpr float kMinTemperature = -50.0f;
-constexpr float kMaxTemperature = 250.0f;
-constexpr double kWarmAbove = 170.0;
+// Engine temperature: accepted range, warm above.
+constexpr TemperatureRule kTemperatureRule{-50.0f, 250.0f, 170.0};
 
 constexpr std::int64_t kHeaderLines = 5;
 
@@ -62,12 +60,7 @@ PCMcomm::PCMcomm(const std::string& path) {
     auxRight[accepted] = ParseInt(fields[kAuxRight]);
     blmCell[accepted] = ParseInt(fields[kBlmCell]);
 
-    if (PassesSharedRanges(accepted) && InRange(throttle[accepted], 0.0f, kMaxThrottle) &&
-        InRange(temperature[accepted], kMinTemperature, kMaxTemperature)) {
-      engineWarm[accepted] = temperature[accepted] > kWarmAbove ? 1 : 0;
-      highThrottle[accepted] = IsHighThrottle(throttle[accepted], rpm[accepted]) ? 1 : 0;
-      ++accepted;
-    }
+    if (AcceptTextRecord(accepted, temperature[accepted], kTemperatureRule)) ++accepted;
   }
   recordCount = accepted;
   file.Close();
