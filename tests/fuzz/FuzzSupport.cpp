@@ -23,6 +23,7 @@ std::string CreateScratchFolder() {
   if (std::filesystem::is_directory("/dev/shm", ignored) && ::access("/dev/shm", W_OK) == 0) {
     base = "/dev/shm";
   }
+  if (const char* chosen = std::getenv("TRIMWRIGHT_FUZZ_SCRATCH"); chosen && *chosen) base = chosen;
   std::string pattern = base + "/trimwright-fuzz-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');

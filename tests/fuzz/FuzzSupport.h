@@ -59,9 +59,12 @@ class SilencedStreams {
 bool Verbose();
 
 // The private folder (mode 0700) of this process, created on first use and
-// removed with its contents at exit. It lies in /dev/shm when that exists:
-// a tuning run syncs both files it writes, which costs milliseconds per input
-// on a disk and nothing on a memory file system.
+// removed with its contents at a normal exit. It lies in
+// $TRIMWRIGHT_FUZZ_SCRATCH when that is set, else in /dev/shm when that
+// exists: a tuning run syncs both files it writes, which costs milliseconds
+// per input on a disk and nothing on a memory file system. A process that
+// crashes leaves its folder behind; scripts/fuzz removes the folder it hands
+// over in TRIMWRIGHT_FUZZ_SCRATCH.
 const std::string& ScratchFolder();
 std::string ScratchFile(const std::string& name);
 // Removes everything inside the scratch folder, so that no file of the last
