@@ -113,20 +113,6 @@ TEST_F(CliTest, NegativeAndEmptyTextsGoThroughAsTyped) {
   EXPECT_EQ(tools::ReadFile(dir_.File("sample.bin")), tools::ReadFile(kExamples + "/sample.bin"));
 }
 
-TEST_F(CliTest, OutputDoesNotDependOnTheLocale) {
-  const ProcessResult c =
-      Cli({"--report", dir_.File("c.txt"), dir_.File("sample.csv"), dir_.File("sample.lt1")},
-          {"LC_ALL=C"});
-  tools::WriteFile(dir_.File("sample.lt1"), tools::ReadFile(kExamples + "/sample.lt1"));
-  const ProcessResult german =
-      Cli({"--report", dir_.File("de.txt"), dir_.File("sample.csv"), dir_.File("sample.lt1")},
-          {"LC_ALL=de_DE.UTF-8"});
-  EXPECT_EQ(c.exitStatus, 0);
-  EXPECT_EQ(german.exitStatus, 0);
-  EXPECT_EQ(c.out, german.out);
-  EXPECT_EQ(tools::ReadFile(dir_.File("c.txt")), tools::ReadFile(dir_.File("de.txt")));
-}
-
 struct ExitCase {
   std::vector<std::string> args;  // "@" stands for the temporary folder
   int status;

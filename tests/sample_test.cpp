@@ -3,6 +3,7 @@
 // format and in both image layouts.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 #include "app/ControlIds.h"
@@ -101,6 +102,30 @@ TEST(SampleLayoutsTest, BothLayoutsTuneToTheSameBytes) {
       tools::ReadFile(bin));
   EXPECT_EQ(tools::ReadFile(dir.File("bin_report.txt")),
             tools::ReadFile(dir.File("lt1_report.txt")));
+}
+
+// The window's toolkit sets the C locale from the environment; a whole pass
+// must read and write the same numbers under a locale with a decimal comma.
+TEST(SampleLocaleTest, WholePassIsTheSameUnderAGermanLocale) {
+  auto pass = [](const TempDir& dir) {
+    tools::WriteFile(dir.File("car.lt1"), tools::ReadFile(kExamples + "/sample.lt1"));
+    CapturedOutput output;
+    Tune(kExamples + "/sample.csv", dir.File("car.lt1"), dir.File("car_trw.txt"));
+    return output.Stdout() + tools::ReadFile(dir.File("car_trw.txt")) +
+           tools::ReadFile(dir.File("car.lt1"));
+  };
+  TempDir plain;
+  TempDir german;
+  const std::string expected = pass(plain);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) {
+    GTEST_SKIP() << "no German locale is installed (scripts/test generates one)";
+  }
+  std::string actual = pass(german);
+  std::setlocale(LC_ALL, "C");
+  for (std::size_t at; (at = actual.find(german.path())) != std::string::npos;) {
+    actual.replace(at, german.path().size(), plain.path());
+  }
+  EXPECT_TRUE(actual == expected) << "a German locale changed the output of a pass";
 }
 
 }  // namespace
