@@ -20,6 +20,7 @@ namespace {
 using testing::CapturedOutput;
 using testing::MatchesGolden;
 using testing::ProcessResult;
+using testing::ReplaceAll;
 using testing::RunProcess;
 using testing::TempDir;
 using tools::CalibrationImage;
@@ -27,14 +28,6 @@ using tools::ImageLayout;
 
 const std::string kCli = TRIMWRIGHT_CLI_PATH;
 const std::string kExamples = TRIMWRIGHT_EXAMPLES_DIR;
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
 
 class CliTest : public ::testing::Test {
  protected:

@@ -20,6 +20,7 @@ namespace {
 
 using testing::CapturedOutput;
 using testing::MatchesGolden;
+using testing::ReplaceAll;
 using testing::TempDir;
 using tools::CalibrationImage;
 using tools::ImageLayout;
@@ -63,14 +64,6 @@ std::vector<UniRecord> SmallDrive() {
   records.push_back(floored);
   records.push_back(Record(17, 60, 120, 200, 200));
   return records;
-}
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
 }
 
 TEST(EndToEndTest, SmallRunReportAndDiagnosticsMatchTheirExpectations) {

@@ -39,4 +39,12 @@ namespace trimwright::testing {
   return ::testing::AssertionFailure() << goldenName << " differs from the output:\n" << diff;
 }
 
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 }  // namespace trimwright::testing

@@ -13,6 +13,10 @@ namespace trimwright::testing {
 
 ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& goldenName);
 
+// text with every occurrence of from replaced by to; used to put a stand-in
+// for a temporary folder's path before comparing with a golden file.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+
 }  // namespace trimwright::testing
 
 #endif  // TRIMWRIGHT_TESTS_SUPPORT_GOLDEN_H_
