@@ -20,17 +20,14 @@ class CommandLineWindow : public RunWindow {
 
   void ShowMessage(const std::string& text) override;
   std::string FieldText(int controlId) override;
-  void SetProgress(int position) override { progress_ = position; }
+  void SetProgress(int) override {}
   void RepaintProgress() override {}
-
-  int progress() const { return progress_; }
 
  private:
   std::string targetBlmText_;
   std::string rpmLimitText_;
   std::ostream& messages_;
   std::string prefix_;
-  int progress_ = 0;
 };
 
 }  // namespace trimwright

@@ -10,6 +10,7 @@
 #include "calibration/Tunercat.h"
 #include "common/NumberText.h"
 #include "common/TrimwrightError.h"
+#include "fueltrim/FuelTrimCell.h"
 #include "logdata/DMUni.h"
 #include "logdata/Freescan.h"
 #include "logdata/LoggedData.h"
@@ -19,8 +20,6 @@ namespace trimwright {
 
 namespace {
 
-constexpr std::int32_t kLowestAdvisedTarget = 118;
-constexpr std::int32_t kHighestAdvisedTarget = 124;
 constexpr std::int32_t kHighestRpmLimit = 7000;
 
 constexpr int kProgressValidated = 20;
@@ -32,13 +31,6 @@ constexpr int kProgressDone = 100;
 bool HasExtension(const std::string& path, const char* lower, const char* upper) {
   const std::string extension = FileExtension(path);
   return extension == lower || extension == upper;
-}
-
-std::unique_ptr<LoggedData> CreateReader(const std::string& logPath) {
-  if (HasExtension(logPath, "uni", "UNI")) return std::make_unique<DMUni>(logPath);
-  if (HasExtension(logPath, "csv", "CSV")) return std::make_unique<Freescan>(logPath);
-  if (HasExtension(logPath, "txt", "TXT")) return std::make_unique<PCMcomm>(logPath);
-  return nullptr;
 }
 
 std::unique_ptr<PCM> CreateCalibration(const std::string& pcmPath, std::int32_t rpmLimit) {
@@ -59,6 +51,13 @@ void RefuseReportOverInput(const std::string& logfileName, const std::string& in
 }
 
 }  // namespace
+
+std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath) {
+  if (HasExtension(logPath, "uni", "UNI")) return std::make_unique<DMUni>(logPath);
+  if (HasExtension(logPath, "csv", "CSV")) return std::make_unique<Freescan>(logPath);
+  if (HasExtension(logPath, "txt", "TXT")) return std::make_unique<PCMcomm>(logPath);
+  return nullptr;
+}
 
 std::int32_t TuningRun::ReadNumberField(int controlId) {
   std::string text = window_.FieldText(controlId);
@@ -85,7 +84,7 @@ RunOutcome TuningRun::Perform(const std::string& logPath, const std::string& pcm
   RefuseReportOverInput(logfileName, pcmPath, "calibration image");
 
   targetBlm = ReadNumberField(IDC_TARGET_BLM);
-  if (targetBlm < kLowestAdvisedTarget || targetBlm > kHighestAdvisedTarget) {
+  if (!FuelTrimCell::IsAdvisedTarget(targetBlm)) {
     window_.ShowMessage("It is recommended to tune for a blm of 118-124");
   }
   rpmLimit = ReadNumberField(IDC_RPM_LIMIT);
@@ -97,7 +96,7 @@ RunOutcome TuningRun::Perform(const std::string& logPath, const std::string& pcm
 
   // Declared in this order so that an error on the way destroys the
   // calibration before the log, as the normal end does.
-  std::unique_ptr<LoggedData> log = CreateReader(logPath);
+  std::unique_ptr<LoggedData> log = CreateLogReader(logPath);
   if (!log) {
     window_.ShowMessage("I don't know what kind of logged data file this is");
     return RunOutcome::kEndedEarly;

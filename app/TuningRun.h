@@ -6,11 +6,18 @@
 #define TRIMWRIGHT_APP_TUNINGRUN_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/RunWindow.h"
+#include "logdata/LoggedData.h"
 
 namespace trimwright {
+
+// Reads the log at logPath with the reader its extension names ("uni" or
+// "UNI", "csv" or "CSV", "txt" or "TXT"); nullptr for any other extension.
+// Throws TrimwrightError as the readers do.
+std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath);
 
 enum class RunOutcome {
   kCompleted,   // "Processing complete" was shown

@@ -173,9 +173,7 @@ std::uint8_t LT1_obd1::ModifyVECell(std::uint8_t oldValue, int row, int column,
   const double truncated = std::trunc(scaled);
   std::uint8_t result;
   if (!representable || truncated < 0.0 || truncated > 255.0) {
-    const float outOfBounds =
-        representable ? static_cast<float>(static_cast<std::int32_t>(truncated)) * veScale
-                      : NarrowToFloat(truncated) * veScale;
+    const float outOfBounds = NarrowToFloat(truncated) * veScale;
     std::cout << "Warning!  VE cell [" << veRpmAxis[i] << "][" << veKpaAxis[j]
               << "] = " << outOfBounds << " (value out of bounds) - Using old value." << std::endl;
     report << "(*)\t";

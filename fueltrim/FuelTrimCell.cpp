@@ -63,8 +63,12 @@ float FuelTrimCell::AverageLeftBlm() { return CachedAverage(averageLeft_, blmLef
 
 float FuelTrimCell::AverageRightBlm() { return CachedAverage(averageRight_, blmRight_); }
 
+bool FuelTrimCell::IsAdvisedTarget(std::int32_t targetBlm) {
+  return targetBlm >= kLowestAdvisedTarget && targetBlm <= kHighestAdvisedTarget;
+}
+
 float FuelTrimCell::AdjustmentFactor(std::int32_t targetBlm) {
-  if (targetBlm < kLowestAdvisedTarget || targetBlm > kHighestAdvisedTarget) {
+  if (!IsAdvisedTarget(targetBlm)) {
     std::cout << "Warning - you are tuning for a blm of " << targetBlm
               << ".\nIt is recommended you tune for 118 - 124" << std::endl;
   }

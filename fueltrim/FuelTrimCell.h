@@ -35,6 +35,9 @@ class FuelTrimCell {
   float AverageLeftBlm();
   float AverageRightBlm();
 
+  // True for a target BLM within the advised 118 to 124.
+  static bool IsAdvisedTarget(std::int32_t targetBlm);
+
   // The factor by which the VE values of the cell's region are multiplied to
   // move the BLM to targetBlm. Writes its warnings to standard output.
   float AdjustmentFactor(std::int32_t targetBlm);

@@ -1,5 +1,7 @@
 #include "tools/LogWriter.h"
 
+#include "logdata/LoggedData.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,14 +18,6 @@ constexpr int kUniRecordSize = 128;
 
 std::uint8_t ClampToByte(long value) {
   return static_cast<std::uint8_t>(std::clamp(value, 0L, 255L));
-}
-
-bool HighThrottle(const LogSample& s) {
-  const double threshold = s.rpm <= 3200   ? 66.0
-                           : s.rpm <= 4000 ? 57.0
-                           : s.rpm <= 4400 ? 48.0
-                                           : 28.1;
-  return s.throttle >= threshold;
 }
 
 // A filler text for an unread field: prefix and the field's position.
@@ -57,7 +51,7 @@ std::string Text(const std::vector<std::string>& lines, const TextLayout& layout
 UniRecord UniRecord::From(const LogSample& s) {
   UniRecord r;
   r.engineWarmFlags = s.coolantC > 76.0 ? 1 : 0;
-  r.highThrottleFlags = HighThrottle(s) ? 1 : 0;
+  r.highThrottleFlags = LoggedData::IsHighThrottle(static_cast<float>(s.throttle), s.rpm) ? 1 : 0;
   r.rpmCounts = ClampToByte(std::lround(s.rpm / 25.0));
   r.mapCounts = ClampToByte(std::lround((s.mapKpa - 10.4) / 0.3688));
   r.blmCell = ClampToByte(s.blmCell);

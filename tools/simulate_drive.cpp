@@ -13,9 +13,7 @@
 #include <string>
 
 #include "app/PathRules.h"
-#include "logdata/DMUni.h"
-#include "logdata/Freescan.h"
-#include "logdata/PCMcomm.h"
+#include "app/TuningRun.h"
 #include "tools/DriveSimulator.h"
 
 namespace {
@@ -44,11 +42,7 @@ class QuietStandardOutput {
 
 TrimSummary SummarizeLog(const std::string& path, int target) {
   QuietStandardOutput quiet;
-  std::unique_ptr<LoggedData> log;
-  const std::string extension = FileExtension(path);
-  if (extension == "uni" || extension == "UNI") log = std::make_unique<DMUni>(path);
-  if (extension == "csv" || extension == "CSV") log = std::make_unique<Freescan>(path);
-  if (extension == "txt" || extension == "TXT") log = std::make_unique<PCMcomm>(path);
+  const std::unique_ptr<LoggedData> log = CreateLogReader(path);
   if (!log) throw std::runtime_error("not a log: " + path);
   return SummarizeTrims(*log, target);
 }
