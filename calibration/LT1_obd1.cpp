@@ -130,9 +130,15 @@ void LT1_obd1::ReadFTCellBoundaries(std::int32_t ftBoundsOffset) {
 }
 
 void LT1_obd1::FillIdleCell(const LoggedData& data) {
+  // Idle records count at high throttle too.
+  auto isIdle = [&](std::uint32_t r) {
+    return data.engineWarm[r] && data.blmCell[r] == idleCell.GetNumber();
+  };
+  std::size_t idleRecords = 0;
+  for (std::uint32_t r = 0; r < data.recordCount; ++r) idleRecords += isIdle(r) ? 1 : 0;
+  idleCell.ReserveRecords(idleRecords);
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    // Idle records count at high throttle too.
-    if (data.engineWarm[r] && data.blmCell[r] == idleCell.GetNumber()) {
+    if (isIdle(r)) {
       idleCell.AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
                          data.auxLeft[r], data.auxRight[r]);
     }

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "calibration/DiskFile.h"
 #include "calibration/PCM.h"
+#include "common/DiskFile.h"
 #include "fueltrim/FuelTrimCell.h"
 #include "fueltrim/FuelTrimTable.h"
 #include "logdata/LoggedData.h"

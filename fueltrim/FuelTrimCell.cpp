@@ -53,7 +53,17 @@ void FuelTrimCell::AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft,
   auxRight_.push_back(auxRight);
 }
 
-float FuelTrimCell::CachedAverage(float& cache, const std::vector<std::int32_t>& values) {
+void FuelTrimCell::ReserveRecords(std::size_t count) {
+  const std::size_t total = blmLeft_.size() + count;
+  rpm_.reserve(total);
+  map_.reserve(total);
+  blmLeft_.reserve(total);
+  blmRight_.reserve(total);
+  auxLeft_.reserve(total);
+  auxRight_.reserve(total);
+}
+
+float FuelTrimCell::CachedAverage(float& cache, const RecordArray<std::int32_t>& values) {
   if (cache > 0.0f) return cache;
   cache = static_cast<float>(Sum(values) / static_cast<double>(values.size()));
   return cache;

@@ -9,6 +9,8 @@
 #include <ostream>
 #include <vector>
 
+#include "common/RecordAllocator.h"
+
 namespace trimwright {
 
 class FuelTrimCell {
@@ -27,6 +29,10 @@ class FuelTrimCell {
 
   void AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft, std::int32_t blmRight,
                  std::int32_t auxLeft, std::int32_t auxRight);
+
+  // Makes room for count more records at once, so a large log fills the cell
+  // without its arrays growing step by step.
+  void ReserveRecords(std::size_t count);
 
   std::int32_t RecordCount() const { return static_cast<std::int32_t>(blmLeft_.size()); }
 
@@ -50,19 +56,19 @@ class FuelTrimCell {
   void Print(std::ostream& out) const;
 
  private:
-  static float CachedAverage(float& cache, const std::vector<std::int32_t>& values);
+  static float CachedAverage(float& cache, const RecordArray<std::int32_t>& values);
 
   std::int32_t number_ = 0;
   float mapLow_ = 0.0f;
   float mapHigh_ = 0.0f;
   std::int32_t rpmLow_ = 0;
   std::int32_t rpmHigh_ = 0;
-  std::vector<std::int32_t> rpm_;
-  std::vector<float> map_;
-  std::vector<std::int32_t> blmLeft_;
-  std::vector<std::int32_t> blmRight_;
-  std::vector<std::int32_t> auxLeft_;
-  std::vector<std::int32_t> auxRight_;
+  RecordArray<std::int32_t> rpm_;
+  RecordArray<float> map_;
+  RecordArray<std::int32_t> blmLeft_;
+  RecordArray<std::int32_t> blmRight_;
+  RecordArray<std::int32_t> auxLeft_;
+  RecordArray<std::int32_t> auxRight_;
   float averageLeft_ = -1.0f;  // computed when greater than 0
   float averageRight_ = -1.0f;
 };

@@ -63,13 +63,23 @@ FuelTrimCell& FuelTrimTable::CellAt(int mapBand, int rpmBand) {
 }
 
 void FuelTrimTable::Fill(const LoggedData& data) {
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (!data.engineWarm[r] || data.highThrottle[r]) continue;
+  auto counted = [&](std::uint32_t r) {
     // Cell k carries the number k, so the cell with a number is found by index.
-    const std::int32_t number = data.blmCell[r];
-    if (number < 0 || number >= cellCount_) continue;
-    Cell(number).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
-                           data.auxLeft[r], data.auxRight[r]);
+    return data.engineWarm[r] && !data.highThrottle[r] && data.blmCell[r] >= 0 &&
+           data.blmCell[r] < cellCount_;
+  };
+  std::vector<std::size_t> perCell(static_cast<std::size_t>(cellCount_), 0);
+  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+    if (counted(r)) ++perCell[static_cast<std::size_t>(data.blmCell[r])];
+  }
+  for (std::int32_t k = 0; k < cellCount_; ++k)
+    Cell(k).ReserveRecords(perCell[static_cast<std::size_t>(k)]);
+
+  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+    if (!counted(r)) continue;
+    Cell(data.blmCell[r])
+        .AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r], data.auxLeft[r],
+                   data.auxRight[r]);
   }
 }
 

@@ -1,12 +1,13 @@
 #include "logdata/DMUni.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <vector>
 
+#include "common/DiskFile.h"
 #include "common/NumberText.h"
+#include "common/ParallelParts.h"
 #include "common/TrimwrightError.h"
 
 namespace trimwright {
@@ -28,60 +29,84 @@ constexpr int kRpmPerCount = 25;
 constexpr double kMapKpaPerCount = 0.3688;
 constexpr double kMapKpaOffset = 10.4;
 
+// Records read at a time: 1 MiB.
+constexpr std::uint32_t kRecordsPerRead = 8192;
+
 }  // namespace
 
-DMUni::DMUni(const std::string& path) {
+DMUni::DMUni(const std::string& path, const ReadPlan& plan) {
   std::cout << "DMUni:  in constructor with arg " << path << std::endl;
 
-  // A directory opens like a file on Linux but has no bytes to read.
-  std::error_code ignored;
-  std::ifstream file;
-  if (!std::filesystem::is_directory(path, ignored)) {
-    file.open(path, std::ios::in | std::ios::binary);
-  }
-  if (!file.is_open()) {
+  DiskFile file;
+  if (!file.OpenForReading(path)) {
     const std::string message = "Unable to open datamaster file " + path;
     std::cout << message << std::endl;
     throw TrimwrightError(message);
   }
 
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  const std::streamoff count = size / kRecordSize - 1;
+  const std::int64_t size = std::max<std::int64_t>(file.Size(), 0);
   // A file shorter than its header record holds no data records.
-  recordCount = CountFromFile(count);
+  recordCount = CountFromFile(size / kRecordSize - 1);
   std::cout << "DMUni:  the number of records is " << recordCount << std::endl;
 
   Allocate();
 
   std::cout << "DMUni:  reading in data..." << std::flush;
-  // The header record is skipped; data records follow it back to back.
-  file.clear();
-  file.seekg(kRecordSize, std::ios::beg);
-  std::array<unsigned char, kRecordSize> record;
-  std::uint32_t accepted = 0;
-  for (std::uint32_t k = 0; k < recordCount; ++k) {
-    // A short read (the file shrank meanwhile) leaves zeros, which no record
-    // acceptance rule lets through.
-    record.fill(0);
-    file.read(reinterpret_cast<char*>(record.data()), kRecordSize);
-    file.clear();
-
-    rpm[accepted] = record[kRpmCounts] * kRpmPerCount;
-    map[accepted] = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
-    blmCell[accepted] = record[kBlmCell];
-    blmLeft[accepted] = record[kBlmLeft];
-    blmRight[accepted] = record[kBlmRight];
-    auxLeft[accepted] = record[kAuxLeft];
-    auxRight[accepted] = record[kAuxRight];
-    if (PassesSharedRanges(accepted)) {
-      engineWarm[accepted] = record[kEngineWarmFlags] & 1;
-      highThrottle[accepted] = record[kHighThrottleFlags] & 1;
-      ++accepted;
-    }
-  }
+  const std::uint32_t total = recordCount;
+  const unsigned partCount = std::min(plan.PartsFor(size), std::max(total, 1u));
+  std::vector<RecordPart> parts(partCount);
+  RunParts(partCount, [&](std::size_t p) {
+    const auto first = static_cast<std::uint32_t>(std::uint64_t{total} * p / partCount);
+    const auto last = static_cast<std::uint32_t>(std::uint64_t{total} * (p + 1) / partCount);
+    parts[p] = RecordPart{first, DecodeRecords(file, first, last)};
+  });
+  JoinParts(parts);
   std::cout << "okay" << std::endl;
-  recordCount = accepted;
+}
+
+std::uint32_t DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last) {
+  std::vector<unsigned char> buffer(std::size_t{kRecordsPerRead} * kRecordSize);
+  std::uint32_t index = first;
+  for (std::uint32_t k = first; k < last;) {
+    const std::uint32_t count = std::min(last - k, kRecordsPerRead);
+    const std::size_t bytes = std::size_t{count} * kRecordSize;
+    // Data record k follows the header record.
+    const std::int64_t offset = (std::int64_t{k} + 1) * kRecordSize;
+    const std::int64_t got = file.ReadUpTo(offset, buffer.data(), bytes);
+    if (got >= 0) {
+      // What the file no longer holds (it shrank meanwhile) reads as zeros,
+      // which no record acceptance rule lets through.
+      std::fill(buffer.begin() + got, buffer.begin() + static_cast<std::ptrdiff_t>(bytes), 0);
+    } else {
+      // A failed read costs only the records it really covers: each one is
+      // read again on its own, and one that still fails reads as zeros.
+      for (std::uint32_t r = 0; r < count; ++r) {
+        unsigned char* record = buffer.data() + std::size_t{r} * kRecordSize;
+        if (!file.ReadAt(offset + std::int64_t{r} * kRecordSize, record, kRecordSize)) {
+          std::fill(record, record + kRecordSize, 0);
+        }
+      }
+    }
+    for (std::uint32_t r = 0; r < count; ++r) {
+      if (DecodeRecord(index, buffer.data() + std::size_t{r} * kRecordSize)) ++index;
+    }
+    k += count;
+  }
+  return index - first;
+}
+
+bool DMUni::DecodeRecord(std::uint32_t i, const unsigned char* record) {
+  rpm[i] = record[kRpmCounts] * kRpmPerCount;
+  map[i] = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
+  blmCell[i] = record[kBlmCell];
+  blmLeft[i] = record[kBlmLeft];
+  blmRight[i] = record[kBlmRight];
+  auxLeft[i] = record[kAuxLeft];
+  auxRight[i] = record[kAuxRight];
+  if (!PassesSharedRanges(i)) return false;
+  engineWarm[i] = record[kEngineWarmFlags] & 1;
+  highThrottle[i] = record[kHighThrottleFlags] & 1;
+  return true;
 }
 
 DMUni::~DMUni() { std::cout << "DMUni:  destructing" << std::endl; }

@@ -4,9 +4,12 @@
 #ifndef TRIMWRIGHT_LOGDATA_DMUNI_H_
 #define TRIMWRIGHT_LOGDATA_DMUNI_H_
 
+#include <cstdint>
 #include <string>
 
+#include "common/DiskFile.h"
 #include "logdata/LoggedData.h"
+#include "logdata/ReadPlan.h"
 
 namespace trimwright {
 
@@ -15,8 +18,16 @@ class DMUni : public LoggedData {
   static constexpr int kRecordSize = 128;
 
   // Throws TrimwrightError when the file cannot be opened or memory runs out.
-  explicit DMUni(const std::string& path);
+  // A large file is read in parts as the plan says.
+  explicit DMUni(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
   ~DMUni() override;
+
+ private:
+  // Decodes data records first .. last - 1, storing accepted ones from index
+  // first on; returns how many were accepted.
+  std::uint32_t DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last);
+  // Decodes one record into index; true when the record is accepted.
+  bool DecodeRecord(std::uint32_t index, const unsigned char* record);
 };
 
 }  // namespace trimwright

@@ -19,7 +19,7 @@ constexpr std::size_t kAuxRight = 12;
 constexpr std::size_t kMapBar = 17;
 constexpr std::size_t kThrottle = 18;
 constexpr std::size_t kTemperature = 25;
-constexpr std::size_t kFieldsNeeded = kTemperature + 1;
+static_assert(Freescan::kFieldsNeeded == kTemperature + 1);
 
 constexpr double kKpaPerBar = 100;
 // Engine temperature: accepted range, warm above.
@@ -29,8 +29,8 @@ constexpr std::int64_t kHeaderLines = 1;
 
 }  // namespace
 
-Freescan::Freescan(const std::string& path) {
-  TextLogFile file(path, "");
+Freescan::Freescan(const std::string& path, const ReadPlan& plan) {
+  TextLogFile file(path, "", plan);
 
   // The read that meets the end of the file is counted too, and the header is
   // not a record.
@@ -38,34 +38,33 @@ Freescan::Freescan(const std::string& path) {
   recordCount = CountFromFile(count);
   std::cout << "No. records:  " << recordCount << std::endl;
 
-  file.Rewind();
   Allocate();
   AllocateTemperature();
 
   std::cout << "reading in data..." << std::flush;
-  std::string line;
-  file.ReadLine(line);  // header
-  std::uint32_t accepted = 0;
-  for (std::uint32_t k = 0; k < recordCount; ++k) {
-    file.ReadLine(line);
-    const std::vector<std::string> fields = SplitCommaFields(line);
-    if (fields.size() < kFieldsNeeded) continue;
-
-    rpm[accepted] = ParseInt(fields[kRpm]);
-    blmCell[accepted] = ParseInt(fields[kBlmCell]);
-    blmLeft[accepted] = ParseInt(fields[kBlmLeft]);
-    blmRight[accepted] = ParseInt(fields[kBlmRight]);
-    auxLeft[accepted] = ParseInt(fields[kAuxLeft]);
-    auxRight[accepted] = ParseInt(fields[kAuxRight]);
-    map[accepted] = NarrowToFloat(ParseDouble(fields[kMapBar]) * kKpaPerBar);
-    throttle[accepted] = NarrowToFloat(ParseDouble(fields[kThrottle]));
-    temperature[accepted] = NarrowToFloat(ParseDouble(fields[kTemperature]));
-
-    if (AcceptTextRecord(accepted, temperature[accepted], kTemperatureRule)) ++accepted;
-  }
-  recordCount = accepted;
+  const std::vector<RecordPart> parts = file.DecodeRecords(
+      kHeaderLines, recordCount,
+      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
+  JoinParts(parts);
+  JoinParts(temperature, parts);
   file.Close();
   std::cout << "done" << std::endl;
+}
+
+bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
+  const FieldList<kFieldsNeeded> fields = SplitCommaFields(line);
+  if (fields.size() < kFieldsNeeded) return false;
+
+  rpm[i] = ParseInt(fields[kRpm]);
+  blmCell[i] = ParseInt(fields[kBlmCell]);
+  blmLeft[i] = ParseInt(fields[kBlmLeft]);
+  blmRight[i] = ParseInt(fields[kBlmRight]);
+  auxLeft[i] = ParseInt(fields[kAuxLeft]);
+  auxRight[i] = ParseInt(fields[kAuxRight]);
+  map[i] = NarrowToFloat(ParseDouble(fields[kMapBar]) * kKpaPerBar);
+  throttle[i] = NarrowToFloat(ParseDouble(fields[kThrottle]));
+  temperature[i] = NarrowToFloat(ParseDouble(fields[kTemperature]));
+  return AcceptTextRecord(i, temperature[i], kTemperatureRule);
 }
 
 Freescan::~Freescan() {
@@ -79,15 +78,17 @@ void Freescan::AllocateTemperature() {
   std::cout << "okay" << std::endl;
 }
 
-std::vector<std::string> Freescan::SplitCommaFields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t comma = line.find(','); comma != std::string::npos;
-       comma = line.find(',', start)) {
-    fields.push_back(line.substr(start, comma - start));
-    start = comma + 1;
+FieldList<Freescan::kFieldsNeeded> Freescan::SplitCommaFields(std::string_view line) {
+  FieldList<kFieldsNeeded> fields;
+  const char* const end = line.data() + line.size();
+  const char* start = line.data();
+  for (const char* p = start; p != end; ++p) {
+    if (*p != ',') continue;
+    fields.push_back(std::string_view(start, static_cast<std::size_t>(p - start)));
+    if (fields.full()) return fields;
+    start = p + 1;
   }
-  fields.push_back(line.substr(start));
+  fields.push_back(std::string_view(start, static_cast<std::size_t>(end - start)));
   return fields;
 }
 

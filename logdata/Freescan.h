@@ -5,27 +5,36 @@
 #ifndef TRIMWRIGHT_LOGDATA_FREESCAN_H_
 #define TRIMWRIGHT_LOGDATA_FREESCAN_H_
 
+#include <cstddef>
 #include <string>
-#include <vector>
+#include <string_view>
 
+#include "logdata/FieldList.h"
 #include "logdata/LoggedData.h"
+#include "logdata/ReadPlan.h"
 
 namespace trimwright {
 
 class Freescan : public LoggedData {
  public:
+  // The fields up to the last one a record uses.
+  static constexpr std::size_t kFieldsNeeded = 26;
+
   // Throws TrimwrightError when the file cannot be opened or read, or memory
-  // runs out.
-  explicit Freescan(const std::string& path);
+  // runs out. A large file is read in parts as the plan says.
+  explicit Freescan(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
   ~Freescan() override;
 
   // Splits at every comma: n commas always give n + 1 fields, empty ones too.
-  static std::vector<std::string> SplitCommaFields(const std::string& line);
+  // Keeps the first kFieldsNeeded of them.
+  static FieldList<kFieldsNeeded> SplitCommaFields(std::string_view line);
 
-  std::vector<float> temperature;
+  RecordArray<float> temperature;
 
  private:
   void AllocateTemperature();
+  // Decodes one record line into index; true when the record is accepted.
+  bool DecodeRecord(std::uint32_t index, std::string_view line);
 };
 
 }  // namespace trimwright

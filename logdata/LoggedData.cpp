@@ -64,6 +64,21 @@ void LoggedData::ReportOutOfMemory(const std::bad_alloc& failure) {
                         " - could not allocate memory for the logged data; try a smaller file");
 }
 
+void LoggedData::JoinParts(const std::vector<RecordPart>& parts) {
+  JoinParts(rpm, parts);
+  JoinParts(map, parts);
+  JoinParts(blmLeft, parts);
+  JoinParts(blmRight, parts);
+  JoinParts(auxLeft, parts);
+  JoinParts(auxRight, parts);
+  JoinParts(blmCell, parts);
+  JoinParts(engineWarm, parts);
+  JoinParts(highThrottle, parts);
+  JoinParts(throttle, parts);
+  recordCount = 0;
+  for (const RecordPart& part : parts) recordCount += part.accepted;
+}
+
 std::uint32_t LoggedData::CountFromFile(std::int64_t count) {
   return static_cast<std::uint32_t>(
       std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::uint32_t>::max()));

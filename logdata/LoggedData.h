@@ -6,8 +6,11 @@
 #define TRIMWRIGHT_LOGDATA_LOGGEDDATA_H_
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <vector>
+
+#include "common/RecordAllocator.h"
 
 namespace trimwright {
 
@@ -17,6 +20,13 @@ struct TemperatureRule {
   float lowest;
   float highest;
   double warmAbove;
+};
+
+// One part of a reading pass that ran in parts: its records were stored from
+// index `first` on, and `accepted` of them were accepted.
+struct RecordPart {
+  std::uint32_t first;
+  std::uint32_t accepted;
 };
 
 class LoggedData {
@@ -36,16 +46,16 @@ class LoggedData {
   // here on have no meaning.
   std::uint32_t recordCount = 0;
 
-  std::vector<std::int32_t> rpm;
-  std::vector<float> map;  // kPa
-  std::vector<std::int32_t> blmLeft;
-  std::vector<std::int32_t> blmRight;
-  std::vector<std::int32_t> auxLeft;
-  std::vector<std::int32_t> auxRight;
-  std::vector<std::int32_t> blmCell;
-  std::vector<std::uint8_t> engineWarm;
-  std::vector<std::uint8_t> highThrottle;
-  std::vector<float> throttle;  // percent; filled by the text readers only
+  RecordArray<std::int32_t> rpm;
+  RecordArray<float> map;  // kPa
+  RecordArray<std::int32_t> blmLeft;
+  RecordArray<std::int32_t> blmRight;
+  RecordArray<std::int32_t> auxLeft;
+  RecordArray<std::int32_t> auxRight;
+  RecordArray<std::int32_t> blmCell;
+  RecordArray<std::uint8_t> engineWarm;
+  RecordArray<std::uint8_t> highThrottle;
+  RecordArray<float> throttle;  // percent; filled by the text readers only
 
  protected:
   // REQUIRES: recordCount holds the count of records in the file.
@@ -56,11 +66,28 @@ class LoggedData {
   // Sizes one array of a reader's own for recordCount entries, with the same
   // out-of-memory handling as Allocate.
   template <typename T>
-  void AllocateArray(std::vector<T>& array) {
+  void AllocateArray(RecordArray<T>& array) {
     try {
       array.resize(recordCount);
     } catch (const std::bad_alloc& e) {
       ReportOutOfMemory(e);
+    }
+  }
+
+  // After a pass in parts: moves each part's accepted records down to follow
+  // those of the parts before it, in all ten arrays, and sets recordCount to
+  // the number of accepted records.
+  void JoinParts(const std::vector<RecordPart>& parts);
+
+  // The same move for one array of a reader's own.
+  template <typename T>
+  static void JoinParts(RecordArray<T>& array, const std::vector<RecordPart>& parts) {
+    std::uint32_t joined = 0;
+    for (const RecordPart& part : parts) {
+      if (part.first != joined && part.accepted > 0) {
+        std::memmove(&array[joined], &array[part.first], part.accepted * sizeof(T));
+      }
+      joined += part.accepted;
     }
   }
 

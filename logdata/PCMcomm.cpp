@@ -19,7 +19,6 @@ constexpr std::size_t kBlmRight = 16;
 constexpr std::size_t kAuxLeft = 17;
 constexpr std::size_t kAuxRight = 18;
 constexpr std::size_t kBlmCell = 19;
-constexpr std::size_t kFieldsPerRecord = 25;
 
 // Engine temperature: accepted range, warm above.
 constexpr TemperatureRule kTemperatureRule{-50.0f, 250.0f, 170.0};
@@ -28,8 +27,8 @@ constexpr std::int64_t kHeaderLines = 5;
 
 }  // namespace
 
-PCMcomm::PCMcomm(const std::string& path) {
-  TextLogFile file(path, "PCMcomm:  ");
+PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan) {
+  TextLogFile file(path, "PCMcomm:  ", plan);
 
   // The read that meets the end of the file is counted too, and the header
   // lines are not records.
@@ -37,34 +36,33 @@ PCMcomm::PCMcomm(const std::string& path) {
   recordCount = CountFromFile(count);
   std::cout << "PCMcomm:  No. records:  " << recordCount << std::endl;
 
-  file.Rewind();
   Allocate();
   AllocateTemperature();
 
   std::cout << "PCMcomm:  reading in data..." << std::flush;
-  std::string line;
-  for (std::int64_t h = 0; h < kHeaderLines; ++h) file.ReadLine(line);
-  std::uint32_t accepted = 0;
-  for (std::uint32_t k = 0; k < recordCount; ++k) {
-    file.ReadLine(line);
-    const std::vector<std::string> fields = SplitSpaceFields(line, ' ');
-    if (fields.size() != kFieldsPerRecord) continue;
-
-    rpm[accepted] = ParseInt(fields[kRpm]);
-    map[accepted] = NarrowToFloat(ParseDouble(fields[kMap]));
-    throttle[accepted] = NarrowToFloat(ParseDouble(TextBefore(fields[kThrottlePercent], '%')));
-    temperature[accepted] = NarrowToFloat(ParseDouble(TextBefore(fields[kTemperatureF], 'F')));
-    blmLeft[accepted] = ParseInt(fields[kBlmLeft]);
-    blmRight[accepted] = ParseInt(fields[kBlmRight]);
-    auxLeft[accepted] = ParseInt(fields[kAuxLeft]);
-    auxRight[accepted] = ParseInt(fields[kAuxRight]);
-    blmCell[accepted] = ParseInt(fields[kBlmCell]);
-
-    if (AcceptTextRecord(accepted, temperature[accepted], kTemperatureRule)) ++accepted;
-  }
-  recordCount = accepted;
+  const std::vector<RecordPart> parts = file.DecodeRecords(
+      kHeaderLines, recordCount,
+      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
+  JoinParts(parts);
+  JoinParts(temperature, parts);
   file.Close();
   std::cout << "done" << std::endl;
+}
+
+bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
+  const FieldList<kFieldsPerRecord + 1> fields = SplitSpaceFields(line, ' ');
+  if (fields.size() != kFieldsPerRecord) return false;
+
+  rpm[i] = ParseInt(fields[kRpm]);
+  map[i] = NarrowToFloat(ParseDouble(fields[kMap]));
+  throttle[i] = NarrowToFloat(ParseDouble(TextBefore(fields[kThrottlePercent], '%')));
+  temperature[i] = NarrowToFloat(ParseDouble(TextBefore(fields[kTemperatureF], 'F')));
+  blmLeft[i] = ParseInt(fields[kBlmLeft]);
+  blmRight[i] = ParseInt(fields[kBlmRight]);
+  auxLeft[i] = ParseInt(fields[kAuxLeft]);
+  auxRight[i] = ParseInt(fields[kAuxRight]);
+  blmCell[i] = ParseInt(fields[kBlmCell]);
+  return AcceptTextRecord(i, temperature[i], kTemperatureRule);
 }
 
 PCMcomm::~PCMcomm() {
@@ -79,21 +77,23 @@ void PCMcomm::AllocateTemperature() {
   std::cout << "okay" << std::endl;
 }
 
-std::vector<std::string> PCMcomm::SplitSpaceFields(const std::string& line, char separator) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  std::size_t found = line.find(separator);
-  while (found != std::string::npos) {
-    fields.push_back(line.substr(start, found - start));
-    start = line.find_first_not_of(separator, found);
-    if (start == std::string::npos) return fields;
-    found = line.find(separator, start);
+FieldList<PCMcomm::kFieldsPerRecord + 1> PCMcomm::SplitSpaceFields(std::string_view line,
+                                                                   char separator) {
+  FieldList<kFieldsPerRecord + 1> fields;
+  const char* const end = line.data() + line.size();
+  const char* start = line.data();
+  const char* p = start;
+  for (;;) {
+    while (p != end && *p != separator) ++p;
+    fields.push_back(std::string_view(start, static_cast<std::size_t>(p - start)));
+    if (p == end || fields.full()) return fields;
+    while (p != end && *p == separator) ++p;
+    if (p == end) return fields;  // separators at the end add no field
+    start = p;
   }
-  fields.push_back(line.substr(start));
-  return fields;
 }
 
-std::string PCMcomm::TextBefore(const std::string& text, char c) {
+std::string_view PCMcomm::TextBefore(std::string_view text, char c) {
   return text.substr(0, text.find(c));
 }
 

@@ -5,31 +5,39 @@
 #ifndef TRIMWRIGHT_LOGDATA_PCMCOMM_H_
 #define TRIMWRIGHT_LOGDATA_PCMCOMM_H_
 
+#include <cstddef>
 #include <string>
-#include <vector>
+#include <string_view>
 
+#include "logdata/FieldList.h"
 #include "logdata/LoggedData.h"
+#include "logdata/ReadPlan.h"
 
 namespace trimwright {
 
 class PCMcomm : public LoggedData {
  public:
+  static constexpr std::size_t kFieldsPerRecord = 25;
+
   // Throws TrimwrightError when the file cannot be opened or read, or memory
-  // runs out.
-  explicit PCMcomm(const std::string& path);
+  // runs out. A large file is read in parts as the plan says.
+  explicit PCMcomm(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
   ~PCMcomm() override;
 
   // Splits at separator; a run of separators counts as one, separators at the
   // end add no field, separators at the start give one empty first field.
-  static std::vector<std::string> SplitSpaceFields(const std::string& line, char separator);
+  // Keeps one field more than a record has, so a full list means too many.
+  static FieldList<kFieldsPerRecord + 1> SplitSpaceFields(std::string_view line, char separator);
 
   // The part of text before the first occurrence of c, or all of text.
-  static std::string TextBefore(const std::string& text, char c);
+  static std::string_view TextBefore(std::string_view text, char c);
 
-  std::vector<float> temperature;
+  RecordArray<float> temperature;
 
  private:
   void AllocateTemperature();
+  // Decodes one record line into index; true when the record is accepted.
+  bool DecodeRecord(std::uint32_t index, std::string_view line);
 };
 
 }  // namespace trimwright

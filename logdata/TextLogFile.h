@@ -1,13 +1,22 @@
-// Line access to a text log for the two text readers: opening (a directory or
-// an unreadable file counts as not openable), the counting pass, rewinding and
-// reading one line at a time with a carriage return before the line feed
-// dropped. Owns the open stream; not copyable.
+// A text log opened for the two text readers: opening (a directory or an
+// unreadable file counts as not openable), the counting pass, and the decoding
+// pass over the record lines, which runs in parts side by side when the file
+// is large. Reads through the descriptor with large buffers; never holds more
+// of the file than one buffer per part. Not copyable.
 #ifndef TRIMWRIGHT_LOGDATA_TEXTLOGFILE_H_
 #define TRIMWRIGHT_LOGDATA_TEXTLOGFILE_H_
 
+#include <algorithm>
 #include <cstdint>
-#include <fstream>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/DiskFile.h"
+#include "logdata/LineCursor.h"
+#include "logdata/LoggedData.h"
+#include "logdata/ReadPlan.h"
 
 namespace trimwright {
 
@@ -15,33 +24,85 @@ class TextLogFile {
  public:
   // diagnosticPrefix starts every failure line ("" or "PCMcomm:  "). The
   // failure lines go to standard error, then TrimwrightError is thrown.
-  TextLogFile(const std::string& path, const std::string& diagnosticPrefix);
+  TextLogFile(const std::string& path, const std::string& diagnosticPrefix, const ReadPlan& plan);
 
   TextLogFile(const TextLogFile&) = delete;
   TextLogFile& operator=(const TextLogFile&) = delete;
 
-  // Reads lines until the end of the file and returns how many reads that took,
-  // counting the read that meets the end. A last line without a line break
-  // ends in that read, so it counts once instead of twice.
+  // Counts the line reads that reading the file line by line to its end takes,
+  // the read that meets the end included: one more than the number of line
+  // feeds. A last line without a line feed ends in that read, so it counts
+  // once instead of twice. Notes where the line feeds lie, for the parts of
+  // the decoding pass.
   std::int64_t CountLineReads();
 
-  // Closes the file and opens it again from the start.
-  void Rewind();
+  // The decoding pass. Skips headerLines lines, then calls decode(index, line)
+  // for the next recordCount lines, in order within each part, index counting
+  // from 0 at the first line after the header. decode stores the record at
+  // index and returns whether it was accepted. Lines past the end of the file
+  // read as empty lines, which no reader accepts, so the pass ends there.
+  // Returns each part's first index and number of accepted records.
+  template <typename Decode>
+  std::vector<RecordPart> DecodeRecords(std::int64_t headerLines, std::uint32_t recordCount,
+                                        Decode decode);
 
-  // Reads the next line into line, without its line feed and without one
-  // carriage return before it. At the end of the file line comes back empty.
-  void ReadLine(std::string& line);
-
-  void Close() { file_.close(); }
+  void Close() { file_.Close(); }
 
  private:
-  void Open();
+  // Lines firstLine .. firstLine + lineCount - 1; the first starts at offset.
+  struct LineSpan {
+    std::int64_t firstLine;
+    std::int64_t lineCount;
+    std::int64_t offset;
+  };
+  // What the counting pass saw in one block of the file.
+  struct Block {
+    std::int64_t lineFeeds = 0;
+    std::int64_t afterLastFeed = -1;  // offset after its last line feed; -1: none
+  };
+
+  // Cuts lines 0 .. lineCount - 1 into consecutive spans of about equal size,
+  // at most one per part of the plan.
+  std::vector<LineSpan> SplitLines(std::int64_t lineCount) const;
+
+  // Runs read(span number, cursor at the span's first line) for every span,
+  // side by side. A read error ends the run with the failure line.
+  void ForEachSpan(const std::vector<LineSpan>& spans,
+                   const std::function<void(std::size_t, LineCursor&)>& read);
+
+  // Counts the blocks first .. last - 1 into blocks_; the last part goes on
+  // past last while there are bytes. False on a read error.
+  bool CountBlocks(std::size_t first, std::size_t last, bool toTheEnd, std::vector<Block>& grown);
+
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
   std::string diagnosticPrefix_;
-  std::ifstream file_;
+  ReadPlan plan_;
+  DiskFile file_;
+  std::vector<Block> blocks_;
 };
+
+template <typename Decode>
+std::vector<RecordPart> TextLogFile::DecodeRecords(std::int64_t headerLines,
+                                                   std::uint32_t recordCount, Decode decode) {
+  if (recordCount == 0) return {};
+  const std::vector<LineSpan> spans = SplitLines(headerLines + recordCount);
+  std::vector<RecordPart> parts(spans.size());
+  ForEachSpan(spans, [&](std::size_t k, LineCursor& cursor) {
+    const LineSpan& span = spans[k];
+    const std::int64_t end = span.firstLine + span.lineCount;
+    const auto first =
+        static_cast<std::uint32_t>(std::max(span.firstLine, headerLines) - headerLines);
+    std::uint32_t index = first;
+    std::string_view text;
+    for (std::int64_t line = span.firstLine; line < end && cursor.Next(text); ++line) {
+      if (line >= headerLines && decode(index, text)) ++index;
+    }
+    parts[k] = RecordPart{first, index - first};
+  });
+  return parts;
+}
 
 }  // namespace trimwright
 

@@ -394,13 +394,32 @@ TEST_F(FreescanTest, GermanLocaleStillReadsDecimalPoints) {
   EXPECT_EQ(log.map[0], 95.0f);
 }
 
+// The fields of a split as strings, for comparing.
+template <std::size_t N>
+std::vector<std::string> Strings(const FieldList<N>& fields) {
+  std::vector<std::string> strings;
+  for (std::size_t k = 0; k < fields.size(); ++k) strings.emplace_back(fields[k]);
+  return strings;
+}
+
 TEST(FreescanSplitTest, SplitsAtEveryComma) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(Freescan::SplitCommaFields("a,,b,"), (V{"a", "", "b", ""}));
-  EXPECT_EQ(Freescan::SplitCommaFields(""), (V{""}));
-  EXPECT_EQ(Freescan::SplitCommaFields("abc"), (V{"abc"}));
-  EXPECT_EQ(Freescan::SplitCommaFields(",x"), (V{"", "x"}));
-  EXPECT_EQ(Freescan::SplitCommaFields(" 1 ,\t2"), (V{" 1 ", "\t2"}));
+  EXPECT_EQ(Strings(Freescan::SplitCommaFields("a,,b,")), (V{"a", "", "b", ""}));
+  EXPECT_EQ(Strings(Freescan::SplitCommaFields("")), (V{""}));
+  EXPECT_EQ(Strings(Freescan::SplitCommaFields("abc")), (V{"abc"}));
+  EXPECT_EQ(Strings(Freescan::SplitCommaFields(",x")), (V{"", "x"}));
+  EXPECT_EQ(Strings(Freescan::SplitCommaFields(" 1 ,\t2")), (V{" 1 ", "\t2"}));
+}
+
+TEST(FreescanSplitTest, KeepsTheFieldsARecordUses) {
+  std::string line = "f0";
+  for (int k = 1; k < 40; ++k) line += "," + std::to_string(k);
+  const auto fields = Freescan::SplitCommaFields(line);
+  ASSERT_EQ(fields.size(), Freescan::kFieldsNeeded);
+  EXPECT_EQ(fields[25], "25");  // ends at the next comma, not at the end of the line
+  const auto exact = Freescan::SplitCommaFields(line.substr(0, line.find(",26")));
+  ASSERT_EQ(exact.size(), Freescan::kFieldsNeeded);
+  EXPECT_EQ(exact[25], "25");
 }
 
 TEST_F(FreescanTest, UnopenableFileIsReportedOnStandardError) {
@@ -540,12 +559,26 @@ TEST_F(PCMcommTest, CarriageReturnsAloneMakeOneLine) {
 
 TEST(PCMcommSplitTest, RunsOfSeparatorsCountOnce) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(PCMcomm::SplitSpaceFields("a  b ", ' '), (V{"a", "b"}));
-  EXPECT_EQ(PCMcomm::SplitSpaceFields(" a", ' '), (V{"", "a"}));
-  EXPECT_EQ(PCMcomm::SplitSpaceFields("", ' '), (V{""}));
-  EXPECT_EQ(PCMcomm::SplitSpaceFields("abc", ' '), (V{"abc"}));
-  EXPECT_EQ(PCMcomm::SplitSpaceFields("   ", ' '), (V{""}));
-  EXPECT_EQ(PCMcomm::SplitSpaceFields("a\tb c", ' '), (V{"a\tb", "c"}));
+  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("a  b ", ' ')), (V{"a", "b"}));
+  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields(" a", ' ')), (V{"", "a"}));
+  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("", ' ')), (V{""}));
+  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("abc", ' ')), (V{"abc"}));
+  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("   ", ' ')), (V{""}));
+  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("a\tb c", ' ')), (V{"a\tb", "c"}));
+}
+
+TEST(PCMcommSplitTest, AFullListMeansTooManyFields) {
+  auto line = [](int fields) {
+    std::string text = "f0";
+    for (int k = 1; k < fields; ++k) text += "  f" + std::to_string(k);
+    return text + " ";
+  };
+  EXPECT_EQ(PCMcomm::SplitSpaceFields(line(24), ' ').size(), 24u);
+  const auto exact = PCMcomm::SplitSpaceFields(line(25), ' ');
+  ASSERT_EQ(exact.size(), PCMcomm::kFieldsPerRecord);
+  EXPECT_EQ(exact[24], "f24");
+  EXPECT_TRUE(PCMcomm::SplitSpaceFields(line(26), ' ').full());
+  EXPECT_TRUE(PCMcomm::SplitSpaceFields(line(90), ' ').full());
 }
 
 TEST(PCMcommSplitTest, TextBeforeStopsAtTheFirstOccurrence) {

@@ -143,7 +143,7 @@ void CheckAcceptedRecords(const LoggedData& log, std::uint32_t recordsInFile) {
   }
 }
 
-void CheckTextRecords(const LoggedData& log, const std::vector<float>& temperature,
+void CheckTextRecords(const LoggedData& log, const RecordArray<float>& temperature,
                       float lowestTemperature, float highestTemperature) {
   const std::uint32_t n = log.recordCount;
   TRIMWRIGHT_FUZZ_CHECK(log.throttle.size() >= n && temperature.size() >= n);

@@ -95,7 +95,7 @@ void CheckAcceptedRecords(const LoggedData& log, std::uint32_t recordsInFile);
 
 // What the two text readers add: the throttle in percent and the temperature
 // inside the reader's own range for every accepted record.
-void CheckTextRecords(const LoggedData& log, const std::vector<float>& temperature,
+void CheckTextRecords(const LoggedData& log, const RecordArray<float>& temperature,
                       float lowestTemperature, float highestTemperature);
 
 // Runs construct(). A TrimwrightError is a refusal the core may give and

@@ -1,10 +1,11 @@
-// A file on disk reached through its descriptor, for the two files a tuning
-// run writes: the calibration image (opened for reading and writing, never
-// created, locked for the length of the run) and the report (created or
-// truncated). Positioned reads and writes, sync and an explicit close that
-// reports failure. Owns the descriptor; closes it on destruction.
-#ifndef TRIMWRIGHT_CALIBRATION_DISKFILE_H_
-#define TRIMWRIGHT_CALIBRATION_DISKFILE_H_
+// A file on disk reached through its descriptor: the log a tuning run reads
+// (opened for reading only) and the two files it writes, the calibration image
+// (opened for reading and writing, never created, locked for the length of the
+// run) and the report (created or truncated). Positioned reads and writes,
+// sync and an explicit close that reports failure. Owns the descriptor; closes
+// it on destruction. Positioned reads may run on several threads at once.
+#ifndef TRIMWRIGHT_COMMON_DISKFILE_H_
+#define TRIMWRIGHT_COMMON_DISKFILE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,10 @@ class DiskFile {
   ~DiskFile();
   DiskFile(const DiskFile&) = delete;
   DiskFile& operator=(const DiskFile&) = delete;
+
+  // Opens an existing file for reading only. False when it cannot be opened
+  // or is a directory (which opens like a file on Linux but has no bytes).
+  bool OpenForReading(const std::string& path);
 
   // Opens an existing file for reading and writing without truncating it.
   // False when it does not exist, is a directory or may not be written.
@@ -37,6 +42,10 @@ class DiskFile {
 
   // Whole transfers at an absolute offset; false on any error or short count.
   bool ReadAt(std::int64_t offset, void* data, std::size_t size) const;
+  // Reads at an absolute offset until size bytes or the end of the file.
+  // Returns the number of bytes read, or -1 on an error.
+  std::int64_t ReadUpTo(std::int64_t offset, void* data, std::size_t size) const;
+
   bool WriteAt(std::int64_t offset, const void* data, std::size_t size);
 
   // Whole sequential write at the current position, for files that may not
@@ -56,4 +65,4 @@ class DiskFile {
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_CALIBRATION_DISKFILE_H_
+#endif  // TRIMWRIGHT_COMMON_DISKFILE_H_

@@ -1,4 +1,4 @@
-#include "calibration/DiskFile.h"
+#include "common/DiskFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,6 +10,14 @@
 namespace trimwright {
 
 DiskFile::~DiskFile() { Close(); }
+
+bool DiskFile::OpenForReading(const std::string& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat status;
+  if (fd_ >= 0 && ::fstat(fd_, &status) == 0 && S_ISDIR(status.st_mode)) Close();
+  return fd_ >= 0;
+}
 
 bool DiskFile::OpenExisting(const std::string& path) {
   Close();
@@ -38,16 +46,23 @@ std::int64_t DiskFile::Size() const {
 }
 
 bool DiskFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
+  return ReadUpTo(offset, data, size) == static_cast<std::int64_t>(size);
+}
+
+std::int64_t DiskFile::ReadUpTo(std::int64_t offset, void* data, std::size_t size) const {
   auto* bytes = static_cast<unsigned char*>(data);
+  std::int64_t total = 0;
   while (size > 0) {
     const ssize_t got = ::pread(fd_, bytes, size, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
+    if (got < 0) return -1;
+    if (got == 0) break;
     bytes += got;
     offset += got;
+    total += got;
     size -= static_cast<std::size_t>(got);
   }
-  return true;
+  return total;
 }
 
 bool DiskFile::WriteAt(std::int64_t offset, const void* data, std::size_t size) {

@@ -1,0 +1,68 @@
+// The allocator of the per-record arrays (a log's columns, a fuel trim cell's
+// records). Two things make these arrays cheap at millions of records:
+//  - Large arrays are mapped straight from the system on 2 MiB boundaries and
+//    asked to be backed by huge pages, so filling them takes hundreds of page
+//    faults instead of hundreds of thousands.
+//  - Sizing an array does not write zeros into it. Large arrays come zeroed
+//    from the system; small ones are zeroed at allocation. Either way a new
+//    entry reads as zero, without a pass over the memory at every resize.
+// Exhausted memory is reported as std::bad_alloc, like any other allocation.
+#ifndef TRIMWRIGHT_COMMON_RECORDALLOCATOR_H_
+#define TRIMWRIGHT_COMMON_RECORDALLOCATOR_H_
+
+#include <cstddef>
+#include <limits>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace trimwright {
+
+// Untyped memory for RecordAllocator. Sizes are in bytes; Release takes the
+// size that Acquire was given.
+void* AcquireRecordMemory(std::size_t bytes);
+void ReleaseRecordMemory(void* memory, std::size_t bytes) noexcept;
+
+template <typename T>
+class RecordAllocator {
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
+                "record arrays hold plain values");
+
+ public:
+  using value_type = T;
+
+  RecordAllocator() noexcept = default;
+  template <typename U>
+  RecordAllocator(const RecordAllocator<U>&) noexcept {}  // NOLINT: rebinding converts implicitly
+
+  T* allocate(std::size_t n) {
+    if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
+    return static_cast<T*>(AcquireRecordMemory(n * sizeof(T)));
+  }
+  void deallocate(T* p, std::size_t n) noexcept { ReleaseRecordMemory(p, n * sizeof(T)); }
+
+  // A new entry keeps the zero bytes it was allocated with instead of being
+  // written again.
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+
+  template <typename U>
+  bool operator==(const RecordAllocator<U>&) const noexcept {
+    return true;
+  }
+};
+
+// One entry per record.
+template <typename T>
+using RecordArray = std::vector<T, RecordAllocator<T>>;
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_COMMON_RECORDALLOCATOR_H_

@@ -1,0 +1,31 @@
+// The fields a reader splits a record line into: views into the line, of which
+// at most Capacity are kept. Splitting stops once Capacity fields are found, so
+// a reader that needs N fields and rejects lines with more keeps N + 1 and
+// never looks at the rest of a long line.
+#ifndef TRIMWRIGHT_LOGDATA_FIELDLIST_H_
+#define TRIMWRIGHT_LOGDATA_FIELDLIST_H_
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace trimwright {
+
+template <std::size_t Capacity>
+class FieldList {
+ public:
+  std::size_t size() const { return size_; }
+  bool full() const { return size_ == Capacity; }
+  std::string_view operator[](std::size_t k) const { return fields_[k]; }
+
+  // REQUIRES: !full().
+  void push_back(std::string_view field) { fields_[size_++] = field; }
+
+ private:
+  std::array<std::string_view, Capacity> fields_{};
+  std::size_t size_ = 0;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_LOGDATA_FIELDLIST_H_
