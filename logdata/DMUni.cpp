@@ -29,9 +29,6 @@ constexpr int kRpmPerCount = 25;
 constexpr double kMapKpaPerCount = 0.3688;
 constexpr double kMapKpaOffset = 10.4;
 
-// Records read at a time: 1 MiB.
-constexpr std::uint32_t kRecordsPerRead = 8192;
-
 }  // namespace
 
 DMUni::DMUni(const std::string& path, const ReadPlan& plan) {
@@ -55,20 +52,23 @@ DMUni::DMUni(const std::string& path, const ReadPlan& plan) {
   const std::uint32_t total = recordCount;
   const unsigned partCount = std::min(plan.PartsFor(size), std::max(total, 1u));
   std::vector<RecordPart> parts(partCount);
+  const auto recordsPerRead =
+      static_cast<std::uint32_t>(std::max<std::size_t>(plan.blockBytes / kRecordSize, 1));
   RunParts(partCount, [&](std::size_t p) {
     const auto first = static_cast<std::uint32_t>(std::uint64_t{total} * p / partCount);
     const auto last = static_cast<std::uint32_t>(std::uint64_t{total} * (p + 1) / partCount);
-    parts[p] = RecordPart{first, DecodeRecords(file, first, last)};
+    parts[p] = RecordPart{first, DecodeRecords(file, first, last, recordsPerRead)};
   });
   JoinParts(parts);
   std::cout << "okay" << std::endl;
 }
 
-std::uint32_t DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last) {
-  std::vector<unsigned char> buffer(std::size_t{kRecordsPerRead} * kRecordSize);
+std::uint32_t DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
+                                   std::uint32_t recordsPerRead) {
+  std::vector<unsigned char> buffer(std::size_t{recordsPerRead} * kRecordSize);
   std::uint32_t index = first;
   for (std::uint32_t k = first; k < last;) {
-    const std::uint32_t count = std::min(last - k, kRecordsPerRead);
+    const std::uint32_t count = std::min(last - k, recordsPerRead);
     const std::size_t bytes = std::size_t{count} * kRecordSize;
     // Data record k follows the header record.
     const std::int64_t offset = (std::int64_t{k} + 1) * kRecordSize;

@@ -23,9 +23,10 @@ class DMUni : public LoggedData {
   ~DMUni() override;
 
  private:
-  // Decodes data records first .. last - 1, storing accepted ones from index
-  // first on; returns how many were accepted.
-  std::uint32_t DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last);
+  // Decodes data records first .. last - 1, recordsPerRead at a time, storing
+  // accepted ones from index first on; returns how many were accepted.
+  std::uint32_t DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
+                              std::uint32_t recordsPerRead);
   // Decodes one record into index; true when the record is accepted.
   bool DecodeRecord(std::uint32_t index, const unsigned char* record);
 };

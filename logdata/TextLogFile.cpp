@@ -15,10 +15,6 @@ namespace trimwright {
 
 namespace {
 
-// The unit of reading: the counting pass reads and records one block at a
-// time, and each part of the decoding pass reads through a buffer this size.
-constexpr std::size_t kBlockBytes = std::size_t{256} << 10;
-
 std::int64_t CountLineFeeds(const char* data, std::size_t size) {
   std::int64_t total = 0;
   std::size_t k = 0;
@@ -46,7 +42,10 @@ std::int64_t CountLineFeeds(const char* data, std::size_t size) {
 
 TextLogFile::TextLogFile(const std::string& path, const std::string& diagnosticPrefix,
                          const ReadPlan& plan)
-    : path_(path), diagnosticPrefix_(diagnosticPrefix), plan_(plan) {
+    : path_(path),
+      diagnosticPrefix_(diagnosticPrefix),
+      plan_(plan),
+      blockBytes_(std::max<std::size_t>(plan.blockBytes, 1)) {
   if (!file_.OpenForReading(path_)) Fail("Unable to open input file ");
 }
 
@@ -58,7 +57,7 @@ void TextLogFile::Fail(const std::string& what) const {
 
 std::int64_t TextLogFile::CountLineReads() {
   const std::int64_t size = std::max<std::int64_t>(file_.Size(), 0);
-  const auto blockCount = static_cast<std::size_t>((size + kBlockBytes - 1) / kBlockBytes);
+  const auto blockCount = static_cast<std::size_t>((size + blockBytes_ - 1) / blockBytes_);
   blocks_.assign(blockCount, Block{});
   const std::size_t parts =
       std::min<std::size_t>(plan_.PartsFor(size), std::max<std::size_t>(blockCount, 1));
@@ -84,9 +83,9 @@ std::int64_t TextLogFile::CountLineReads() {
 
 bool TextLogFile::CountBlocks(std::size_t first, std::size_t last, bool toTheEnd,
                               std::vector<Block>& grown) {
-  std::vector<char> buffer(kBlockBytes);
+  std::vector<char> buffer(blockBytes_);
   for (std::size_t b = first; b < last || toTheEnd; ++b) {
-    const auto offset = static_cast<std::int64_t>(b * kBlockBytes);
+    const auto offset = static_cast<std::int64_t>(b * blockBytes_);
     const std::int64_t got = file_.ReadUpTo(offset, buffer.data(), buffer.size());
     if (got < 0) return false;
     if (got == 0) return true;
@@ -102,7 +101,7 @@ bool TextLogFile::CountBlocks(std::size_t first, std::size_t last, bool toTheEnd
     } else {
       grown.push_back(block);
     }
-    if (size < kBlockBytes) return true;  // the end of the file
+    if (size < blockBytes_) return true;  // the end of the file
   }
   return true;
 }
@@ -110,7 +109,7 @@ bool TextLogFile::CountBlocks(std::size_t first, std::size_t last, bool toTheEnd
 std::vector<TextLogFile::LineSpan> TextLogFile::SplitLines(std::int64_t lineCount) const {
   const std::size_t blockCount = blocks_.size();
   const std::size_t parts =
-      std::min<std::size_t>(plan_.PartsFor(static_cast<std::int64_t>(blockCount * kBlockBytes)),
+      std::min<std::size_t>(plan_.PartsFor(static_cast<std::int64_t>(blockCount * blockBytes_)),
                             std::max<std::size_t>(blockCount, 1));
 
   // A span starts with the line after the last line feed before one of the
@@ -144,7 +143,7 @@ void TextLogFile::ForEachSpan(const std::vector<LineSpan>& spans,
                               const std::function<void(std::size_t, LineCursor&)>& read) {
   try {
     RunParts(spans.size(), [&](std::size_t k) {
-      LineCursor cursor(file_, spans[k].offset, kBlockBytes);
+      LineCursor cursor(file_, spans[k].offset, blockBytes_);
       read(k, cursor);
     });
   } catch (const LineCursor::ReadError&) {

@@ -79,6 +79,9 @@ class TextLogFile {
   std::string path_;
   std::string diagnosticPrefix_;
   ReadPlan plan_;
+  // The unit of reading: the counting pass reads and records one block at a
+  // time, and each part of the decoding pass reads through a buffer this size.
+  std::size_t blockBytes_;
   DiskFile file_;
   std::vector<Block> blocks_;
 };
