@@ -3,12 +3,13 @@
 #include "logdata/LoggedData.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 namespace trimwright::tools {
 
@@ -27,16 +28,25 @@ std::string Filler(const char* prefix, std::size_t position) {
   return text;
 }
 
-// Locale-free fixed notation with the given number of decimals.
+// Fixed notation with the given number of decimals, correctly rounded and
+// independent of the process locale.
 std::string Fixed(double value, int decimals) {
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out.setf(std::ios::fixed);
-  out.precision(decimals);
-  out << value;
-  return out.str();
+  char text[400];  // enough for any finite double
+  const std::to_chars_result end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  if (end.ec != std::errc()) throw std::runtime_error("cannot format a number");
+  return std::string(text, end.ptr);
 }
 
+// Fillers for every field of a line of `count` fields.
+std::vector<std::string> Fillers(const char* prefix, std::size_t count) {
+  std::vector<std::string> fields(count);
+  for (std::size_t k = 0; k < count; ++k) fields[k] = Filler(prefix, k);
+  return fields;
+}
+
+// Lines joined by the layout's line end; the last one gets it only when the
+// layout asks for a final line break.
 std::string Text(const std::vector<std::string>& lines, const TextLayout& layout) {
   std::string text;
   for (std::size_t k = 0; k < lines.size(); ++k) {
@@ -45,6 +55,9 @@ std::string Text(const std::vector<std::string>& lines, const TextLayout& layout
   }
   return text;
 }
+
+// The pattern byte at file offset k.
+char PatternByte(std::uint64_t k) { return static_cast<char>((k * 37 + 11) & 0xFF); }
 
 }  // namespace
 
@@ -90,29 +103,40 @@ PCMcommRecord PCMcommRecord::From(const LogSample& s) {
   return r;
 }
 
+std::string UniHeaderRecord() {
+  std::string bytes(kUniRecordSize, '\0');
+  for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = PatternByte(k);
+  return bytes;
+}
+
+std::string UniRecordBytes(const UniRecord& r, std::uint64_t index) {
+  const std::uint64_t offset = (index + 1) * kUniRecordSize;
+  std::string record(kUniRecordSize, '\0');
+  for (std::size_t k = 0; k < record.size(); ++k) record[k] = PatternByte(offset + k);
+  record[15] = static_cast<char>(r.engineWarmFlags);
+  record[16] = static_cast<char>(r.highThrottleFlags);
+  record[24] = static_cast<char>(r.rpmCounts);
+  record[30] = static_cast<char>(r.mapCounts);
+  record[39] = static_cast<char>(r.blmCell);
+  record[40] = static_cast<char>(r.blmLeft);
+  record[41] = static_cast<char>(r.blmRight);
+  record[42] = static_cast<char>(r.auxLeft);
+  record[43] = static_cast<char>(r.auxRight);
+  return record;
+}
+
 std::string UniLog(const std::vector<UniRecord>& records) {
-  std::string bytes((records.size() + 1) * kUniRecordSize, '\0');
-  // Bytes the reader never looks at carry a pattern, so a reader that read
-  // the wrong offset would see nonsense rather than a lucky zero.
-  for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>((k * 37 + 11) & 0xFF);
-  for (std::size_t k = 0; k < records.size(); ++k) {
-    char* record = &bytes[(k + 1) * kUniRecordSize];
-    const UniRecord& r = records[k];
-    record[15] = static_cast<char>(r.engineWarmFlags);
-    record[16] = static_cast<char>(r.highThrottleFlags);
-    record[24] = static_cast<char>(r.rpmCounts);
-    record[30] = static_cast<char>(r.mapCounts);
-    record[39] = static_cast<char>(r.blmCell);
-    record[40] = static_cast<char>(r.blmLeft);
-    record[41] = static_cast<char>(r.blmRight);
-    record[42] = static_cast<char>(r.auxLeft);
-    record[43] = static_cast<char>(r.auxRight);
-  }
+  std::string bytes = UniHeaderRecord();
+  bytes.reserve((records.size() + 1) * kUniRecordSize);
+  for (std::size_t k = 0; k < records.size(); ++k) bytes += UniRecordBytes(records[k], k);
   return bytes;
 }
 
 std::string JoinFields(const std::vector<std::string>& fields, const std::string& separator) {
+  std::size_t size = 0;
+  for (const std::string& field : fields) size += field.size() + separator.size();
   std::string line;
+  line.reserve(size);
   for (std::size_t k = 0; k < fields.size(); ++k) {
     if (k > 0) line += separator;
     line += fields[k];
@@ -120,9 +144,14 @@ std::string JoinFields(const std::vector<std::string>& fields, const std::string
   return line;
 }
 
+std::string FreescanHeader() {
+  static const std::string header = JoinFields(Fillers("Column", 26), ",");
+  return header;
+}
+
 std::vector<std::string> FreescanFields(const FreescanRecord& r) {
-  std::vector<std::string> fields(26);
-  for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = Filler("x", k);
+  static const std::vector<std::string> fillers = Fillers("x", 26);
+  std::vector<std::string> fields = fillers;
   fields[0] = "12.5";  // time stamp
   fields[4] = r.rpm;
   fields[8] = r.blmCell;
@@ -136,17 +165,22 @@ std::vector<std::string> FreescanFields(const FreescanRecord& r) {
   return fields;
 }
 
+std::string FreescanLine(const FreescanRecord& r) { return JoinFields(FreescanFields(r), ","); }
+
 std::string FreescanLog(const std::vector<FreescanRecord>& records, const TextLayout& layout) {
-  std::vector<std::string> header(26);
-  for (std::size_t k = 0; k < header.size(); ++k) header[k] = Filler("Column", k);
-  std::vector<std::string> lines{JoinFields(header, ",")};
-  for (const FreescanRecord& r : records) lines.push_back(JoinFields(FreescanFields(r), ","));
+  std::vector<std::string> lines{FreescanHeader()};
+  for (const FreescanRecord& r : records) lines.push_back(FreescanLine(r));
   return Text(lines, layout);
 }
 
+std::vector<std::string> PCMcommHeader() {
+  return {"Synthetic engine data log", "Vehicle: test bench", "Recorded: 2026-12-08",
+          "Columns follow", "----------------------------------------"};
+}
+
 std::vector<std::string> PCMcommFields(const PCMcommRecord& r) {
-  std::vector<std::string> fields(25);
-  for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = Filler("f", k);
+  static const std::vector<std::string> fillers = Fillers("f", 25);
+  std::vector<std::string> fields = fillers;
   fields[2] = r.rpm;
   fields[7] = r.temperatureF;
   fields[9] = r.throttlePercent;
@@ -159,11 +193,11 @@ std::vector<std::string> PCMcommFields(const PCMcommRecord& r) {
   return fields;
 }
 
+std::string PCMcommLine(const PCMcommRecord& r) { return JoinFields(PCMcommFields(r), " "); }
+
 std::string PCMcommLog(const std::vector<PCMcommRecord>& records, const TextLayout& layout) {
-  std::vector<std::string> lines{"Synthetic engine data log", "Vehicle: test bench",
-                                 "Recorded: 2026-12-08", "Columns follow",
-                                 "----------------------------------------"};
-  for (const PCMcommRecord& r : records) lines.push_back(JoinFields(PCMcommFields(r), " "));
+  std::vector<std::string> lines = PCMcommHeader();
+  for (const PCMcommRecord& r : records) lines.push_back(PCMcommLine(r));
   return Text(lines, layout);
 }
 
@@ -178,6 +212,52 @@ std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+BufferedFile::BufferedFile(const std::string& path, std::size_t bufferBytes)
+    : path_(path), file_(std::fopen(path.c_str(), "wb")), capacity_(bufferBytes) {
+  if (file_ == nullptr) throw std::runtime_error("cannot write " + path);
+  std::setvbuf(file_, nullptr, _IONBF, 0);  // the buffer is ours
+  buffer_.reserve(capacity_);
+}
+
+BufferedFile::~BufferedFile() {
+  if (file_ == nullptr) return;
+  std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
+  std::fclose(file_);
+}
+
+void BufferedFile::Write(std::string_view bytes) {
+  if (file_ == nullptr) throw std::runtime_error("write after close: " + path_);
+  if (buffer_.size() + bytes.size() > capacity_) Flush();
+  if (bytes.size() >= capacity_) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+      throw std::runtime_error("cannot write " + path_);
+    }
+    return;
+  }
+  buffer_.append(bytes);
+}
+
+void BufferedFile::WriteLine(std::string_view text) {
+  Write(text);
+  Write("\n");
+}
+
+void BufferedFile::Flush() {
+  const std::size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
+  const bool complete = written == buffer_.size();
+  buffer_.clear();
+  if (!complete) throw std::runtime_error("cannot write " + path_);
+}
+
+void BufferedFile::Close() {
+  if (file_ == nullptr) return;
+  const bool written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+  buffer_.clear();
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!written || !closed) throw std::runtime_error("cannot write " + path_);
 }
 
 }  // namespace trimwright::tools

@@ -6,7 +6,9 @@
 #define TRIMWRIGHT_TOOLS_LOGWRITER_H_
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trimwright::tools {
@@ -77,17 +79,37 @@ struct TextLayout {
   bool finalLineBreak = true;
 };
 
-// A header record and one 128-byte record each; unread bytes hold a pattern.
-std::string UniLog(const std::vector<UniRecord>& records);
+// The pieces of each format. The whole-file writers below are made of them,
+// and so is a log written record by record (see BufferedFile), so both give
+// the same bytes. Lines come without their line end.
 
-// A header line and one 26-field line per record.
-std::string FreescanLog(const std::vector<FreescanRecord>& records, const TextLayout& layout = {});
+// The 128-byte header record of a Datamaster log.
+std::string UniHeaderRecord();
+// The 128 file bytes of the record at `index` (0 is the first record after the
+// header). Unread bytes carry the pattern (k x 37 + 11) & 0xFF of their file
+// offset k, so a reader that read the wrong offset sees nonsense rather than a
+// lucky zero.
+std::string UniRecordBytes(const UniRecord& record, std::uint64_t index);
+
+// The Freescan header line: 26 column names.
+std::string FreescanHeader();
+// One 26-field record line.
+std::string FreescanLine(const FreescanRecord& record);
 // The 26 fields of one record line, unread fields filled in.
 std::vector<std::string> FreescanFields(const FreescanRecord& record);
 
-// Five header lines and one 25-field line per record.
-std::string PCMcommLog(const std::vector<PCMcommRecord>& records, const TextLayout& layout = {});
+// The five PCMComm header lines.
+std::vector<std::string> PCMcommHeader();
+// One 25-field record line.
+std::string PCMcommLine(const PCMcommRecord& record);
 std::vector<std::string> PCMcommFields(const PCMcommRecord& record);
+
+// A header record and one 128-byte record each.
+std::string UniLog(const std::vector<UniRecord>& records);
+// A header line and one record line per record.
+std::string FreescanLog(const std::vector<FreescanRecord>& records, const TextLayout& layout = {});
+// Five header lines and one record line per record.
+std::string PCMcommLog(const std::vector<PCMcommRecord>& records, const TextLayout& layout = {});
 
 // Joins fields with separator.
 std::string JoinFields(const std::vector<std::string>& fields, const std::string& separator);
@@ -95,6 +117,32 @@ std::string JoinFields(const std::vector<std::string>& fields, const std::string
 // Writes bytes to path, replacing the file. Throws std::runtime_error.
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
+
+// A file written through a large buffer, for logs too long to build in memory.
+// Close() reports a failed write; a BufferedFile destroyed unclosed closes its
+// file and drops any error.
+class BufferedFile {
+ public:
+  // Creates or truncates path. Throws std::runtime_error.
+  explicit BufferedFile(const std::string& path, std::size_t bufferBytes = std::size_t{8} << 20);
+  ~BufferedFile();
+  BufferedFile(const BufferedFile&) = delete;
+  BufferedFile& operator=(const BufferedFile&) = delete;
+
+  void Write(std::string_view bytes);
+  // Write(text) followed by a line feed.
+  void WriteLine(std::string_view text);
+  // Flushes and closes. Throws std::runtime_error.
+  void Close();
+
+ private:
+  void Flush();
+
+  std::string path_;
+  std::FILE* file_;
+  std::string buffer_;
+  std::size_t capacity_;
+};
 
 }  // namespace trimwright::tools
 

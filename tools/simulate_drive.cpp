@@ -1,10 +1,14 @@
 // simulate_drive: makes the sample data and looks at results.
 //   image PREFIX                 the sample calibration as PREFIX.bin and PREFIX.lt1
 //   drive --image IMAGE PREFIX   a simulated drive over IMAGE as PREFIX.uni/.csv/.txt
+//   long --image IMAGE --records N PREFIX
+//                                many drives one after another as one long log in the
+//                                three formats, written as it goes (for benchmarks)
 //   trims LOG                    how far the logged warm part-throttle BLMs sit from a target
 //   compare OLD NEW              what a tuning pass changed in an image
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -63,6 +67,35 @@ void WriteDrive(const std::string& imagePath, const std::string& prefix, std::ui
   WriteFile(prefix + ".uni", UniLog(uni));
   WriteFile(prefix + ".csv", FreescanLog(csv));
   WriteFile(prefix + ".txt", PCMcommLog(txt));
+}
+
+// A tuner's long log: drives of driveRecords samples each with seeds seed,
+// seed + 1, ... logged one after another until `records` samples are written.
+// Each record goes to the files as it is made, so the length is bounded only
+// by the disk.
+void WriteLongLog(const std::string& imagePath, const std::string& prefix, std::uint32_t seed,
+                  std::uint64_t records, int driveRecords) {
+  const CalibrationImage image =
+      CalibrationImage::FromBytes(ReadFile(imagePath), LayoutOf(imagePath));
+  BufferedFile uni(prefix + ".uni");
+  BufferedFile csv(prefix + ".csv");
+  BufferedFile txt(prefix + ".txt");
+  uni.Write(UniHeaderRecord());
+  csv.WriteLine(FreescanHeader());
+  for (const std::string& line : PCMcommHeader()) txt.WriteLine(line);
+  std::uint64_t index = 0;
+  for (std::uint32_t drive = seed; index < records; ++drive) {
+    const auto length = static_cast<int>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(driveRecords), records - index));
+    for (const LogSample& s : SimulateDrive(image, drive, length)) {
+      uni.Write(UniRecordBytes(UniRecord::From(s), index++));
+      csv.WriteLine(FreescanLine(FreescanRecord::From(s)));
+      txt.WriteLine(PCMcommLine(PCMcommRecord::From(s)));
+    }
+  }
+  uni.Close();
+  csv.Close();
+  txt.Close();
 }
 
 void PrintTrims(const std::string& logPath, int target) {
@@ -136,6 +169,20 @@ int main(int argc, char** argv) {
   drive->add_option("--records", records, "number of logged samples")->capture_default_str();
   drive->add_option("PREFIX", prefix, "path without extension")->required();
 
+  std::uint64_t longRecords = 1000000;
+  int driveRecords = 10000;
+  CLI::App* longLog =
+      app.add_subcommand("long", "write many simulated drives over an image as one long log");
+  longLog->add_option("--image", imagePath, "calibration image the engine runs on")->required();
+  longLog->add_option("--seed", seed, "seed of the first drive; the next ones count up")
+      ->capture_default_str();
+  longLog->add_option("--records", longRecords, "number of logged samples in all")
+      ->capture_default_str();
+  longLog->add_option("--drive-records", driveRecords, "samples per drive")
+      ->check(CLI::Range(1, 100000000))
+      ->capture_default_str();
+  longLog->add_option("PREFIX", prefix, "path without extension")->required();
+
   std::string logPath;
   int target = 124;
   CLI::App* trims = app.add_subcommand("trims", "summarise the warm part-throttle BLMs of a log");
@@ -156,6 +203,8 @@ int main(int argc, char** argv) {
       WriteFile(prefix + ".lt1", sample.Bytes(ImageLayout::kLt1));
     } else if (*drive) {
       WriteDrive(imagePath, prefix, seed, records);
+    } else if (*longLog) {
+      WriteLongLog(imagePath, prefix, seed, longRecords, driveRecords);
     } else if (*trims) {
       PrintTrims(logPath, target);
     } else if (*compare) {
