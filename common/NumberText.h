@@ -6,26 +6,111 @@
 #ifndef TRIMWRIGHT_COMMON_NUMBERTEXT_H_
 #define TRIMWRIGHT_COMMON_NUMBERTEXT_H_
 
+#include <cfloat>
+#include <climits>
+#include <cstdint>
+#include <limits>
 #include <string_view>
 
 namespace trimwright {
 
+namespace number_text_detail {
+
+// White space as the "C" locale's isspace sees it.
+inline bool IsCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The C library's conversion of the text up to its end or its first NUL.
+double CLibraryDouble(std::string_view text);
+
+// Powers of ten that a double holds exactly.
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr int kMostFractionDigits = 22;
+// Integers up to 2^53 are exact in a double.
+inline constexpr std::uint64_t kLargestExactInteger = std::uint64_t{1} << 53;
+// Nineteen decimal digits always fit in 64 bits.
+inline constexpr int kMostDigits = 19;
+
+}  // namespace number_text_detail
+
 // Skips leading white space, reads an optional sign and the decimal digits up to
 // the first other character. A text without leading digits gives 0. Values
 // beyond the range of int saturate at its limits.
-int ParseInt(std::string_view text);
+inline int ParseInt(std::string_view text) {
+  using namespace number_text_detail;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end && IsCSpace(*p)) ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = (*p == '-');
+    ++p;
+  }
+  long long value = 0;
+  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+  for (; p != end && IsDigit(*p); ++p) {
+    value = value * 10 + (*p - '0');
+    if (value > limit) value = limit;  // saturate; keep consuming digits
+  }
+  return static_cast<int>(negative ? -value : value);
+}
 
 // Skips leading white space and converts the longest prefix that forms a
 // decimal or hexadecimal floating number, "inf" or "nan", as atof does in the
-// "C" locale. A text without such a prefix gives 0.0. Short plain decimals
-// (the numbers a log is made of) are converted directly; everything else goes
-// to the C library's own conversion.
-double ParseDouble(std::string_view text);
+// "C" locale. A text without such a prefix gives 0.0.
+inline double ParseDouble(std::string_view text) {
+  // A plain decimal of at most 19 digits whose digits form an integer that a
+  // double holds exactly, with at most 22 of them after the point, is that
+  // integer divided by an exact power of ten: one correctly rounded division,
+  // which is the nearest double to the text and so what strtod returns. Any
+  // other text (exponents, hexadecimal, inf, nan, long digit strings, no
+  // digits at all) goes to strtod itself.
+  using namespace number_text_detail;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end && IsCSpace(*p)) ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = (*p == '-');
+    ++p;
+  }
+  const bool hexadecimalPrefix = end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+  std::uint64_t digits = 0;
+  int digitCount = 0;
+  int fractionDigits = 0;
+  for (; p != end && IsDigit(*p); ++p, ++digitCount) {
+    if (digitCount < kMostDigits) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  if (p != end && *p == '.') {
+    for (++p; p != end && IsDigit(*p); ++p, ++digitCount, ++fractionDigits) {
+      if (digitCount < kMostDigits) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+  }
+  const bool exponentFollows = p != end && (*p == 'e' || *p == 'E');
+  if (hexadecimalPrefix || exponentFollows || digitCount == 0 || digitCount > kMostDigits ||
+      fractionDigits > kMostFractionDigits || digits > kLargestExactInteger) {
+    return CLibraryDouble(text);
+  }
+  const double value = static_cast<double>(digits) / kExactPowersOfTen[fractionDigits];
+  return negative ? -value : value;
+}
 
 // Rounds a double to the nearest float as a store to a 32-bit float field does.
 // Magnitudes beyond the float range become infinities of the same sign (a plain
 // conversion would be undefined there), so a later range test rejects them.
-float NarrowToFloat(double value);
+inline float NarrowToFloat(double value) {
+  // Anything at or above twice FLT_MAX can only round to infinity; below that
+  // the conversion is well defined and rounds to nearest.
+  constexpr double kBeyondFloat = 2.0 * static_cast<double>(FLT_MAX);
+  if (value >= kBeyondFloat) return std::numeric_limits<float>::infinity();
+  if (value <= -kBeyondFloat) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
 
 }  // namespace trimwright
 

@@ -5,7 +5,6 @@
 #ifndef TRIMWRIGHT_LOGDATA_FIELDLIST_H_
 #define TRIMWRIGHT_LOGDATA_FIELDLIST_H_
 
-#include <array>
 #include <cstddef>
 #include <string_view>
 
@@ -14,15 +13,24 @@ namespace trimwright {
 template <std::size_t Capacity>
 class FieldList {
  public:
+  // Leaves the entries unset: only the first size() are ever set or read,
+  // and clearing all of them for every line would cost more than the split.
+  FieldList() {}  // NOLINT: deliberately not = default, which would clear
+
   std::size_t size() const { return size_; }
   bool full() const { return size_ == Capacity; }
-  std::string_view operator[](std::size_t k) const { return fields_[k]; }
+  std::string_view operator[](std::size_t k) const { return {starts_[k], lengths_[k]}; }
 
   // REQUIRES: !full().
-  void push_back(std::string_view field) { fields_[size_++] = field; }
+  void push_back(std::string_view field) {
+    starts_[size_] = field.data();
+    lengths_[size_] = field.size();
+    ++size_;
+  }
 
  private:
-  std::array<std::string_view, Capacity> fields_{};
+  const char* starts_[Capacity];
+  std::size_t lengths_[Capacity];
   std::size_t size_ = 0;
 };
 
