@@ -1,6 +1,6 @@
 # Shared set-up for the project's commands: installs what a fresh Debian 12
 # machine lacks (with sudo when not root) and builds the project.
-# Sourced by scripts/test and scripts/demo.
+# Sourced by scripts/test, scripts/demo and scripts/bench.
 
 TRIMWRIGHT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 TRIMWRIGHT_BUILD="${TRIMWRIGHT_BUILD:-$TRIMWRIGHT_ROOT/build}"
@@ -32,6 +32,12 @@ ensure_build_packages() {
     fonts-dejavu-core locales
 }
 
+# The packages scripts/bench needs: a build without the window, and GNU time
+# for peak memory.
+ensure_bench_packages() {
+  ensure_packages g++ make cmake libgtest-dev libcli11-dev time
+}
+
 # Generates a German locale so that the tests can show that parsing does not
 # depend on the process locale.
 ensure_german_locale() {
@@ -40,8 +46,12 @@ ensure_german_locale() {
   fi
 }
 
-# build_project [CMAKE OPTION...]: configures and builds into $TRIMWRIGHT_BUILD.
+# build_project [CMAKE OPTION...]: configures and builds into $TRIMWRIGHT_BUILD;
+# only the targets named in $TRIMWRIGHT_TARGETS (separated by spaces) when set.
 build_project() {
   cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$TRIMWRIGHT_BUILD" -j "$(nproc)"
+  local targets=()
+  local target
+  for target in ${TRIMWRIGHT_TARGETS:-}; do targets+=(--target "$target"); done
+  cmake --build "$TRIMWRIGHT_BUILD" -j "$(nproc)" "${targets[@]}"
 }
