@@ -417,7 +417,8 @@ TEST(FreescanSplitTest, KeepsTheFieldsARecordUses) {
   const auto fields = Freescan::SplitCommaFields(line);
   ASSERT_EQ(fields.size(), Freescan::kFieldsNeeded);
   EXPECT_EQ(fields[25], "25");  // ends at the next comma, not at the end of the line
-  const auto exact = Freescan::SplitCommaFields(line.substr(0, line.find(",26")));
+  const std::string shorter = line.substr(0, line.find(",26"));
+  const auto exact = Freescan::SplitCommaFields(shorter);
   ASSERT_EQ(exact.size(), Freescan::kFieldsNeeded);
   EXPECT_EQ(exact[25], "25");
 }
@@ -574,7 +575,8 @@ TEST(PCMcommSplitTest, AFullListMeansTooManyFields) {
     return text + " ";
   };
   EXPECT_EQ(PCMcomm::SplitSpaceFields(line(24), ' ').size(), 24u);
-  const auto exact = PCMcomm::SplitSpaceFields(line(25), ' ');
+  const std::string full = line(25);
+  const auto exact = PCMcomm::SplitSpaceFields(full, ' ');
   ASSERT_EQ(exact.size(), PCMcomm::kFieldsPerRecord);
   EXPECT_EQ(exact[24], "f24");
   EXPECT_TRUE(PCMcomm::SplitSpaceFields(line(26), ' ').full());
