@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "common/NumberText.h"
+#include "common/ParallelParts.h"
 #include "common/TrimwrightError.h"
 
 namespace trimwright {
@@ -203,8 +204,15 @@ void LT1_obd1::OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
   const Span span = TunedSpan(veOffset, extVeOffset, checksumOffset);
   RequireImageBytes(span.end);
 
-  fuelTrimTable->Fill(*data);
-  FillIdleCell(*data);
+  // The table and the idle cell take their records from the log
+  // independently, so they fill side by side.
+  RunParts(2, [&](std::size_t part) {
+    if (part == 0) {
+      fuelTrimTable->Fill(*data);
+    } else {
+      FillIdleCell(*data);
+    }
+  });
 
   DiskFile reportFile;
   if (!reportFile.CreateOrTruncate(logfileName)) {

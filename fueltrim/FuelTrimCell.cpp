@@ -129,11 +129,29 @@ void FuelTrimCell::Print(std::ostream& out) const {
   out << number_ << ":\t" << RecordCount() << "\tmap: " << mapLow_ << " - " << mapHigh_
       << ", rpm: " << rpmLow_ << " - " << rpmHigh_ << std::endl;
   if (RecordCount() > 0) {
+    // One pass for both banks. The sums are exact in 64-bit integers (and in
+    // a double, which holds every integer up to 2^53), so they equal a sum
+    // taken in double one value at a time.
+    std::int32_t minLeft = blmLeft_[0];
+    std::int32_t maxLeft = blmLeft_[0];
+    std::int32_t minRight = blmRight_[0];
+    std::int32_t maxRight = blmRight_[0];
+    std::int64_t sumLeft = 0;
+    std::int64_t sumRight = 0;
+    for (std::size_t k = 0; k < blmLeft_.size(); ++k) {
+      const std::int32_t left = blmLeft_[k];
+      const std::int32_t right = blmRight_[k];
+      minLeft = std::min(minLeft, left);
+      maxLeft = std::max(maxLeft, left);
+      minRight = std::min(minRight, right);
+      maxRight = std::max(maxRight, right);
+      sumLeft += left;
+      sumRight += right;
+    }
     const double count = static_cast<double>(RecordCount());
-    const auto [minLeft, maxLeft] = std::minmax_element(blmLeft_.begin(), blmLeft_.end());
-    const auto [minRight, maxRight] = std::minmax_element(blmRight_.begin(), blmRight_.end());
-    out << "\t\t" << *minLeft << "/" << Sum(blmLeft_) / count << "/" << *maxLeft << "\t"
-        << *minRight << "/" << Sum(blmRight_) / count << "/" << *maxRight << std::endl;
+    out << "\t\t" << minLeft << "/" << static_cast<double>(sumLeft) / count << "/" << maxLeft
+        << "\t" << minRight << "/" << static_cast<double>(sumRight) / count << "/" << maxRight
+        << std::endl;
   }
   out << std::endl;
 }
