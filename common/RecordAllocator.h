@@ -3,9 +3,12 @@
 //  - Large arrays are mapped straight from the system on 2 MiB boundaries and
 //    asked to be backed by huge pages, so filling them takes hundreds of page
 //    faults instead of hundreds of thousands.
-//  - Sizing an array does not write zeros into it. Large arrays come zeroed
-//    from the system; small ones are zeroed at allocation. Either way a new
-//    entry reads as zero, without a pass over the memory at every resize.
+//  - Sizing an array does not write zeros into it: memory comes zeroed from
+//    the allocator (large arrays straight from the system, small ones cleared
+//    once), and a resize leaves the entries it adds as the memory holds them.
+//    So an array sized once, as the readers do, reads as zeros without a
+//    second pass over it; an entry dropped by a smaller resize and added
+//    back by a larger one keeps its old value.
 // Exhausted memory is reported as std::bad_alloc, like any other allocation.
 #ifndef TRIMWRIGHT_COMMON_RECORDALLOCATOR_H_
 #define TRIMWRIGHT_COMMON_RECORDALLOCATOR_H_
@@ -42,8 +45,7 @@ class RecordAllocator {
   }
   void deallocate(T* p, std::size_t n) noexcept { ReleaseRecordMemory(p, n * sizeof(T)); }
 
-  // A new entry keeps the zero bytes it was allocated with instead of being
-  // written again.
+  // An entry added by a resize is left as the memory holds it.
   template <typename U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;
