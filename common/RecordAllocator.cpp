@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -15,6 +16,20 @@ namespace {
 // Fresh memory costs a page fault per page on first touch; with huge pages
 // that is one fault per 2 MiB instead of one per 4 KiB.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// Under the address checker larger arrays come from malloc instead, where
+// the checker sees their bounds (and reports exhaustion as a null pointer).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCheckedHeap = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kCheckedHeap = true;
+#else
+constexpr bool kCheckedHeap = false;
+#endif
+#else
+constexpr bool kCheckedHeap = false;
+#endif
 
 // Below this size an array comes from the general heap.
 constexpr std::size_t kPooledFrom = std::size_t{16} << 10;
@@ -117,6 +132,11 @@ void* AcquireRecordMemory(std::size_t bytes) {
     std::memset(memory, 0, bytes);
     return memory;
   }
+  if (kCheckedHeap) {
+    void* memory = std::calloc(1, bytes);
+    if (memory == nullptr) throw std::bad_alloc();
+    return memory;
+  }
   // Pooled and mapped memory both come zeroed from the system.
   if (bytes < kMappedFrom) return Pool().Take(bytes);
   return MapAligned(RoundUp(bytes, kHugePage), kHugePage);
@@ -126,6 +146,8 @@ void ReleaseRecordMemory(void* memory, std::size_t bytes) noexcept {
   if (memory == nullptr) return;
   if (bytes < kPooledFrom) {
     ::operator delete(memory);
+  } else if (kCheckedHeap) {
+    std::free(memory);
   } else if (bytes < kMappedFrom) {
     Pool().Give(memory);
   } else {
