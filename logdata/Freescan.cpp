@@ -1,11 +1,8 @@
 #include "logdata/Freescan.h"
 
-#include <bit>
-#include <cstring>
 #include <iostream>
 
 #include "common/NumberText.h"
-#include "logdata/ByteMask.h"
 #include "logdata/TextLogFile.h"
 
 namespace trimwright {
@@ -55,7 +52,7 @@ Freescan::Freescan(const std::string& path, const ReadPlan& plan) {
 }
 
 bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
-  const FieldList<kFieldsNeeded> fields = SplitCommaFields(line);
+  const Fields fields = SplitCommaFields(line);
   if (fields.size() < kFieldsNeeded) return false;
 
   rpm[i] = ParseInt(fields[kRpm]);
@@ -81,32 +78,8 @@ void Freescan::AllocateTemperature() {
   std::cout << "okay" << std::endl;
 }
 
-FieldList<Freescan::kFieldsNeeded> Freescan::SplitCommaFields(std::string_view line) {
-  // The line is scanned sixteen bytes at a time for commas.
-  FieldList<kFieldsNeeded> fields;
-  const char* const text = line.data();
-  const std::size_t size = line.size();
-  std::size_t start = 0;
-  // Handles the sixteen bytes from position k; true once the list is full.
-  auto scan = [&](const char* bytes, std::size_t k) {
-    for (unsigned commas = MatchMask16(bytes, ','); commas != 0; commas &= commas - 1) {
-      const std::size_t p = k + static_cast<std::size_t>(std::countr_zero(commas));
-      fields.push_back(std::string_view(text + start, p - start));
-      if (fields.full()) return true;
-      start = p + 1;
-    }
-    return false;
-  };
-  std::size_t k = 0;
-  for (; k + kMaskBytes <= size; k += kMaskBytes) {
-    if (scan(text + k, k)) return fields;
-  }
-  // The rest, padded with bytes that are no comma.
-  char tail[kMaskBytes] = {};
-  if (size > k) std::memcpy(tail, text + k, size - k);
-  if (scan(tail, k)) return fields;
-  fields.push_back(std::string_view(text + start, size - start));
-  return fields;
+Freescan::Fields Freescan::SplitCommaFields(std::string_view line) {
+  return Fields::Split(line, ',');
 }
 
 }  // namespace trimwright

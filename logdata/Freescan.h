@@ -25,9 +25,11 @@ class Freescan : public LoggedData {
   explicit Freescan(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
   ~Freescan() override;
 
+  using Fields = FieldList<kFieldsNeeded, FieldRule::kEverySeparator>;
+
   // Splits at every comma: n commas always give n + 1 fields, empty ones too.
   // Keeps the first kFieldsNeeded of them.
-  static FieldList<kFieldsNeeded> SplitCommaFields(std::string_view line);
+  static Fields SplitCommaFields(std::string_view line);
 
   RecordArray<float> temperature;
 

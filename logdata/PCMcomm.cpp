@@ -1,11 +1,8 @@
 #include "logdata/PCMcomm.h"
 
-#include <bit>
-#include <cstring>
 #include <iostream>
 
 #include "common/NumberText.h"
-#include "logdata/ByteMask.h"
 #include "logdata/TextLogFile.h"
 
 namespace trimwright {
@@ -53,7 +50,7 @@ PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan) {
 }
 
 bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
-  const FieldList<kFieldsPerRecord + 1> fields = SplitSpaceFields(line, ' ');
+  const Fields fields = SplitSpaceFields(line, ' ');
   if (fields.size() != kFieldsPerRecord) return false;
 
   rpm[i] = ParseInt(fields[kRpm]);
@@ -80,46 +77,8 @@ void PCMcomm::AllocateTemperature() {
   std::cout << "okay" << std::endl;
 }
 
-FieldList<PCMcomm::kFieldsPerRecord + 1> PCMcomm::SplitSpaceFields(std::string_view line,
-                                                                   char separator) {
-  // A field is a run of non-separators; separators at the start of the line
-  // (or an empty line) give one empty first field. The line is scanned sixteen
-  // bytes at a time for the places where a run of separators begins or ends.
-  FieldList<kFieldsPerRecord + 1> fields;
-  const char* const text = line.data();
-  const std::size_t size = line.size();
-  if (size == 0 || text[0] == separator) fields.push_back(std::string_view(text, 0));
-
-  std::size_t start = 0;
-  // The start of the line counts as following a separator.
-  unsigned afterSeparator = 1;
-  // Handles the sixteen bytes from position k; true once the list is full.
-  auto scan = [&](const char* bytes, std::size_t k) {
-    const unsigned separators = MatchMask16(bytes, separator);
-    const unsigned before = ((separators << 1) | afterSeparator) & 0xFFFFu;
-    afterSeparator = (separators >> (kMaskBytes - 1)) & 1u;
-    for (unsigned changes = separators ^ before; changes != 0; changes &= changes - 1) {
-      const std::size_t p = k + static_cast<std::size_t>(std::countr_zero(changes));
-      if (((separators >> (p - k)) & 1u) == 0) {
-        start = p;  // a field begins
-      } else {
-        fields.push_back(std::string_view(text + start, p - start));
-        if (fields.full()) return true;
-      }
-    }
-    return false;
-  };
-  std::size_t k = 0;
-  for (; k + kMaskBytes <= size; k += kMaskBytes) {
-    if (scan(text + k, k)) return fields;
-  }
-  // The rest, padded with separators: the padding ends a field that runs to
-  // the end of the line and starts none.
-  char tail[kMaskBytes];
-  std::memset(tail, separator, sizeof tail);
-  if (size > k) std::memcpy(tail, text + k, size - k);
-  scan(tail, k);
-  return fields;
+PCMcomm::Fields PCMcomm::SplitSpaceFields(std::string_view line, char separator) {
+  return Fields::Split(line, separator);
 }
 
 std::string_view PCMcomm::TextBefore(std::string_view text, char c) {

@@ -24,10 +24,12 @@ class PCMcomm : public LoggedData {
   explicit PCMcomm(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
   ~PCMcomm() override;
 
+  // Keeps one field more than a record has, so a full list means too many.
+  using Fields = FieldList<kFieldsPerRecord + 1, FieldRule::kRunsOfSeparators>;
+
   // Splits at separator; a run of separators counts as one, separators at the
   // end add no field, separators at the start give one empty first field.
-  // Keeps one field more than a record has, so a full list means too many.
-  static FieldList<kFieldsPerRecord + 1> SplitSpaceFields(std::string_view line, char separator);
+  static Fields SplitSpaceFields(std::string_view line, char separator);
 
   // The part of text before the first occurrence of c, or all of text.
   static std::string_view TextBefore(std::string_view text, char c);

@@ -395,8 +395,8 @@ TEST_F(FreescanTest, GermanLocaleStillReadsDecimalPoints) {
 }
 
 // The fields of a split as strings, for comparing.
-template <std::size_t N>
-std::vector<std::string> Strings(const FieldList<N>& fields) {
+template <typename Fields>
+std::vector<std::string> Strings(const Fields& fields) {
   std::vector<std::string> strings;
   for (std::size_t k = 0; k < fields.size(); ++k) strings.emplace_back(fields[k]);
   return strings;
