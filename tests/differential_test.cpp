@@ -472,6 +472,42 @@ TEST_F(DifferentialTest, PartBoundaryAtEveryPlaceReadsAlike) {
   }
 }
 
+// Lines whose lengths go through every remainder of 16 three times over, each
+// with a separator, an empty field or the last field at its very end, where a
+// splitter that works through a line in 16-byte steps handles the rest.
+TEST_F(DifferentialTest, FieldsAtTheEndOfLinesOfEveryLengthReadAlike) {
+  const std::vector<ReadPlan> plans{ReadPlan{}, Plan(3, 1, 64)};
+  std::string csv = "header\n";
+  std::string txt = "h\nh\nh\nh\nh\n";
+  for (std::size_t pad = 0; pad < 48; ++pad) {
+    const std::string end = pad % 2 == 0 ? "\n" : "\r\n";
+    std::vector<std::string> fields = tools::FreescanFields(tools::FreescanRecord{});
+    fields[1] = std::string(pad, 'p');
+    const std::string record = tools::JoinFields(fields, ",");
+    std::vector<std::string> first25(fields.begin(), fields.end() - 1);
+    csv += record + end;
+    csv += record + "," + end;
+    csv += tools::JoinFields(first25, ",") + "," + end;  // an empty temperature reads as 0
+    csv += tools::JoinFields(first25, ",") + end;
+    csv += std::string(25 + pad, ',') + end;
+
+    std::vector<std::string> columns = tools::PCMcommFields(tools::PCMcommRecord{});
+    columns[0] = "p" + std::string(pad, 'p');
+    const std::string row = tools::JoinFields(columns, " ");
+    std::vector<std::string> first24(columns.begin(), columns.end() - 1);
+    txt += row + end;
+    txt += row + " " + end;
+    txt += row + std::string(pad % 5 + 2, ' ') + end;
+    txt += " " + row + end;
+    txt += row + " x" + end;
+    txt += row + "\t" + end;
+    txt += tools::JoinFields(first24, " ") + " " + end;
+    txt += std::string(pad + 1, ' ') + end;
+  }
+  EXPECT_TRUE(ReadsAlike<FreescanFormat>(Write("lengths.csv", csv), plans));
+  EXPECT_TRUE(ReadsAlike<PCMcommFormat>(Write("lengths.txt", txt), plans));
+}
+
 // A line of a few hundred kilobytes outgrows the read buffer of the plan the
 // program uses.
 TEST_F(DifferentialTest, LineLongerThanTheDefaultBlockReadsAlike) {

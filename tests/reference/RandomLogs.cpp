@@ -375,9 +375,9 @@ std::string FreescanLine(Random& random, const FileStyle& style) {
       return "";
     case 1:
       return Pick(random, {"\r", " ", "\t", ","});
-    case 2:  // 24 or 25 fields
+    case 2:  // 24 or 25 fields, or 26 with the last one empty
       fields.resize(static_cast<std::size_t>(Uniform(random, 24, 25)));
-      return Join(fields, ",");
+      return Join(fields, ",") + (Chance(random, 0.5) ? "," : "");
     case 3:  // 27 or more fields: the first 26 count
       for (int n = Uniform(random, 1, 15); n > 0; --n) fields.push_back(Awkward(random));
       return Join(fields, ",");
@@ -395,8 +395,8 @@ std::string FreescanLine(Random& random, const FileStyle& style) {
     case 8:  // longer than the small blocks the tests read with
       fields[Uniform(random, 1, 3)] = std::string(UpTo(random, 3000) + 1000, 'y');
       return Join(fields, ",");
-    case 9:
-      return std::string(25, ',');
+    case 9:  // only commas: 26 empty fields, or more
+      return std::string(Chance(random, 0.5) ? 25 : UpTo(random, 40) + 26, ',');
     case 10:  // a lone carriage return joins two records into one line
       return Join(fields, ",") + "\r" + Join(FreescanRecordFields(random, style, false), ",");
     default:
@@ -432,9 +432,11 @@ std::vector<std::string> PCMcommRecordFields(Random& random, const FileStyle& st
   fields[7] = Chance(random, 0.9) ? Decimal(random, -50, 250, 1) + "F"
               : Chance(random, 0.3)
                   ? Decimal(random, -50, 250, 1)
-                  : Pick(random, {"1F2", "0x1F", "inF", "-50F", "250F", "-50.000001F", "250.00001F",
-                                  "170F", "170.000001F", "170.00001F", "F", "FF", "180FF", "1e2F",
-                                  "-0F", "nanF", "INF"});
+                  : Pick(random, {"1F2",         "0x1F",       "inF",   "-50F",        "250F",
+                                  "-50.000001F", "250.00001F", "170F",  "170.000001F", "170.00001F",
+                                  "F",           "FF",         "180FF", "1e2F",        "-0F",
+                                  "nanF",        "INF",        "0xFF",  "0x1FF",       "0x7F.8F",
+                                  "-0xAFp1F",    "infF"});
   fields[9] = Chance(random, 0.93)
                   ? Decimal(random, 0, 100, 1) + "%"
                   : Pick(random, {"35.5%x", "%5", "100%", "100.0000001%", "100.00001%", "-0%",
