@@ -28,6 +28,7 @@
 #include "tests/reference/RandomLogs.h"
 #include "tests/reference/ReferenceReaders.h"
 #include "tests/support/CapturedOutput.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/LogWriter.h"
 
@@ -537,6 +538,39 @@ TEST_F(DifferentialTest, UnopenableFilesFailAlike) {
     EXPECT_TRUE(ReadsAlike<PCMcommFormat>(path, plans));
     EXPECT_TRUE(ReadsAlike<DMUniFormat>(path, plans));
   }
+}
+
+// ---------------------------------------------------------- reference_read
+
+// The benchmark times reference_read against the program, so it must read the
+// log as the program does (the reader by extension, the same lines) and exit
+// 0, and refuse what the program refuses.
+TEST_F(DifferentialTest, ReferenceReadReadsByExtensionWithTheReadersLines) {
+  const std::string kProgram = TRIMWRIGHT_REFERENCE_READ_PATH;
+  Random random(3);
+  const std::string csv = Write("drive.CSV", testing::RandomFreescanLog(random, 20));
+  const std::string txt = Write("drive.txt", testing::RandomPCMcommLog(random, 20));
+  const std::string uni = Write("drive.uni", tools::UniLog(std::vector<tools::UniRecord>(4)));
+  for (const auto& [path, expected] :
+       {std::pair{csv, ReadWith<Freescan>(csv)}, std::pair{txt, ReadWith<PCMcomm>(txt)},
+        std::pair{uni, ReadWith<DMUni>(uni)}}) {
+    const testing::ProcessResult run = testing::RunProcess({kProgram, path});
+    EXPECT_EQ(run.exitStatus, 0) << path;
+    EXPECT_EQ(run.out, expected.out) << path;
+    EXPECT_EQ(run.err, "") << path;
+  }
+
+  const testing::ProcessResult missing = testing::RunProcess({kProgram, dir_.File("none.txt")});
+  EXPECT_EQ(missing.exitStatus, static_cast<int>(ExitStatus::kFileOrMemory));
+  EXPECT_EQ(missing.err, "PCMcomm:  Unable to open input file " + dir_.File("none.txt") + "\n");
+
+  for (const char* name : {"drive.Csv", "drive", "drive.uni.bak"}) {
+    const testing::ProcessResult refused = testing::RunProcess({kProgram, Write(name, "")});
+    EXPECT_EQ(refused.exitStatus, static_cast<int>(ExitStatus::kUsage)) << name;
+    EXPECT_EQ(refused.out, "") << name;
+    EXPECT_NE(refused.err, "") << name;
+  }
+  EXPECT_EQ(testing::RunProcess({kProgram}).exitStatus, static_cast<int>(ExitStatus::kUsage));
 }
 
 }  // namespace
