@@ -9,6 +9,7 @@
 #include <bit>
 #include <cfloat>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -116,6 +117,28 @@ TEST(NumberDifferentialTest, ViewsStopAtTheirEnd) {
                             " (a view into " + Escaped(awkward) + ")");
     }
   }
+}
+
+// Under a locale whose decimal mark is a comma the parsers still read "0.95"
+// as the "C" locale does (the window's toolkit sets the locale from the
+// environment).
+TEST(NumberDifferentialTest, ParsingIgnoresTheProcessLocale) {
+  const char* german = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
+    if (std::setlocale(LC_ALL, name)) {
+      german = name;
+      break;
+    }
+  }
+  if (!german) GTEST_SKIP() << "no German locale is installed (scripts/test generates one)";
+  Random random(11);
+  bool same = true;
+  for (int k = 0; k < 5000 && same; ++k) {
+    same = ParsesLikeTheCLibrary(testing::RandomDecimalText(random), std::string(" in ") + german);
+  }
+  for (const std::string& text : testing::AwkwardNumberTexts()) ParsesLikeTheCLibrary(text);
+  ParsesLikeTheCLibrary("0,95");
+  std::setlocale(LC_ALL, "C");
 }
 
 // Doubles written out the ways a log writer might: shortest round trip, fixed
