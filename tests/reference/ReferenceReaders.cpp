@@ -164,12 +164,18 @@ ReferenceDMUni::ReferenceDMUni(const std::string& path) {
   Allocate();
 
   std::cout << "DMUni:  reading in data..." << std::flush;
-  file.clear();
-  file.seekg(kUniRecordSize, std::ios::beg);
+  // The header record is read and not used; then every data record is
+  // reached by its own seek, so one bad read costs only that record.
   std::array<unsigned char, kUniRecordSize> record;
+  file.clear();
+  file.seekg(0, std::ios::beg);
+  file.read(reinterpret_cast<char*>(record.data()), kUniRecordSize);
+  file.clear();
   std::uint32_t accepted = 0;
   for (std::uint32_t k = 0; k < recordCount; ++k) {
     record.fill(0);
+    file.seekg(static_cast<std::streamoff>(kUniRecordSize) * (std::streamoff{k} + 1),
+               std::ios::beg);
     file.read(reinterpret_cast<char*>(record.data()), kUniRecordSize);
     file.clear();
 

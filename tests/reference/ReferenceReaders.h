@@ -3,9 +3,9 @@
 // accepted records in the same order, the same values bit for bit and the same
 // diagnostic lines. They read a text log line by line into std::string with
 // std::getline, split each line into a vector of strings, and convert numbers
-// with the C library in the "C" locale; a .uni log is read one record at a
-// time through a std::ifstream. Nothing here shares code with the fast path
-// beyond LoggedData itself. reference_read times them for the benchmark.
+// with the C library in the "C" locale; a .uni log is read through a
+// std::ifstream one record at a time, each reached by its own seek. Nothing here shares code with
+// the fast path beyond LoggedData itself. reference_read times them for the benchmark.
 #ifndef TRIMWRIGHT_TESTS_REFERENCE_REFERENCEREADERS_H_
 #define TRIMWRIGHT_TESTS_REFERENCE_REFERENCEREADERS_H_
 
