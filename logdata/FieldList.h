@@ -42,16 +42,19 @@ class FieldList {
   // Leaves the positions unset: only those the split finds are ever read.
   FieldList() {}  // NOLINT: deliberately not = default
 
-  // For kEverySeparator the positions of the separators; for
-  // kRunsOfSeparators the places where a field starts and ends, in turn. A
-  // block of sixteen bytes adds at most sixteen past the limit.
+  // The positions of the separators, or (kRunsOfSeparators, for lines with
+  // runs of separators) the places where a field starts and ends, in turn.
+  // A block of sixteen bytes adds at most sixteen past the limit.
   static constexpr std::size_t kPositions =
       (Rule == FieldRule::kEverySeparator ? Capacity : 2 * Capacity) + kMaskBytes;
 
   const char* text_ = nullptr;
   std::size_t lineSize_ = 0;
   std::size_t size_ = 0;
-  std::size_t found_ = 0;    // positions found
+  std::size_t found_ = 0;  // positions found
+  // kRunsOfSeparators: the line has no run of separators and none at its
+  // start, and the positions are those of the separators.
+  bool singleSeparators_ = false;
   bool emptyFirst_ = false;  // kRunsOfSeparators: the line starts with a separator
   std::size_t positions_[kPositions];
 };
@@ -94,12 +97,33 @@ FieldList<Capacity, Rule> FieldList<Capacity, Rule>::Split(std::string_view line
                          [separator](const char* bytes) { return MatchMask16(bytes, separator); });
     fields.size_ = std::min(fields.found_ + 1, Capacity);
   } else {
-    // The places where the line changes between separators and the rest
-    // alternate: the start of a field, its end, the start of the next. The
-    // start of the line counts as following a separator, and the padding
-    // after it is separators, so it ends a field that runs to the end.
+    // Most lines have no two separators in a row and none at the start:
+    // there, as with the other rule, every separator ends a field, except one
+    // at the very end of the line, which adds none.
+    bool runs = size == 0 || text[0] == separator;
+    unsigned afterSeparator = 0;
+    const char noSeparator = static_cast<char>(separator + 1);
+    fields.found_ = scan(Capacity, noSeparator, [&](const char* bytes) {
+      const unsigned separators = MatchMask16(bytes, separator);
+      runs = runs || (separators & ((separators << 1) | afterSeparator) & 0xFFFFu) != 0;
+      afterSeparator = (separators >> (kMaskBytes - 1)) & 1u;
+      return separators;
+    });
+    if (!runs) {
+      fields.singleSeparators_ = true;
+      // Found fewer than Capacity: the whole line was scanned.
+      const bool atEnd = fields.found_ > 0 && fields.found_ < Capacity &&
+                         fields.positions_[fields.found_ - 1] == size - 1;
+      fields.size_ = std::min(fields.found_ + (atEnd ? 0 : 1), Capacity);
+      return fields;
+    }
+
+    // Otherwise the places where the line changes between separators and
+    // the rest alternate: the start of a field, its end, the start of the
+    // next. The start of the line counts as following a separator, and the
+    // padding after it is separators, so it ends a field that runs to the end.
     fields.emptyFirst_ = size == 0 || text[0] == separator;
-    unsigned afterSeparator = 1;
+    afterSeparator = 1;
     fields.found_ = scan(2 * Capacity, separator, [&](const char* bytes) {
       const unsigned separators = MatchMask16(bytes, separator);
       const unsigned before = ((separators << 1) | afterSeparator) & 0xFFFFu;
@@ -113,7 +137,7 @@ FieldList<Capacity, Rule> FieldList<Capacity, Rule>::Split(std::string_view line
 
 template <std::size_t Capacity, FieldRule Rule>
 std::string_view FieldList<Capacity, Rule>::operator[](std::size_t k) const {
-  if constexpr (Rule == FieldRule::kEverySeparator) {
+  if (Rule == FieldRule::kEverySeparator || singleSeparators_) {
     const std::size_t start = k == 0 ? 0 : positions_[k - 1] + 1;
     const std::size_t end = k < found_ ? positions_[k] : lineSize_;
     return std::string_view(text_ + start, end - start);
