@@ -583,6 +583,37 @@ TEST(PCMcommSplitTest, AFullListMeansTooManyFields) {
   EXPECT_TRUE(PCMcomm::SplitSpaceFields(line(90), ' ').full());
 }
 
+// The splitting rule written out plainly, to compare against.
+std::vector<std::string> PlainSpaceSplit(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  std::size_t found = line.find(' ');
+  while (found != std::string::npos) {
+    fields.push_back(line.substr(start, found - start));
+    start = line.find_first_not_of(' ', found);
+    if (start == std::string::npos) return fields;
+    found = line.find(' ', start);
+  }
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+TEST(PCMcommSplitTest, RunsOfSeparatorsAnywhereInTheLine) {
+  // Lines are split sixteen bytes at a time; a run or a separator at either
+  // end must be seen wherever it falls, block boundaries included.
+  const std::string base = "ab cd ef gh ij kl mn op qr st uv wx yz";
+  for (std::size_t at = 0; at <= base.size(); ++at) {
+    for (const std::string& extra : {std::string(" "), std::string("  "), std::string("x ")}) {
+      std::string line = base;
+      line.insert(at, extra);
+      for (const std::string& text : {line, line.substr(0, at + extra.size())}) {
+        EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields(text, ' ')), PlainSpaceSplit(text))
+            << "'" << text << "'";
+      }
+    }
+  }
+}
+
 TEST(PCMcommSplitTest, TextBeforeStopsAtTheFirstOccurrence) {
   EXPECT_EQ(PCMcomm::TextBefore("35.5%", '%'), "35.5");
   EXPECT_EQ(PCMcomm::TextBefore("35.5", '%'), "35.5");
