@@ -63,7 +63,7 @@ inline int ParseInt(std::string_view text) {
 // Skips leading white space and converts the longest prefix that forms a
 // decimal or hexadecimal floating number, "inf" or "nan", as atof does in the
 // "C" locale. A text without such a prefix gives 0.0.
-inline double ParseDouble(std::string_view text) {
+[[gnu::always_inline]] inline double ParseDouble(std::string_view text) {
   // A plain decimal of at most 19 digits whose digits form an integer that a
   // double holds exactly, with at most 22 of them after the point, is that
   // integer divided by an exact power of ten: one correctly rounded division,

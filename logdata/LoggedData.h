@@ -22,6 +22,12 @@ struct TemperatureRule {
   double warmAbove;
 };
 
+// Inclusive range test that a NaN never passes.
+template <typename T>
+bool InRange(T value, T low, T high) {
+  return value >= low && value <= high;
+}
+
 // One part of a reading pass that ran in parts: its records were stored from
 // index `first` on, and `accepted` of them were accepted.
 struct RecordPart {
@@ -106,12 +112,53 @@ class LoggedData {
 
   // Writes the out-of-memory lines to standard output and throws.
   [[noreturn]] static void ReportOutOfMemory(const std::bad_alloc& failure);
+
+ private:
+  // The accepted ranges every reader shares.
+  static constexpr std::int32_t kMinRpm = 500;
+  static constexpr std::int32_t kMaxRpm = 7000;
+  static constexpr float kMinMap = 0.0f;
+  static constexpr float kMaxMap = 105.0f;
+  static constexpr std::int32_t kMinTrim = 0;
+  static constexpr std::int32_t kMaxTrim = 255;
+  static constexpr std::int32_t kMinBlmCell = 0;
+  static constexpr std::int32_t kMaxBlmCell = 18;
+  static constexpr float kMinThrottle = 0.0f;
+  static constexpr float kMaxThrottle = 100.0f;
 };
 
-// Inclusive range test that a NaN never passes.
-template <typename T>
-bool InRange(T value, T low, T high) {
-  return value >= low && value <= high;
+// Defined here so that the readers' per-record loops inline them.
+
+inline bool LoggedData::IsHighThrottle(float throttleOpening, int engineRpm) {
+  double threshold;
+  if (engineRpm <= 3200) {
+    threshold = 66.0;
+  } else if (engineRpm <= 4000) {
+    threshold = 57.0;
+  } else if (engineRpm <= 4400) {
+    threshold = 48.0;
+  } else {
+    threshold = 28.1;
+  }
+  return static_cast<double>(throttleOpening) >= threshold;
+}
+
+inline bool LoggedData::PassesSharedRanges(std::uint32_t i) const {
+  return InRange(rpm[i], kMinRpm, kMaxRpm) && InRange(map[i], kMinMap, kMaxMap) &&
+         InRange(blmLeft[i], kMinTrim, kMaxTrim) && InRange(blmRight[i], kMinTrim, kMaxTrim) &&
+         InRange(auxLeft[i], kMinTrim, kMaxTrim) && InRange(auxRight[i], kMinTrim, kMaxTrim) &&
+         InRange(blmCell[i], kMinBlmCell, kMaxBlmCell);
+}
+
+inline bool LoggedData::AcceptTextRecord(std::uint32_t i, float temperature,
+                                         const TemperatureRule& rule) {
+  if (!PassesSharedRanges(i) || !InRange(throttle[i], kMinThrottle, kMaxThrottle) ||
+      !InRange(temperature, rule.lowest, rule.highest)) {
+    return false;
+  }
+  engineWarm[i] = temperature > rule.warmAbove ? 1 : 0;
+  highThrottle[i] = IsHighThrottle(throttle[i], rpm[i]) ? 1 : 0;
+  return true;
 }
 
 }  // namespace trimwright
