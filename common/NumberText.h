@@ -23,6 +23,18 @@ inline bool IsCSpace(char c) {
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Skips the leading white space and an optional sign of [p, end); returns
+// where the digits may start and sets negative for a minus sign.
+inline const char* SkipSpaceAndSign(const char* p, const char* end, bool& negative) {
+  while (p != end && IsCSpace(*p)) ++p;
+  negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = (*p == '-');
+    ++p;
+  }
+  return p;
+}
+
 // The C library's conversion of the text up to its end or its first NUL.
 double CLibraryDouble(std::string_view text);
 
@@ -43,14 +55,9 @@ inline constexpr int kMostDigits = 19;
 // beyond the range of int saturate at its limits.
 inline int ParseInt(std::string_view text) {
   using namespace number_text_detail;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end && IsCSpace(*p)) ++p;
+  const char* const end = text.data() + text.size();
   bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) {
-    negative = (*p == '-');
-    ++p;
-  }
+  const char* p = SkipSpaceAndSign(text.data(), end, negative);
   long long value = 0;
   const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
   for (; p != end && IsDigit(*p); ++p) {
@@ -71,14 +78,9 @@ inline int ParseInt(std::string_view text) {
   // other text (exponents, hexadecimal, inf, nan, long digit strings, no
   // digits at all) goes to strtod itself.
   using namespace number_text_detail;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end && IsCSpace(*p)) ++p;
+  const char* const end = text.data() + text.size();
   bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) {
-    negative = (*p == '-');
-    ++p;
-  }
+  const char* p = SkipSpaceAndSign(text.data(), end, negative);
   const bool hexadecimalPrefix = end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
   std::uint64_t digits = 0;
   int digitCount = 0;

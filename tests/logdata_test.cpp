@@ -13,6 +13,7 @@
 #include "logdata/DMUni.h"
 #include "logdata/Freescan.h"
 #include "logdata/PCMcomm.h"
+#include "tests/support/GermanLocale.h"
 #include "tests/support/LogFixture.h"
 
 namespace trimwright {
@@ -60,17 +61,10 @@ TEST(NumberTextTest, ParseDoubleFollowsAtof) {
 }
 
 TEST(NumberTextTest, ParseDoubleIgnoresTheProcessLocale) {
-  const char* german = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
-    if (std::setlocale(LC_ALL, name)) {
-      german = name;
-      break;
-    }
-  }
-  if (!german) GTEST_SKIP() << "no German locale is installed (scripts/test generates one)";
+  const testing::GermanLocale german;
+  if (german.name() == nullptr) GTEST_SKIP() << testing::kNoGermanLocale;
   const double parsed = ParseDouble("0.95");
   const double comma = ParseDouble("0,95");
-  std::setlocale(LC_ALL, "C");
   EXPECT_EQ(parsed, 0.95);
   EXPECT_EQ(comma, 0.0);
 }
@@ -380,16 +374,9 @@ TEST_F(FreescanTest, GermanLocaleStillReadsDecimalPoints) {
   FreescanRecord r;
   r.mapBar = "0.95";
   const std::string path = Write("locale.csv", tools::FreescanLog({r}));
-  bool switched = false;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8"}) {
-    if (std::setlocale(LC_ALL, name)) {
-      switched = true;
-      break;
-    }
-  }
-  if (!switched) GTEST_SKIP() << "no German locale is installed (scripts/test generates one)";
+  const testing::GermanLocale german;
+  if (german.name() == nullptr) GTEST_SKIP() << testing::kNoGermanLocale;
   Freescan log(path);
-  std::setlocale(LC_ALL, "C");
   ASSERT_EQ(log.recordCount, 1u);
   EXPECT_EQ(log.map[0], 95.0f);
 }

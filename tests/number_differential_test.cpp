@@ -22,6 +22,7 @@
 #include "common/NumberText.h"
 #include "tests/reference/RandomLogs.h"
 #include "tests/reference/ReferenceReaders.h"
+#include "tests/support/GermanLocale.h"
 
 namespace trimwright {
 namespace {
@@ -123,14 +124,9 @@ TEST(NumberDifferentialTest, ViewsStopAtTheirEnd) {
 // as the "C" locale does (the window's toolkit sets the locale from the
 // environment).
 TEST(NumberDifferentialTest, ParsingIgnoresTheProcessLocale) {
-  const char* german = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
-    if (std::setlocale(LC_ALL, name)) {
-      german = name;
-      break;
-    }
-  }
-  if (!german) GTEST_SKIP() << "no German locale is installed (scripts/test generates one)";
+  const testing::GermanLocale locale;
+  const char* const german = locale.name();
+  if (german == nullptr) GTEST_SKIP() << testing::kNoGermanLocale;
   Random random(11);
   bool same = true;
   for (int k = 0; k < 5000 && same; ++k) {
@@ -138,7 +134,6 @@ TEST(NumberDifferentialTest, ParsingIgnoresTheProcessLocale) {
   }
   for (const std::string& text : testing::AwkwardNumberTexts()) ParsesLikeTheCLibrary(text);
   ParsesLikeTheCLibrary("0,95");
-  std::setlocale(LC_ALL, "C");
 }
 
 // Doubles written out the ways a log writer might: shortest round trip, fixed
