@@ -36,7 +36,7 @@ class FieldList {
   bool full() const { return size_ == Capacity; }
 
   // REQUIRES: k < size().
-  std::string_view operator[](std::size_t k) const;
+  [[gnu::always_inline]] std::string_view operator[](std::size_t k) const;
 
  private:
   // Leaves the positions unset: only those the split finds are ever read.
@@ -136,7 +136,7 @@ FieldList<Capacity, Rule> FieldList<Capacity, Rule>::Split(std::string_view line
 }
 
 template <std::size_t Capacity, FieldRule Rule>
-std::string_view FieldList<Capacity, Rule>::operator[](std::size_t k) const {
+inline std::string_view FieldList<Capacity, Rule>::operator[](std::size_t k) const {
   if (Rule == FieldRule::kEverySeparator || singleSeparators_) {
     const std::size_t start = k == 0 ? 0 : positions_[k - 1] + 1;
     const std::size_t end = k < found_ ? positions_[k] : lineSize_;

@@ -143,15 +143,15 @@ inline bool LoggedData::IsHighThrottle(float throttleOpening, int engineRpm) {
   return static_cast<double>(throttleOpening) >= threshold;
 }
 
-inline bool LoggedData::PassesSharedRanges(std::uint32_t i) const {
+[[gnu::always_inline]] inline bool LoggedData::PassesSharedRanges(std::uint32_t i) const {
   return InRange(rpm[i], kMinRpm, kMaxRpm) && InRange(map[i], kMinMap, kMaxMap) &&
          InRange(blmLeft[i], kMinTrim, kMaxTrim) && InRange(blmRight[i], kMinTrim, kMaxTrim) &&
          InRange(auxLeft[i], kMinTrim, kMaxTrim) && InRange(auxRight[i], kMinTrim, kMaxTrim) &&
          InRange(blmCell[i], kMinBlmCell, kMaxBlmCell);
 }
 
-inline bool LoggedData::AcceptTextRecord(std::uint32_t i, float temperature,
-                                         const TemperatureRule& rule) {
+[[gnu::always_inline]] inline bool LoggedData::AcceptTextRecord(std::uint32_t i, float temperature,
+                                                                const TemperatureRule& rule) {
   if (!PassesSharedRanges(i) || !InRange(throttle[i], kMinThrottle, kMaxThrottle) ||
       !InRange(temperature, rule.lowest, rule.highest)) {
     return false;
