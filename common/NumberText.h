@@ -56,6 +56,17 @@ inline constexpr int kMostDigits = 19;
 inline int ParseInt(std::string_view text) {
   using namespace number_text_detail;
   const char* const end = text.data() + text.size();
+  // The common case first: up to nine digits and nothing before them, which
+  // no int overflows.
+  {
+    const char* p = text.data();
+    unsigned value = 0;
+    int digits = 0;
+    for (; p != end && digits < 9 && IsDigit(*p); ++p, ++digits) {
+      value = value * 10 + static_cast<unsigned>(*p - '0');
+    }
+    if (digits > 0 && (p == end || !IsDigit(*p))) return static_cast<int>(value);
+  }
   bool negative = false;
   const char* p = SkipSpaceAndSign(text.data(), end, negative);
   long long value = 0;
