@@ -96,17 +96,21 @@ inline int ParseInt(std::string_view text) {
   std::uint64_t digits = 0;
   int digitCount = 0;
   int fractionDigits = 0;
+  // Past nineteen digits the sum wraps around, but such a text goes to
+  // strtod anyway, and the fraction digits, being among them, never index
+  // past the table.
+  static_assert(kMostDigits <= kMostFractionDigits);
   for (; p != end && IsDigit(*p); ++p, ++digitCount) {
-    if (digitCount < kMostDigits) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
   }
   if (p != end && *p == '.') {
     for (++p; p != end && IsDigit(*p); ++p, ++digitCount, ++fractionDigits) {
-      if (digitCount < kMostDigits) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
     }
   }
   const bool exponentFollows = p != end && (*p == 'e' || *p == 'E');
   if (hexadecimalPrefix || exponentFollows || digitCount == 0 || digitCount > kMostDigits ||
-      fractionDigits > kMostFractionDigits || digits > kLargestExactInteger) {
+      digits > kLargestExactInteger) {
     return CLibraryDouble(text);
   }
   const double value = static_cast<double>(digits) / kExactPowersOfTen[fractionDigits];
