@@ -11,7 +11,9 @@
 #include "calibration/PassReport.h"
 #include "calibration/Tunercat.h"
 #include "common/DiskFile.h"
+#include "common/FileStamp.h"
 #include "common/NumberText.h"
+#include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 #include "fueltrim/FuelTrimCell.h"
 #include "logdata/DMUni.h"
@@ -96,6 +98,13 @@ std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath, Diagnost
   return nullptr;
 }
 
+void TuningRun::RefuseReportOverInputs(const RunRequest& request) {
+  for (const std::string& logPath : request.logPaths) {
+    RefuseReportOverInput(request.logfileName, logPath, "logged data file");
+  }
+  RefuseReportOverInput(request.logfileName, request.pcmPath, "calibration image");
+}
+
 RunResult TuningRun::Perform(const RunRequest& request) {
   RunResult result;
   if (request.logPaths.empty() || request.logPaths.front().empty()) {
@@ -112,12 +121,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     window_.ShowMessage("Please enter a logfile name");
     return result;
   }
-  if (writesReport) {
-    for (const std::string& logPath : request.logPaths) {
-      RefuseReportOverInput(request.logfileName, logPath, "logged data file");
-    }
-    RefuseReportOverInput(request.logfileName, request.pcmPath, "calibration image");
-  }
+  if (writesReport) RefuseReportOverInputs(request);
 
   result.numbersRead = true;
   result.targetBlm = ParseField(request.targetBlmText);
@@ -136,7 +140,9 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   // Declared in this order so that an error on the way destroys the
   // calibration before the logs, as the normal end does.
   std::vector<std::unique_ptr<LoggedData>> logs;
+  std::vector<FileStamp> logStamps;
   for (const std::string& logPath : request.logPaths) {
+    logStamps.push_back(FileStamp::Of(logPath));
     logs.push_back(CreateLogReader(logPath, diagnostics_));
     if (!logs.back()) {
       window_.ShowMessage("I don't know what kind of logged data file this is");
@@ -165,7 +171,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
   plan.warnings = passDiagnostics.warnings();
   for (std::size_t k = 0; k < logs.size(); ++k) {
-    plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount});
+    plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k]});
   }
   if (report) SaveReport(*report, request.logfileName, plan, diagnostics_);
   if (!request.dryRun) calibration->ApplyPlan(plan);
@@ -179,6 +185,51 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   window_.SetProgress(0);
   window_.RepaintProgress();
   return result;
+}
+
+void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
+  if (request.logfileName.empty()) {
+    window_.ShowMessage("Please enter a logfile name");
+    return;
+  }
+  RefuseReportOverInputs(request);
+  const std::shared_ptr<DiskFile> image = LockImageEarly(request.pcmPath, false);
+  if (!image) throw TrimwrightError("Unable to open file " + request.pcmPath);
+
+  // The plan holds only for the inputs it was made from.
+  std::string bytes;
+  if (!image->ReadAll(bytes)) throw TrimwrightError("Unable to read file " + request.pcmPath);
+  bool same = request.pcmPath == plan.imagePath && Sha256Hex(bytes) == plan.imageSha256 &&
+              FileStamp::Of(request.pcmPath) == plan.imageStamp &&
+              request.logPaths.size() == plan.logs.size();
+  for (std::size_t k = 0; same && k < plan.logs.size(); ++k) {
+    same = request.logPaths[k] == plan.logs[k].path &&
+           FileStamp::Of(plan.logs[k].path) == plan.logs[k].stamp;
+  }
+  if (!same) {
+    throw StalePreviewError(
+        "The logged data or the calibration image changed after the preview; nothing was "
+        "written");
+  }
+
+  DiskFile report = OpenReport(request.logfileName, diagnostics_);
+  SaveReport(report, request.logfileName, plan, diagnostics_);
+  switch (WritePlanBytes(*image, plan)) {
+    case PlanWrite::kWritten:
+      break;
+    case PlanWrite::kImageChanged:
+      throw StalePreviewError(
+          "The calibration image changed after the preview; nothing was "
+          "written");
+    case PlanWrite::kReadFailed:
+      throw TrimwrightError("Unable to read file " + request.pcmPath);
+    case PlanWrite::kWriteFailed:
+      throw TrimwrightError("Unable to write file " + request.pcmPath);
+  }
+  window_.SetProgress(kProgressDone);
+  window_.ShowMessage("Processing complete");
+  window_.SetProgress(0);
+  window_.RepaintProgress();
 }
 
 }  // namespace trimwright

@@ -13,6 +13,7 @@
 #include "app/RunRequest.h"
 #include "app/RunWindow.h"
 #include "common/Diagnostics.h"
+#include "common/TrimwrightError.h"
 #include "logdata/LoggedData.h"
 
 namespace trimwright {
@@ -22,6 +23,14 @@ namespace trimwright {
 // Throws TrimwrightError as the readers do.
 std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath,
                                             Diagnostics& diagnostics = Diagnostics::Standard());
+
+// A previewed pass that can no longer be written as shown: its log or image
+// changed on disk since it was planned.
+class StalePreviewError : public TrimwrightError {
+ public:
+  explicit StalePreviewError(const std::string& message)
+      : TrimwrightError(message, ExitStatus::kEndedEarly) {}
+};
 
 class TuningRun {
  public:
@@ -37,7 +46,15 @@ class TuningRun {
   // objects of the run are destroyed before it leaves.
   RunResult Perform(const RunRequest& request);
 
+  // Writes a pass planned earlier by a dry run of request: the report and the
+  // image, exactly as planned, under the image's lock. Throws
+  // StalePreviewError, writing nothing, when a log or the image is no longer
+  // as it was when the plan was made; TrimwrightError as Perform does.
+  void ApplyPreview(const RunRequest& request, const PassPlan& plan);
+
  private:
+  static void RefuseReportOverInputs(const RunRequest& request);
+
   RunWindow& window_;
   Diagnostics& diagnostics_;
 };

@@ -229,6 +229,7 @@ PassPlan LT1_obd1::PlanVETable(std::int32_t targetBlm, const PassLimits& limits)
   plan.imagePath = imagePath_;
   plan.imageFormat = layout_.className;
   plan.imageSha256 = Sha256Hex(image);
+  plan.imageStamp = FileStamp::Of(imagePath_);
   plan.targetBlm = targetBlm;
   plan.rpmLimit = rpmLimit_;
   plan.limits = limits;
@@ -329,17 +330,16 @@ PassPlan LT1_obd1::PlanVETable(std::int32_t targetBlm, const PassLimits& limits)
 
 void LT1_obd1::ApplyPlan(const PassPlan& plan) {
   if (readOnly_) throw TrimwrightError("The image " + imagePath_ + " was opened read-only");
-  std::string current(plan.oldRegion.size(), '\0');
-  if (!pcmFile_->ReadAt(plan.regionOffset, current.data(), current.size())) {
-    Fail("Unable to read file " + imagePath_);
-  }
-  if (current != plan.oldRegion) {
-    throw TrimwrightError("The image " + imagePath_ +
-                          " changed after the pass was planned; nothing was written");
-  }
-  if (!pcmFile_->WriteAt(plan.regionOffset, plan.newRegion.data(), plan.newRegion.size()) ||
-      !pcmFile_->Sync()) {
-    Fail("Unable to write file " + imagePath_);
+  switch (WritePlanBytes(*pcmFile_, plan)) {
+    case PlanWrite::kWritten:
+      return;
+    case PlanWrite::kReadFailed:
+      Fail("Unable to read file " + imagePath_);
+    case PlanWrite::kImageChanged:
+      throw TrimwrightError("The image " + imagePath_ +
+                            " changed after the pass was planned; nothing was written");
+    case PlanWrite::kWriteFailed:
+      Fail("Unable to write file " + imagePath_);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "calibration/PassPlan.h"
 
+#include "common/DiskFile.h"
+
 namespace trimwright {
 
 int PassPlan::CellsChanged() const {
@@ -12,6 +14,19 @@ std::uint32_t PassPlan::RecordsUsed() const {
   std::uint32_t used = 0;
   for (const TrimCellStats& cell : trimCells) used += static_cast<std::uint32_t>(cell.records);
   return used;
+}
+
+PlanWrite WritePlanBytes(DiskFile& image, const PassPlan& plan) {
+  std::string current(plan.oldRegion.size(), '\0');
+  if (!image.ReadAt(plan.regionOffset, current.data(), current.size())) {
+    return PlanWrite::kReadFailed;
+  }
+  if (current != plan.oldRegion) return PlanWrite::kImageChanged;
+  if (!image.WriteAt(plan.regionOffset, plan.newRegion.data(), plan.newRegion.size()) ||
+      !image.Sync()) {
+    return PlanWrite::kWriteFailed;
+  }
+  return PlanWrite::kWritten;
 }
 
 }  // namespace trimwright

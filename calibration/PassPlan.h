@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "calibration/PassLimits.h"
+#include "common/FileStamp.h"
 #include "fueltrim/TrimCellStats.h"
 
 namespace trimwright {
@@ -48,6 +49,7 @@ struct VECellPlan {
 struct LogSummary {
   std::string path;
   std::uint32_t records = 0;  // accepted by the reader
+  FileStamp stamp;            // the file as it was read
 };
 
 struct PassPlan {
@@ -56,6 +58,7 @@ struct PassPlan {
   std::string imagePath;
   std::string imageFormat;  // "Tunercat" or "LT1edit"
   std::string imageSha256;  // of the whole image as planned
+  FileStamp imageStamp;
   std::int32_t targetBlm = 0;
   std::int32_t rpmLimit = 0;
   PassLimits limits;
@@ -96,6 +99,20 @@ struct PassPlan {
   // Records the fuel trim table used.
   std::uint32_t RecordsUsed() const;
 };
+
+// How writing a plan's bytes into an image ended.
+enum class PlanWrite {
+  kWritten,
+  kReadFailed,
+  kImageChanged,  // the region no longer holds the bytes the plan started from
+  kWriteFailed,
+};
+
+class DiskFile;
+
+// Writes the plan's new region into the open image in one write and syncs it,
+// after checking that the region still holds the plan's old bytes.
+PlanWrite WritePlanBytes(DiskFile& image, const PassPlan& plan);
 
 }  // namespace trimwright
 

@@ -3,18 +3,29 @@
 # the window's Qt Test tests (run without a display on Qt's offscreen
 # platform). Qt's imported include directories count as system headers, so
 # the project's warning flags apply to our code only.
-find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Test)
+
+# The models of the pass window: Qt Core and Gui only, no widget, so their
+# tests need no screen.
+add_library(trimwright_models STATIC
+  gui/TrimTableModel.cpp
+  gui/VeTableModel.cpp
+)
+set_target_properties(trimwright_models PROPERTIES AUTOMOC ON)
+target_link_libraries(trimwright_models PUBLIC trimwright_core Qt6::Gui)
 
 add_library(trimwright_window STATIC
   gui/AboutDialog.cpp
   gui/AppIcon.cpp
   gui/DialogUnits.cpp
+  gui/PassWindow.cpp
+  gui/VeCellDelegate.cpp
   gui/QtDialogServices.cpp
   gui/TunerApp.cpp
   gui/TunerDialog.cpp
 )
 set_target_properties(trimwright_window PROPERTIES AUTOMOC ON)
-target_link_libraries(trimwright_window PUBLIC trimwright_core Qt6::Widgets)
+target_link_libraries(trimwright_window PUBLIC trimwright_models Qt6::Widgets)
 
 add_executable(trimwright gui/trimwright_main.cpp)
 target_link_libraries(trimwright PRIVATE trimwright_window)
@@ -33,3 +44,8 @@ set_tests_properties(tunerdialog_test PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
   TIMEOUT 120
 )
+
+add_executable(pass_models_test tests/gui/PassModelsTest.cpp)
+set_target_properties(pass_models_test PROPERTIES AUTOMOC ON)
+target_link_libraries(pass_models_test PRIVATE trimwright_models Qt6::Test)
+add_test(NAME pass_models_test COMMAND pass_models_test)

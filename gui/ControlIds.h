@@ -1,5 +1,5 @@
-// Ids of the main window's controls, shared by the window and the tuning run
-// (which reads two fields and moves the progress bar by id).
+// Ids of the main window's controls, by which the window and its tests find
+// them.
 #ifndef TRIMWRIGHT_GUI_CONTROLIDS_H_
 #define TRIMWRIGHT_GUI_CONTROLIDS_H_
 
@@ -15,6 +15,7 @@ constexpr int IDC_LOGFILE = 1006;
 constexpr int IDC_PROGRESS = 1008;
 constexpr int IDC_TARGET_BLM = 1009;
 constexpr int IDC_RPM_LIMIT = 1010;
+constexpr int IDC_PREVIEW = 1011;
 
 }  // namespace trimwright
 

@@ -14,6 +14,13 @@ TunerApp::TunerApp(int& argc, char** argv) : application_(argc, argv) {
 
 int TunerApp::InitInstance() {
   TunerDialog dialog;
+  // Files named on the command line (a file manager passes them so) are
+  // taken as if chosen, once the window is up.
+  const QStringList files = QApplication::arguments().mid(1);
+  if (!files.isEmpty()) {
+    QMetaObject::invokeMethod(
+        &dialog, [&dialog, files] { dialog.OpenFiles(files); }, Qt::QueuedConnection);
+  }
   dialog.exec();
   return 0;
 }

@@ -19,7 +19,8 @@ class TunerApp {
   TunerApp(const TunerApp&) = delete;
   TunerApp& operator=(const TunerApp&) = delete;
 
-  // Shows the main window and returns the exit status once it was closed.
+  // Shows the main window, takes the files named on the command line as if
+  // chosen, and returns the exit status once the window was closed.
   int InitInstance();
 
  private:

@@ -3,13 +3,18 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUrl>
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -22,6 +27,7 @@
 #include "gui/AppIcon.h"
 #include "gui/ControlIds.h"
 #include "gui/DialogUnits.h"
+#include "gui/PassWindow.h"
 #include "gui/QtDialogServices.h"
 
 namespace trimwright {
@@ -61,6 +67,7 @@ TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogSe
   qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM))->setText(QStringLiteral("124"));
   qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT))->setText(QStringLiteral("3000"));
   Control(IDC_CHOOSE_LOG)->setFocus();
+  setAcceptDrops(true);
 }
 
 TunerDialog::~TunerDialog() = default;
@@ -80,6 +87,8 @@ void TunerDialog::BuildControls(const DialogUnits& units) {
       AddButton(IDC_PROCESS, QStringLiteral("Process"), units.Rect(7, 126, 50, 14));
   QPushButton* choosePcm =
       AddButton(IDC_CHOOSE_PCM, QStringLiteral("Choose File"), units.Rect(162, 31, 50, 14));
+  QPushButton* preview =
+      AddButton(IDC_PREVIEW, QStringLiteral("Preview"), units.Rect(162, 68, 50, 14));
   AddLabel(QStringLiteral("Logfile"), units.Rect(7, 58, 28, 8));
   m_logfileField = AddField(IDC_LOGFILE, units.Rect(59, 55, 95, 14));
 
@@ -98,6 +107,7 @@ void TunerDialog::BuildControls(const DialogUnits& units) {
 
   connect(exitButton, &QPushButton::clicked, this, &TunerDialog::OnExit);
   connect(process, &QPushButton::clicked, this, &TunerDialog::OnProcess);
+  connect(preview, &QPushButton::clicked, this, &TunerDialog::OnPreview);
   connect(choosePcm, &QPushButton::clicked, this, &TunerDialog::OnChoosePcmFile);
   connect(chooseLog, &QPushButton::clicked, this, &TunerDialog::OnChooseLogFile);
 }
@@ -112,6 +122,11 @@ QPushButton* TunerDialog::AddButton(int controlId, const QString& text, const QR
 QLineEdit* TunerDialog::AddField(int controlId, const QRect& geometry) {
   auto* field = new QLineEdit(this);
   field->setGeometry(geometry);
+  // The path fields show what the choosers stored, which is what a run uses;
+  // typing there would change nothing, so they take no typing.
+  if (controlId == IDC_LOG_PATH || controlId == IDC_PCM_PATH || controlId == IDC_LOGFILE) {
+    field->setReadOnly(true);
+  }
   m_controls[controlId] = field;
   return field;
 }
@@ -142,38 +157,141 @@ QStringList TunerDialog::PcmFileFilters() {
           QStringLiteral("All Files (*.*)")};
 }
 
-void TunerDialog::OnProcess() {
+RunRequest TunerDialog::Request(bool dryRun) const {
+  RunRequest request = RunRequest::ForOneLog(m_logPath, m_pcmPath, dryRun ? "" : m_logfileName,
+                                             FieldText(IDC_TARGET_BLM), FieldText(IDC_RPM_LIMIT));
+  request.dryRun = dryRun;
+  return request;
+}
+
+std::optional<PassPlan> TunerDialog::RunPass(const RunRequest& request) {
   try {
-    RunRequest request;
-    if (!m_logPath.empty()) request.logPaths.push_back(m_logPath);
-    request.pcmPath = m_pcmPath;
-    request.logfileName = m_logfileName;
-    request.targetBlmText = FieldText(IDC_TARGET_BLM);
-    request.rpmLimitText = FieldText(IDC_RPM_LIMIT);
     TuningRun run(*this);
-    const RunResult result = run.Perform(request);
+    RunResult result = run.Perform(request);
     if (result.numbersRead) {
       m_targetBlm = result.targetBlm;
       m_rpmLimit = result.rpmLimit;
     }
+    return std::move(result.plan);
   } catch (const TrimwrightError& error) {
     ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
   } catch (const std::exception& error) {
     ShowMessageBox(QStringLiteral("Unexpected error: ") + QString::fromStdString(error.what()),
                    QMessageBox::Critical);
   }
+  return std::nullopt;
+}
+
+void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
+  if (!m_passWindow) {
+    m_passWindow = new PassWindow(this);
+    connect(m_passWindow, &PassWindow::applyRequested, this, &TunerDialog::OnApplyPreview);
+  }
+  m_passWindow->ShowPass(plan, preview);
+  m_passWindow->show();
+  m_passWindow->raise();
+}
+
+void TunerDialog::OnProcess() {
+  const std::optional<PassPlan> written = RunPass(Request(false));
+  m_previewRequest.reset();
+  m_previewPlan.reset();
+  if (written) ShowPass(*written, false);
+}
+
+void TunerDialog::OnPreview() {
+  const RunRequest request = Request(true);
+  std::optional<PassPlan> plan = RunPass(request);
+  if (!plan) return;
+  m_previewRequest = request;
+  m_previewPlan = std::move(plan);
+  ShowPass(*m_previewPlan, true);
+}
+
+void TunerDialog::OnApplyPreview() {
+  if (!m_previewRequest || !m_previewPlan) return;
+  RunRequest request = *m_previewRequest;
+  request.dryRun = false;
+  request.logfileName = m_logfileName;
+  try {
+    TuningRun run(*this);
+    run.ApplyPreview(request, *m_previewPlan);
+    const PassPlan written = *m_previewPlan;
+    m_previewRequest.reset();
+    m_previewPlan.reset();
+    ShowPass(written, false);
+  } catch (const StalePreviewError& error) {
+    ShowMessageBox(
+        QString::fromStdString(error.what()) + QStringLiteral("; the pass is previewed again."),
+        QMessageBox::Warning);
+    std::optional<PassPlan> plan = RunPass(*m_previewRequest);
+    if (plan) {
+      m_previewPlan = std::move(plan);
+      ShowPass(*m_previewPlan, true);
+    }
+  } catch (const TrimwrightError& error) {
+    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+  }
+}
+
+void TunerDialog::SetLogPath(const std::string& path) {
+  m_logPath = path;
+  m_logPathField->setText(FromFileSystem(m_logPath));
+}
+
+void TunerDialog::SetPcmPath(const std::string& path) {
+  m_pcmPath = path;
+  m_pcmPathField->setText(FromFileSystem(m_pcmPath));
+  m_logfileName = DeriveLogfileName(m_pcmPath);
+  m_logfileField->setText(FromFileSystem(m_logfileName));
+}
+
+void TunerDialog::OpenFiles(const QStringList& paths) {
+  QStringList unusable;
+  for (const QString& path : paths) {
+    const std::string file = ToFileSystem(path);
+    const std::string extension = FileExtension(file);
+    if (!QFileInfo(path).isFile()) {
+      unusable << path + QStringLiteral(": no such file");
+    } else if (extension == "uni" || extension == "UNI" || extension == "csv" ||
+               extension == "CSV" || extension == "txt" || extension == "TXT") {
+      SetLogPath(file);
+    } else if (extension == "bin" || extension == "BIN" || extension == "lt1" ||
+               extension == "LT1") {
+      SetPcmPath(file);
+    } else {
+      unusable << path + QStringLiteral(
+                             ": neither a log (.uni, .csv, .txt) nor an image "
+                             "(.bin, .lt1)");
+    }
+  }
+  if (!unusable.isEmpty()) {
+    ShowMessageBox(QStringLiteral("These files cannot be used:\n") + unusable.join('\n'),
+                   QMessageBox::Warning);
+  }
+}
+
+void TunerDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TunerDialog::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  }
+  OpenFiles(paths);
+  event->acceptProposedAction();
 }
 
 void TunerDialog::OnChooseLogFile() {
   if (std::optional<std::string> chosen = ChooseFile(LogFileFilters())) m_logPath = *chosen;
-  m_logPathField->setText(FromFileSystem(m_logPath));
+  SetLogPath(m_logPath);
 }
 
 void TunerDialog::OnChoosePcmFile() {
   if (std::optional<std::string> chosen = ChooseFile(PcmFileFilters())) m_pcmPath = *chosen;
-  m_pcmPathField->setText(FromFileSystem(m_pcmPath));
-  m_logfileName = DeriveLogfileName(m_pcmPath);
-  m_logfileField->setText(FromFileSystem(m_logfileName));
+  SetPcmPath(m_pcmPath);
 }
 
 void TunerDialog::OnExit() { accept(); }

@@ -16,10 +16,14 @@
 #include <optional>
 #include <string>
 
+#include "app/RunRequest.h"
 #include "app/RunWindow.h"
+#include "calibration/PassPlan.h"
 #include "gui/DialogServices.h"
 
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -27,6 +31,7 @@ class QPushButton;
 namespace trimwright {
 
 class DialogUnits;
+class PassWindow;
 
 class TunerDialog : public QDialog, private RunWindow {
   Q_OBJECT
@@ -56,9 +61,22 @@ class TunerDialog : public QDialog, private RunWindow {
   static QStringList LogFileFilters();
   static QStringList PcmFileFilters();
 
-  // Performs one tuning run with the stored paths and the two number fields.
-  // A file or memory failure is shown in a message box; the window stays.
+  // Performs one tuning run with the stored paths and the two number fields,
+  // then shows what it wrote in the pass window. A file or memory failure is
+  // shown in a message box; the window stays.
   void OnProcess();
+  // Computes the pass Process would perform, without writing anything, and
+  // shows it in the pass window, whose Apply writes exactly that pass.
+  void OnPreview();
+  // Writes the pass last previewed; refuses and previews again when its log
+  // or image changed on disk since.
+  void OnApplyPreview();
+  // Takes files as if chosen: logs and images by their extension (the
+  // logfile name follows the image). Each file it cannot use is reported in
+  // one message box.
+  void OpenFiles(const QStringList& paths);
+  // The pass window, once a pass was shown (nullptr before).
+  PassWindow* passWindow() const { return m_passWindow; }
   // Lets the user choose the logged data file and shows the stored path.
   void OnChooseLogFile();
   // Lets the user choose the calibration image, shows the stored path and
@@ -71,6 +89,9 @@ class TunerDialog : public QDialog, private RunWindow {
   // Offers "&About trimwright..." on a right click anywhere in the window but
   // the edit fields, which keep their own editing menu.
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // Files dropped on the window are taken as OpenFiles takes them.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogServices* services,
@@ -89,6 +110,13 @@ class TunerDialog : public QDialog, private RunWindow {
 
   // The text of the input field with the control id.
   std::string FieldText(int controlId) const;
+  // The request of a run with the stored paths and the two number fields.
+  RunRequest Request(bool dryRun) const;
+  void SetLogPath(const std::string& path);
+  void SetPcmPath(const std::string& path);
+  void ShowPass(const PassPlan& plan, bool preview);
+  // Runs request; shows failures in a message box. The plan when it completed.
+  std::optional<PassPlan> RunPass(const RunRequest& request);
 
   // RunWindow, for the tuning run.
   void ShowMessage(const std::string& text) override;
@@ -110,6 +138,10 @@ class TunerDialog : public QDialog, private RunWindow {
   QLineEdit* m_pcmPathField = nullptr;
   QLineEdit* m_logfileField = nullptr;
   QProgressBar* m_progress = nullptr;
+  PassWindow* m_passWindow = nullptr;
+  // The last preview, which Apply writes.
+  std::optional<RunRequest> m_previewRequest;
+  std::optional<PassPlan> m_previewPlan;
 };
 
 }  // namespace trimwright

@@ -21,6 +21,7 @@
 #include "gui/ControlIds.h"
 #include "gui/DialogServices.h"
 #include "gui/DialogUnits.h"
+#include "gui/PassWindow.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
 #include "tests/support/CapturedOutput.h"
@@ -270,16 +271,17 @@ class TunerDialogTest : public QObject {
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QList<int> order;
-    for (int step = 0; step < 10; ++step) {
-      for (int id : {IDC_CHOOSE_LOG, IDC_EXIT, IDC_LOG_PATH, IDC_PCM_PATH, IDC_PROCESS,
-                     IDC_CHOOSE_PCM, IDC_LOGFILE, IDC_PROGRESS, IDC_TARGET_BLM, IDC_RPM_LIMIT}) {
+    for (int step = 0; step < 11; ++step) {
+      for (int id :
+           {IDC_CHOOSE_LOG, IDC_EXIT, IDC_LOG_PATH, IDC_PCM_PATH, IDC_PROCESS, IDC_CHOOSE_PCM,
+            IDC_PREVIEW, IDC_LOGFILE, IDC_PROGRESS, IDC_TARGET_BLM, IDC_RPM_LIMIT}) {
         if (dialog.Control(id) == QApplication::focusWidget()) order << id;
       }
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(order, (QList<int>{IDC_CHOOSE_LOG, IDC_EXIT, IDC_LOG_PATH, IDC_PCM_PATH, IDC_PROCESS,
-                                IDC_CHOOSE_PCM, IDC_LOGFILE, IDC_TARGET_BLM, IDC_RPM_LIMIT,
-                                IDC_CHOOSE_LOG}));
+                                IDC_CHOOSE_PCM, IDC_PREVIEW, IDC_LOGFILE, IDC_TARGET_BLM,
+                                IDC_RPM_LIMIT, IDC_CHOOSE_LOG}));
   }
 
   void pcmChooserDerivesTheLogfileName_data() {
@@ -438,6 +440,77 @@ class TunerDialogTest : public QObject {
     QVERIFY(tuned != image);
     QVERIFY(tuned == tools::ReadFile(dir.File("direct.bin")));
     QVERIFY(!QFile::exists(Q(dir.File("typed_trw.txt"))));
+  }
+
+  // Preview writes nothing and shows the pass; Apply then writes exactly what
+  // Process writes. An image changed after the preview is refused, nothing is
+  // written, and the pass is previewed again from the image as it is now.
+  void previewShowsThePassAndApplyWritesIt() {
+    TempDir dir;
+    const std::string image = ImageBytes();
+    for (const char* copy : {"window.txt", "direct.txt"})
+      tools::WriteFile(dir.File(copy), LeanDrive());
+    for (const char* copy : {"window.bin", "direct.bin"}) tools::WriteFile(dir.File(copy), image);
+    ScriptedServices services;
+    services.answers = {Q(dir.File("window.txt")), Q(dir.File("window.bin"))};
+    TunerDialog dialog(services);
+    dialog.show();
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    CapturedOutput output;
+    FixedFieldsWindow direct;
+    TuningRun(direct).Perform(RunRequest::ForOneLog(dir.File("direct.txt"), dir.File("direct.bin"),
+                                                    dir.File("direct_trw.txt"), "124", "3000"));
+
+    Click(dialog, IDC_PREVIEW);
+    QCOMPARE(services.events, QStringList());
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == image);
+    QVERIFY(!QFile::exists(Q(dir.File("window_trw.txt"))));
+    PassWindow* pass = dialog.passWindow();
+    QVERIFY(pass && pass->isVisible() && pass->applyButton()->isVisible());
+    QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Preview: ")));
+    QCOMPARE(pass->veModel().rowCount(), 25);
+
+    // Changed on disk after the preview: refused, previewed again.
+    std::string edited = image;
+    edited[0x100] = static_cast<char>(edited[0x100] ^ 0x5A);
+    tools::WriteFile(dir.File("window.bin"), edited);
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events,
+             QStringList{"message The logged data or the calibration image changed after the "
+                         "preview; nothing was written; the pass is previewed again."});
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == edited);
+    QVERIFY(pass->applyButton()->isVisible());
+
+    tools::WriteFile(dir.File("window.bin"), image);
+    Click(dialog, IDC_PREVIEW);
+    services.events.clear();
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events, QStringList{"message Processing complete"});
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == tools::ReadFile(dir.File("direct.bin")));
+    QVERIFY(tools::ReadFile(dir.File("window_trw.txt")) ==
+            tools::ReadFile(dir.File("direct_trw.txt")));
+    QVERIFY(!pass->applyButton()->isVisible());
+    QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Written: ")));
+  }
+
+  // Files handed over (dropped, or named on the command line) land by their
+  // extension; one message lists those that cannot be used.
+  void openFilesTakesLogsAndImagesByExtension() {
+    TempDir dir;
+    for (const char* name : {"drive.csv", "car.bin", "notes.pdf"})
+      tools::WriteFile(dir.File(name), "x");
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    dialog.OpenFiles({Q(dir.File("drive.csv")), Q(dir.File("car.bin")), Q(dir.File("notes.pdf")),
+                      Q(dir.File("gone.uni"))});
+    QCOMPARE(Q(dialog.logPath()), Q(dir.File("drive.csv")));
+    QCOMPARE(Q(dialog.pcmPath()), Q(dir.File("car.bin")));
+    QCOMPARE(Field(dialog, IDC_LOGFILE)->text(), Q(dir.File("car_trw.txt")));
+    QCOMPARE(services.events.size(), 1);
+    QVERIFY(services.events[0].contains(QStringLiteral("notes.pdf: neither a log")));
+    QVERIFY(services.events[0].contains(QStringLiteral("gone.uni: no such file")));
+    QVERIFY(Field(dialog, IDC_LOG_PATH)->isReadOnly());
   }
 
   // A file failure during a run is shown with its text; the window stays

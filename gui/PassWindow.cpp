@@ -1,0 +1,154 @@
+#include "gui/PassWindow.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "gui/VeCellDelegate.h"
+
+namespace trimwright {
+
+namespace {
+
+QTableView* MakeTable(QAbstractItemModel* model, QWidget* parent) {
+  auto* view = new QTableView(parent);
+  view->setModel(model);
+  view->setSelectionMode(QAbstractItemView::NoSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  return view;
+}
+
+QString Change(double percent) {
+  return (percent > 0 ? QStringLiteral("+") : QString()) + QString::number(percent, 'f', 1) +
+         QStringLiteral(" %");
+}
+
+QString Hex(std::uint16_t word) {
+  return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
+}
+
+}  // namespace
+
+PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setWindowTitle(QStringLiteral("Trimwright - pass"));
+  resize(1100, 780);
+
+  m_show = new QComboBox(this);
+  m_show->addItems(
+      {QStringLiteral("Change %"), QStringLiteral("Old VE %"), QStringLiteral("New VE %")});
+  auto* legend = new QLabel(
+      QStringLiteral("warm: richer, cool: leaner; red frame *: overflow (old value kept); "
+                     "corner: idle cell blended; bar: capped; hatched: beyond the rpm limit; "
+                     "faint: no logged data"),
+      this);
+  legend->setWordWrap(true);
+  auto* top = new QHBoxLayout;
+  top->addWidget(new QLabel(QStringLiteral("Show"), this));
+  top->addWidget(m_show);
+  top->addWidget(legend, 1);
+
+  m_veView = MakeTable(&m_veModel, this);
+  m_veView->setItemDelegate(new VeCellDelegate(m_veView));
+  m_trimView = MakeTable(&m_trimModel, this);
+  m_warnings = new QListWidget(this);
+  auto* lower = new QSplitter(Qt::Horizontal, this);
+  lower->addWidget(m_trimView);
+  lower->addWidget(m_warnings);
+  auto* split = new QSplitter(Qt::Vertical, this);
+  split->addWidget(m_veView);
+  split->addWidget(lower);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+
+  m_summary = new QLabel(this);
+  m_summary->setWordWrap(true);
+  m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_apply = new QPushButton(QStringLiteral("Apply"), this);
+  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(m_summary, 1);
+  bottom->addWidget(m_apply);
+  bottom->addWidget(close);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(split, 1);
+  layout->addLayout(bottom);
+
+  connect(m_show, &QComboBox::currentIndexChanged, this, [this](int choice) {
+    static constexpr VeTableModel::Show kShows[] = {
+        VeTableModel::Show::kChange, VeTableModel::Show::kOldVe, VeTableModel::Show::kNewVe};
+    m_veModel.SetShow(kShows[choice]);
+  });
+  connect(m_apply, &QPushButton::clicked, this, &PassWindow::applyRequested);
+  connect(close, &QPushButton::clicked, this, &QWidget::close);
+}
+
+QString PassWindow::Summary(const PassPlan& plan) {
+  const VECellPlan* rise = nullptr;
+  const VECellPlan* fall = nullptr;
+  auto change = [](const VECellPlan& cell) {
+    return cell.oldValue == 0
+               ? 0.0
+               : (static_cast<double>(cell.newValue) - cell.oldValue) * 100.0 / cell.oldValue;
+  };
+  for (const VECellPlan& cell : plan.tunedCells) {
+    if (change(cell) > 0 && (!rise || change(cell) > change(*rise))) rise = &cell;
+    if (change(cell) < 0 && (!fall || change(cell) < change(*fall))) fall = &cell;
+  }
+  auto where = [&](const VECellPlan* cell) {
+    return cell ? QStringLiteral("%1 at %2 rpm, %3 kPa")
+                      .arg(Change(change(*cell)))
+                      .arg(cell->rpm)
+                      .arg(cell->kpa)
+                : QStringLiteral("none");
+  };
+  return QStringLiteral(
+             "%1 cell(s) change; largest rise %2; largest fall %3; %4 record(s) "
+             "used; checksum %5 -> %6")
+      .arg(plan.CellsChanged())
+      .arg(where(rise), where(fall))
+      .arg(plan.RecordsUsed())
+      .arg(Hex(plan.oldChecksum), Hex(plan.newChecksum));
+}
+
+void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
+  m_veModel.SetPlan(plan);
+  m_trimModel.SetPlan(plan);
+  setWindowTitle(preview ? QStringLiteral("Trimwright - preview (nothing written yet)")
+                         : QStringLiteral("Trimwright - pass written"));
+  m_summary->setText((preview ? QStringLiteral("Preview: ") : QStringLiteral("Written: ")) +
+                     Summary(plan));
+  // The same warning comes once per factor evaluated; it is listed once with
+  // its count.
+  m_warnings->clear();
+  QStringList seen;
+  QList<int> counts;
+  for (const std::string& text : plan.warnings) {
+    const QString warning = QString::fromStdString(text).replace(QLatin1Char('\n'), ' ');
+    const qsizetype at = seen.indexOf(warning);
+    if (at >= 0) {
+      ++counts[at];
+    } else {
+      seen << warning;
+      counts << 1;
+    }
+  }
+  for (qsizetype k = 0; k < seen.size(); ++k) {
+    m_warnings->addItem(counts[k] > 1 ? QStringLiteral("%1 (x%2)").arg(seen[k]).arg(counts[k])
+                                      : seen[k]);
+  }
+  if (seen.isEmpty()) m_warnings->addItem(QStringLiteral("No warnings"));
+  m_apply->setVisible(preview);
+  m_apply->setEnabled(preview);
+}
+
+}  // namespace trimwright

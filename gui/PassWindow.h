@@ -1,0 +1,59 @@
+// The pass window: a resizable window beside the main one that shows one pass
+// (a preview, or what Process wrote): the VE table as a coloured grid
+// switchable between old VE, new VE and change, the fuel trim table, a
+// one-line summary and the pass's warnings. For a preview, Apply asks the main
+// window to write exactly the pass shown. The window owns its models; the
+// widgets belong to its widget tree.
+#ifndef TRIMWRIGHT_GUI_PASSWINDOW_H_
+#define TRIMWRIGHT_GUI_PASSWINDOW_H_
+
+#include <QWidget>
+
+#include "calibration/PassPlan.h"
+#include "gui/TrimTableModel.h"
+#include "gui/VeTableModel.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTableView;
+
+namespace trimwright {
+
+class PassWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PassWindow(QWidget* parent = nullptr);
+
+  // Shows plan; a preview offers Apply, a written pass does not.
+  void ShowPass(const PassPlan& plan, bool preview);
+
+  // The one-line summary of a plan: cells changed, the largest rise and
+  // fall with their cells, records used, checksum old and new.
+  static QString Summary(const PassPlan& plan);
+
+  VeTableModel& veModel() { return m_veModel; }
+  QPushButton* applyButton() const { return m_apply; }
+  QLabel* summaryLabel() const { return m_summary; }
+  QListWidget* warningList() const { return m_warnings; }
+  QComboBox* showChoice() const { return m_show; }
+
+ signals:
+  void applyRequested();
+
+ private:
+  VeTableModel m_veModel;
+  TrimTableModel m_trimModel;
+  QComboBox* m_show = nullptr;
+  QTableView* m_veView = nullptr;
+  QTableView* m_trimView = nullptr;
+  QLabel* m_summary = nullptr;
+  QListWidget* m_warnings = nullptr;
+  QPushButton* m_apply = nullptr;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_GUI_PASSWINDOW_H_

@@ -1,0 +1,160 @@
+#include "gui/VeTableModel.h"
+
+#include <algorithm>
+
+namespace trimwright {
+
+namespace {
+
+constexpr int kRows = 25;
+constexpr int kColumns = 17;
+// A change of this many percent or more gets the full colour.
+constexpr double kFullColourPercent = 10.0;
+
+QColor Mix(const QColor& from, const QColor& to, double t) {
+  auto channel = [t](int a, int b) { return static_cast<int>(a + (b - a) * t + 0.5); };
+  return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()),
+                channel(from.blue(), to.blue()));
+}
+
+QString Percent(double value) { return QString::number(value, 'f', 1); }
+
+}  // namespace
+
+VeTableModel::VeTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void VeTableModel::SetPlan(const PassPlan& plan) {
+  beginResetModel();
+  m_grid = plan.grid;
+  m_veScale = plan.veScale;
+  endResetModel();
+}
+
+void VeTableModel::SetShow(Show show) {
+  m_show = show;
+  if (!m_grid.empty()) {
+    emit dataChanged(index(0, 0), index(kRows - 1, kColumns - 1),
+                     {Qt::DisplayRole, Qt::BackgroundRole});
+  }
+}
+
+int VeTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() || m_grid.empty() ? 0 : kRows;
+}
+
+int VeTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() || m_grid.empty() ? 0 : kColumns;
+}
+
+const VECellPlan& VeTableModel::Cell(const QModelIndex& index) const {
+  return m_grid[static_cast<std::size_t>(index.row() * kColumns + index.column())];
+}
+
+double VeTableModel::ChangePercent(const VECellPlan& cell) {
+  if (cell.oldValue == 0) return 0.0;
+  return (static_cast<double>(cell.newValue) - cell.oldValue) * 100.0 / cell.oldValue;
+}
+
+QColor VeTableModel::ChangeColor(double percent) {
+  static const QColor kNeutral(246, 246, 246);
+  static const QColor kRicher(226, 88, 34);
+  static const QColor kLeaner(44, 123, 210);
+  const double t = std::min(std::abs(percent) / kFullColourPercent, 1.0);
+  return Mix(kNeutral, percent >= 0.0 ? kRicher : kLeaner, t);
+}
+
+QColor VeTableModel::UntunedColor() { return QColor(214, 214, 214); }
+
+QString VeTableModel::Text(const VECellPlan& cell) const {
+  if (!cell.inImage) return QString();
+  switch (m_show) {
+    case Show::kOldVe:
+      return Percent(static_cast<float>(cell.oldValue) * m_veScale);
+    case Show::kNewVe:
+      return Percent(static_cast<float>(cell.newValue) * m_veScale);
+    case Show::kChange:
+      break;
+  }
+  if (!cell.tuned) return QString();
+  const double change = ChangePercent(cell);
+  return change == 0.0 ? QStringLiteral("0") : (change > 0 ? "+" : "") + Percent(change);
+}
+
+QString VeTableModel::ToolTip(const VECellPlan& cell) const {
+  QStringList lines;
+  lines << QStringLiteral("%1 rpm, %2 kPa (%3 table)")
+               .arg(cell.rpm)
+               .arg(cell.kpa)
+               .arg(cell.extended ? QStringLiteral("extended") : QStringLiteral("main"));
+  if (cell.inImage) {
+    lines << QStringLiteral("old %1 (%2 %)")
+                 .arg(cell.oldValue)
+                 .arg(Percent(static_cast<float>(cell.oldValue) * m_veScale));
+  }
+  if (cell.tuned) {
+    lines << QStringLiteral("new %1 (%2 %), change %3 %")
+                 .arg(cell.newValue)
+                 .arg(Percent(static_cast<float>(cell.newValue) * m_veScale))
+                 .arg(Percent(ChangePercent(cell)));
+    lines << QStringLiteral("fuel trim factor %1").arg(QString::number(cell.factor, 'g', 6));
+    if (cell.idle) {
+      lines << QStringLiteral("idle factor %1, mean %2")
+                   .arg(QString::number(cell.idleFactor, 'g', 6))
+                   .arg(QString::number(cell.blendedFactor, 'g', 6));
+    }
+    if (cell.capped) {
+      lines << QStringLiteral("capped to %1").arg(QString::number(cell.appliedFactor, 'g', 6));
+    }
+    if (cell.overflow) {
+      lines << QStringLiteral("overflow: %1 % is out of bounds; the old value stays")
+                   .arg(QString::number(cell.outOfBounds, 'g', 6));
+    }
+  } else {
+    lines << QStringLiteral("not tuned: beyond the rpm limit");
+  }
+  lines << QStringLiteral("%1 logged record(s) in this cell").arg(cell.hits);
+  return lines.join(QLatin1Char('\n'));
+}
+
+QVariant VeTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || m_grid.empty()) return QVariant();
+  const VECellPlan& cell = Cell(index);
+  switch (role) {
+    case Qt::DisplayRole:
+      return Text(cell);
+    case Qt::TextAlignmentRole:
+      return static_cast<int>(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::BackgroundRole:
+      if (!cell.tuned) return UntunedColor();
+      return ChangeColor(ChangePercent(cell));
+    case Qt::ForegroundRole:
+      // Without logged data behind it a cell's number is only the old value
+      // carried along; it is shown faint.
+      return cell.hits == 0 ? QColor(150, 150, 150) : QColor(0, 0, 0);
+    case Qt::ToolTipRole:
+      return ToolTip(cell);
+    case kMarksRole: {
+      int marks = 0;
+      if (cell.overflow) marks |= kOverflow;
+      if (cell.tuned && cell.idle) marks |= kIdle;
+      if (!cell.tuned) marks |= kUntuned;
+      if (cell.hits == 0) marks |= kNoHits;
+      if (cell.capped) marks |= kCapped;
+      return marks;
+    }
+    case kChangeRole:
+      return ChangePercent(cell);
+    default:
+      return QVariant();
+  }
+}
+
+QVariant VeTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || m_grid.empty()) return QVariant();
+  if (orientation == Qt::Horizontal) {
+    return QString::number(m_grid[static_cast<std::size_t>(section)].kpa);
+  }
+  return QString::number(m_grid[static_cast<std::size_t>(section * kColumns)].rpm);
+}
+
+}  // namespace trimwright

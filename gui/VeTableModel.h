@@ -1,0 +1,66 @@
+// The VE table of a pass for Qt's views: 25 rows by rpm and 17 columns by kPa,
+// showing the old VE, the new VE or the change in percent, coloured on a
+// diverging scale (richer warm, leaner cool, unchanged neutral), with the
+// marks of overflowed, idle-blended and untuned cells and of cells without
+// logged data. It holds a copy of the plan's grid and needs no widget, so it
+// is tested without a screen.
+#ifndef TRIMWRIGHT_GUI_VETABLEMODEL_H_
+#define TRIMWRIGHT_GUI_VETABLEMODEL_H_
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <vector>
+
+#include "calibration/PassPlan.h"
+
+namespace trimwright {
+
+class VeTableModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  enum class Show { kOldVe, kNewVe, kChange };
+
+  // The marks of a cell, as a bit set under kMarksRole.
+  enum Mark {
+    kOverflow = 1,  // the new value left 0 to 255; the old one stays
+    kIdle = 2,      // the idle cell's factor is blended in
+    kUntuned = 4,   // the rpm limit does not reach the row
+    kNoHits = 8,    // no logged record lies in the cell
+    kCapped = 16,   // the change was capped by the pass's limit
+  };
+  static constexpr int kMarksRole = Qt::UserRole + 1;
+  static constexpr int kChangeRole = Qt::UserRole + 2;  // change in percent, a double
+
+  explicit VeTableModel(QObject* parent = nullptr);
+
+  void SetPlan(const PassPlan& plan);
+  void SetShow(Show show);
+  Show show() const { return m_show; }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+  // The colour of a change in percent: neutral at 0, warmer toward +10 % and
+  // beyond, cooler toward -10 %.
+  static QColor ChangeColor(double percent);
+  // The colour of a row the rpm limit does not reach.
+  static QColor UntunedColor();
+
+ private:
+  const VECellPlan& Cell(const QModelIndex& index) const;
+  static double ChangePercent(const VECellPlan& cell);
+  QString Text(const VECellPlan& cell) const;
+  QString ToolTip(const VECellPlan& cell) const;
+
+  std::vector<VECellPlan> m_grid;
+  float m_veScale = 0.0f;
+  Show m_show = Show::kChange;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_GUI_VETABLEMODEL_H_
