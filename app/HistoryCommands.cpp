@@ -1,5 +1,6 @@
 #include "app/HistoryCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -17,6 +18,12 @@ std::string Hex(std::size_t value) {
   char buffer[24];
   std::snprintf(buffer, sizeof buffer, "0x%zX", value);
   return buffer;
+}
+
+// The sequence number of an entry name, without its leading zeros.
+std::string SequenceOf(const std::string& name) {
+  const std::size_t start = std::min(name.find_first_not_of('0'), name.size());
+  return name.substr(start, name.find('-') - start);
 }
 
 std::string Describe(const HistoryEntry& entry) {
@@ -68,7 +75,7 @@ std::string HistoryListing(const std::string& imagePath) {
   for (const HistoryEntry& entry : entries) {
     text += "#" + std::to_string(entry.sequence) + "  " + entry.time + " UTC  ";
     if (entry.kind == "undo") {
-      text += "undo of #" + entry.undoes.substr(0, entry.undoes.find('-')) + "\n";
+      text += "undo of #" + SequenceOf(entry.undoes) + "\n";
     } else {
       text += "pass\n    logs:";
       for (const std::string& log : entry.logs) text += " " + log;

@@ -32,12 +32,12 @@ constexpr char kPlanFile[] = "pass.json";
 constexpr char kReportFile[] = "report.txt";
 constexpr int kSequenceDigits = 6;
 
-enum class EntryState { kPending, kPrepared, kCommitted };
+enum class EntryState { kBeingWritten, kAwaitingImage, kDone };
 
 struct EntryName {
   std::string name;
   std::uint64_t sequence = 0;
-  EntryState state = EntryState::kCommitted;
+  EntryState state = EntryState::kDone;
 };
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
@@ -48,12 +48,12 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 // "000012-20261209T101500Z" with an optional state suffix; false for any
 // other name, which the history leaves alone.
 bool ParseEntryName(std::string text, EntryName& out) {
-  out.state = EntryState::kCommitted;
+  out.state = EntryState::kDone;
   if (EndsWith(text, kPending)) {
-    out.state = EntryState::kPending;
+    out.state = EntryState::kBeingWritten;
     text.resize(text.size() - sizeof(kPending) + 1);
   } else if (EndsWith(text, kPrepared)) {
-    out.state = EntryState::kPrepared;
+    out.state = EntryState::kAwaitingImage;
     text.resize(text.size() - sizeof(kPrepared) + 1);
   }
   const std::size_t dash = text.find('-');
@@ -179,7 +179,7 @@ void Now(std::string& stamp, std::string& display) {
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);
-  char buffer[32];
+  char buffer[96];
   std::snprintf(buffer, sizeof buffer, "%04d%02d%02dT%02d%02d%02dZ", utc.tm_year + 1900,
                 utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
   stamp = buffer;
@@ -208,10 +208,10 @@ void PassHistory::Recover(const std::string& currentSha256) {
   bool changed = false;
   for (const EntryName& found : ScanFolder(folder_)) {
     std::error_code ignored;
-    if (found.state == EntryState::kPending) {
+    if (found.state == EntryState::kBeingWritten) {
       fs::remove_all(EntryPath(found.name, kPending), ignored);
       changed = true;
-    } else if (found.state == EntryState::kPrepared) {
+    } else if (found.state == EntryState::kAwaitingImage) {
       HistoryEntry entry;
       const std::string path = EntryPath(found.name, kPrepared);
       if (!ReadManifest(path, entry)) continue;
@@ -234,13 +234,14 @@ void PassHistory::Prepare(HistoryEntry entry, const std::string& imageBefore,
                           "); the calibration image was not changed");
   };
   std::error_code error;
+  if (fs::exists(fs::symlink_status(folder_, error)) && !fs::is_directory(folder_, error)) {
+    fail("a file of that name is in the way");
+  }
   if (fs::create_directory(folder_, error)) {
     const fs::path parent = fs::path(folder_).parent_path();
     if (!SyncDirectory(parent.empty() ? "." : parent.string())) fail("cannot sync its parent");
   } else if (error) {
     fail(error.message());
-  } else if (!fs::is_directory(folder_, error)) {
-    fail("a file of that name is in the way");
   }
 
   std::uint64_t last = 0;
@@ -295,7 +296,7 @@ void PassHistory::Discard() noexcept {
 void PassHistory::Retain(int keep) noexcept {
   std::vector<EntryName> committed;
   for (const EntryName& found : ScanFolder(folder_)) {
-    if (found.state == EntryState::kCommitted) committed.push_back(found);
+    if (found.state == EntryState::kDone) committed.push_back(found);
   }
   const std::size_t kept = static_cast<std::size_t>(std::max(keep, 0));
   if (committed.size() <= kept) return;
@@ -309,11 +310,11 @@ void PassHistory::Retain(int keep) noexcept {
 std::vector<HistoryEntry> PassHistory::List(const std::string& currentSha256) const {
   std::vector<HistoryEntry> entries;
   for (const EntryName& found : ScanFolder(folder_)) {
-    if (found.state == EntryState::kPending) continue;
+    if (found.state == EntryState::kBeingWritten) continue;
     HistoryEntry entry;
     entry.name = found.name;
     entry.sequence = found.sequence;
-    entry.committed = found.state == EntryState::kCommitted;
+    entry.committed = found.state == EntryState::kDone;
     if (!ReadManifest(EntryPath(found.name, entry.committed ? "" : kPrepared), entry)) continue;
     if (entry.committed || entry.afterSha256 == currentSha256) entries.push_back(entry);
   }

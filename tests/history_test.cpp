@@ -10,7 +10,7 @@
 
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
-#include "tools/ImageWriter.h"
+#include "tools/LogWriter.h"
 
 namespace trimwright {
 namespace {
@@ -59,11 +59,11 @@ class HistoryTest : public ::testing::Test {
 TEST_F(HistoryTest, PassPassUndoUndoGivesBackTheOriginalBytes) {
   ASSERT_EQ(Pass("124").exitStatus, 0);
   const std::string first = Image();
-  ASSERT_NE(first, original_);
+  ASSERT_TRUE(first != original_);
   const ProcessResult second = Pass("118");
   ASSERT_EQ(second.exitStatus, 0) << second.err;
   EXPECT_EQ(second.err, "trimwright-cli: Processing complete\n");
-  ASSERT_NE(Image(), first);
+  ASSERT_TRUE(Image() != first);
 
   const ProcessResult listing = Cli({"--history", image_});
   EXPECT_EQ(listing.exitStatus, 0);
@@ -83,16 +83,16 @@ TEST_F(HistoryTest, PassPassUndoUndoGivesBackTheOriginalBytes) {
   const ProcessResult undo = Cli({"--undo", image_});
   EXPECT_EQ(undo.exitStatus, 0) << undo.err;
   EXPECT_NE(undo.err.find("as it was before pass #2"), std::string::npos) << undo.err;
-  EXPECT_EQ(Image(), first);
+  EXPECT_TRUE(Image() == first);
   EXPECT_EQ(Cli({"--undo", image_}).exitStatus, 0);
-  EXPECT_EQ(Image(), original_);
+  EXPECT_TRUE(Image() == original_);
 
   // Both undos are entries of their own; nothing is left to undo.
   EXPECT_EQ(Entries().size(), 4u);
   const ProcessResult none = Cli({"--undo", image_});
   EXPECT_EQ(none.exitStatus, 1);
   EXPECT_NE(none.err.find("No pass of " + image_ + " is left to undo"), std::string::npos);
-  EXPECT_EQ(Image(), original_);
+  EXPECT_TRUE(Image() == original_);
   const std::string after = Cli({"--history", image_}).out;
   EXPECT_NE(after.find("#4  "), std::string::npos) << after;
   EXPECT_NE(after.find("undo of #1"), std::string::npos) << after;
@@ -110,11 +110,11 @@ TEST_F(HistoryTest, UndoAfterAnOutsideEditIsRefusedUnlessForced) {
   EXPECT_NE(refused.err.find("is not as pass #1 of "), std::string::npos) << refused.err;
   EXPECT_NE(refused.err.find("1 byte(s) differ, from offset 0x100 to 0x100"), std::string::npos)
       << refused.err;
-  EXPECT_EQ(Image(), edited);
+  EXPECT_TRUE(Image() == edited);
   EXPECT_NE(Cli({"--history", image_}).out.find("image: changed since"), std::string::npos);
 
-  EXPECT_EQ(Cli({"--undo", "--force", image_}).exitStatus, 0);
-  EXPECT_EQ(Image(), original_);
+  EXPECT_EQ(Cli({"--force", "--undo", image_}).exitStatus, 0);
+  EXPECT_TRUE(Image() == original_);
   // The forced undo kept the edited image, so it too can be put back by hand.
   const std::string folder = image_ + ".history";
   bool saved = false;
@@ -133,15 +133,47 @@ TEST_F(HistoryTest, HistoryThatCannotBeWrittenRefusesThePassWithTheImageUntouche
                              "image was not changed"),
             std::string::npos)
       << refused.err;
-  EXPECT_EQ(Image(), original_);
+  EXPECT_TRUE(Image() == original_);
 
   // Without a history the same pass goes through, and a dry run never
   // touches one.
   EXPECT_EQ(Pass("124", {"--no-history"}).exitStatus, 0);
-  EXPECT_NE(Image(), original_);
+  EXPECT_TRUE(Image() != original_);
   std::filesystem::remove(image_ + ".history");
   EXPECT_EQ(Pass("124", {"--dry-run"}).exitStatus, 0);
   EXPECT_FALSE(std::filesystem::exists(image_ + ".history"));
+}
+
+// The states a kill leaves on disk, made by hand: an entry renamed back to
+// prepared stands for a kill between the image write and the commit, and
+// counts when the image carries its after-hash and is dropped when the image
+// is still the one it saved; a pending entry is never used.
+TEST_F(HistoryTest, EntriesLeftByAKilledPassCountOnlyWhenTheImageWasWritten) {
+  const std::string folder = image_ + ".history";
+  const auto newest = [&] {
+    std::vector<std::string> entries = Entries();
+    std::sort(entries.begin(), entries.end());
+    return folder + "/" + entries.back();
+  };
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  std::filesystem::rename(newest(), newest() + ".prepared");
+  std::filesystem::create_directory(folder + "/000007-20261209T000000Z.pending");
+  tools::WriteFile(folder + "/000007-20261209T000000Z.pending/image.bin", "partial");
+  EXPECT_NE(Cli({"--history", image_}).out.find("image: as this pass left it"), std::string::npos);
+  EXPECT_EQ(Cli({"--undo", image_}).exitStatus, 0);
+  EXPECT_TRUE(Image() == original_);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/000007-20261209T000000Z.pending"));
+
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  ASSERT_NE(Cli({"--history", image_}).out.find("#3  "), std::string::npos);
+  const std::string unwritten = newest();
+  std::filesystem::rename(unwritten, unwritten + ".prepared");
+  tools::WriteFile(image_, original_);
+  EXPECT_EQ(Cli({"--history", image_}).out.find("#3  "), std::string::npos);
+  const ProcessResult none = Cli({"--undo", image_});
+  EXPECT_EQ(none.exitStatus, 1) << none.err;
+  EXPECT_TRUE(Image() == original_);
+  EXPECT_FALSE(std::filesystem::exists(unwritten + ".prepared"));
 }
 
 TEST_F(HistoryTest, KeepsOnlyTheNewestEntries) {
