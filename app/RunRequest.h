@@ -27,6 +27,11 @@ struct RunRequest {
   // write it.
   bool dryRun = false;
   PassLimits limits;
+  // A real pass first saves the image as it was in the history beside it
+  // (unless history is false) and afterwards keeps the newest keepHistory
+  // entries.
+  bool history = true;
+  int keepHistory = 50;
 
   // A request with one log, an empty log path meaning none.
   static RunRequest ForOneLog(const std::string& logPath, const std::string& pcmPath,

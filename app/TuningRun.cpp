@@ -1,11 +1,14 @@
 #include "app/TuningRun.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "app/PassHistory.h"
 #include "app/PathRules.h"
+#include "app/PlanJson.h"
 #include "calibration/LT1edit.h"
 #include "calibration/PCM.h"
 #include "calibration/PassReport.h"
@@ -76,6 +79,56 @@ std::shared_ptr<DiskFile> LockImageEarly(const std::string& pcmPath, bool readOn
     throw TrimwrightError("Unable to lock file " + pcmPath + ": another run is tuning this image");
   }
   return file;
+}
+
+// Saves the image as it is, with the plan and its report, as a prepared
+// entry of the image's history. The image lock is held by the calibration.
+void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::string& pcmPath) {
+  DiskFile file;
+  std::string before;
+  if (!file.OpenForReading(pcmPath) || !file.ReadAll(before)) {
+    throw TrimwrightError("Unable to read file " + pcmPath);
+  }
+  if (Sha256Hex(before) != plan.imageSha256) {
+    throw TrimwrightError("The image " + pcmPath +
+                          " changed after the pass was planned; nothing was written");
+  }
+  history.Recover(plan.imageSha256);
+  std::string after = before;
+  after.replace(static_cast<std::size_t>(plan.regionOffset), plan.newRegion.size(), plan.newRegion);
+  HistoryEntry entry;
+  entry.kind = "pass";
+  for (const LogSummary& log : plan.logs) entry.logs.push_back(log.path);
+  entry.targetBlm = plan.targetBlm;
+  entry.rpmLimit = plan.rpmLimit;
+  entry.cellsChanged = plan.CellsChanged();
+  entry.beforeSha256 = plan.imageSha256;
+  entry.afterSha256 = Sha256Hex(after);
+  entry.regionOffset = plan.regionOffset;
+  entry.newRegion = plan.newRegion;
+  history.Prepare(std::move(entry), before, PlanJson(plan, false), ReportText(plan));
+}
+
+// Writes a pass's bytes with write, the image's history kept around it: the
+// image as it was is saved before it is written, and the entry counts as done
+// only once the write succeeded.
+void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan,
+                         const std::function<void()>& write) {
+  std::optional<PassHistory> history;
+  if (request.history) {
+    history.emplace(request.pcmPath);
+    PrepareHistory(*history, plan, request.pcmPath);
+  }
+  try {
+    write();
+  } catch (...) {
+    if (history) history->Discard();
+    throw;
+  }
+  if (history) {
+    history->Commit();
+    history->Retain(request.keepHistory);
+  }
 }
 
 std::int32_t ParseField(std::string text) {
@@ -174,7 +227,9 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k]});
   }
   if (report) SaveReport(*report, request.logfileName, plan, diagnostics_);
-  if (!request.dryRun) calibration->ApplyPlan(plan);
+  if (!request.dryRun) {
+    WriteKeepingHistory(request, plan, [&] { calibration->ApplyPlan(plan); });
+  }
 
   calibration.reset();
   logs.clear();

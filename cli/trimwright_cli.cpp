@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/HistoryCommands.h"
 #include "app/PathRules.h"
 #include "app/PlanGrid.h"
 #include "app/PlanJson.h"
@@ -81,6 +82,24 @@ int main(int argc, char** argv) {
                "--report names one)");
   app.add_option("--json", json, "write the pass's plan as JSON to FILE (- for standard output)")
       ->type_name("FILE");
+  std::string historyImage;
+  std::string undoImage;
+  bool force = false;
+  bool noHistory = false;
+  app.add_flag("--no-history", noHistory,
+               "do not save the image in its history folder (IMAGE.history/) before the pass");
+  app.add_option("--keep-history", request.keepHistory,
+                 "keep the newest N entries of the history; older ones go after a pass")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1000000))
+      ->capture_default_str();
+  app.add_option("--history", historyImage,
+                 "list the passes recorded for IMAGE, newest first, and exit")
+      ->type_name("IMAGE");
+  app.add_option("--undo", undoImage,
+                 "put back IMAGE as it was before its newest pass not yet undone, and exit")
+      ->type_name("IMAGE");
+  app.add_flag("--force", force, "with --undo: undo even when IMAGE was changed since that pass");
   app.add_flag("--grid", grid, "print the VE changes and the fuel trim table to standard error");
   // The logs take every positional argument but the last, the image.
   app.add_option("LOGFILE", logPaths,
@@ -90,16 +109,45 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string(kProgram) + " " + trimwright::kVersion);
   try {
     app.parse(argc, argv);
-    if (logPaths.empty()) throw CLI::RequiredError("LOGFILE");
-    if (logPaths.size() < 2 && !app.count("IMAGE")) throw CLI::RequiredError("IMAGE");
-    if (!app.count("IMAGE")) {
-      imagePath = logPaths.back();
-      logPaths.pop_back();
+    const bool historyCommand = !historyImage.empty() || !undoImage.empty();
+    if (historyCommand) {
+      if (!historyImage.empty() && !undoImage.empty()) {
+        throw CLI::ValidationError("--history and --undo exclude each other");
+      }
+      if (!logPaths.empty() || app.count("IMAGE")) {
+        throw CLI::ValidationError("--history and --undo take no LOGFILE");
+      }
+    } else {
+      if (force) throw CLI::ValidationError("--force goes with --undo only");
+      if (logPaths.empty()) throw CLI::RequiredError("LOGFILE");
+      if (logPaths.size() < 2 && !app.count("IMAGE")) throw CLI::RequiredError("IMAGE");
+      if (!app.count("IMAGE")) {
+        imagePath = logPaths.back();
+        logPaths.pop_back();
+      }
     }
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
   }
+  if (!historyImage.empty() || !undoImage.empty()) {
+    trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
+    try {
+      if (!historyImage.empty()) {
+        std::cout << trimwright::HistoryListing(historyImage) << std::flush;
+      } else {
+        window.ShowMessage(trimwright::UndoLastPass(undoImage, force, request.keepHistory));
+      }
+      return Exit(ExitStatus::kSuccess);
+    } catch (const trimwright::TrimwrightError& e) {
+      std::cerr << kProgram << ": error: " << e.what() << std::endl;
+      return Exit(e.status());
+    } catch (const std::bad_alloc& e) {
+      std::cerr << kProgram << ": error: out of memory (" << e.what() << ")" << std::endl;
+      return Exit(ExitStatus::kFileOrMemory);
+    }
+  }
+  request.history = !noHistory;
   request.logPaths = logPaths;
   request.pcmPath = imagePath;
   if (app.count("--report")) {

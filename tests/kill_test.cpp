@@ -1,13 +1,15 @@
 // A tuning pass killed with SIGKILL at random moments never leaves a half
 // written image: afterwards the image is byte for byte either the old one or
 // the one an uninterrupted pass produces, and its checksum agrees with its
-// bytes.
+// bytes. The history beside the image agrees with it after every kill: an
+// undo then gives back the image before the last pass that reached it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
@@ -57,11 +59,25 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
   }
   const std::string log = dir.File("long.uni");
   tools::WriteFile(log, tools::UniLog(records));
-  const std::string before = original.Bytes(ImageLayout::kBin);
+  const std::string originalBytes = original.Bytes(ImageLayout::kBin);
   const std::string image = dir.File("car.bin");
-  const std::vector<std::string> argv{kCli, "--rpm-limit", "7000", log, image};
+  const std::string history = image + ".history";
+  const std::string savedHistory = dir.File("saved.history");
 
-  tools::WriteFile(image, before);
+  // A first pass, completed, is in the history before each killed one.
+  tools::WriteFile(image, originalBytes);
+  ASSERT_EQ(WEXITSTATUS(Wait(StartQuietly({kCli, "--rpm-limit", "7000", log, image}))), 0);
+  const std::string before = tools::ReadFile(image);
+  std::filesystem::rename(history, savedHistory);
+  const auto restore = [&] {
+    tools::WriteFile(image, before);
+    std::filesystem::remove_all(history);
+    std::filesystem::copy(savedHistory, history, std::filesystem::copy_options::recursive);
+  };
+  const std::vector<std::string> argv{kCli, "--target-blm", "118", "--rpm-limit", "7000",
+                                      log,  image};
+
+  restore();
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(WEXITSTATUS(Wait(StartQuietly(argv))), 0);
   const auto whole = std::chrono::steady_clock::now() - start;
@@ -74,7 +90,7 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
   int untouched = 0;
   int tuned = 0;
   for (int k = 0; k < kKills; ++k) {
-    tools::WriteFile(image, before);
+    restore();
     const pid_t child = StartQuietly(argv);
     std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
     kill(child, SIGKILL);
@@ -84,6 +100,11 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
     (now == before ? untouched : tuned) += 1;
     const CalibrationImage state = CalibrationImage::FromBytes(now, ImageLayout::kBin);
     ASSERT_EQ(state.StoredChecksum(), state.ComputedChecksum());
+
+    // The undo takes back the killed pass exactly when it reached the image,
+    // and otherwise the first pass.
+    ASSERT_EQ(WEXITSTATUS(Wait(StartQuietly({kCli, "--undo", image}))), 0) << "kill " << k;
+    ASSERT_EQ(tools::ReadFile(image), now == before ? originalBytes : before) << "kill " << k;
   }
   RecordProperty("untouched", untouched);
   RecordProperty("tuned", tuned);

@@ -1,0 +1,165 @@
+#include "app/HistoryCommands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "app/PassHistory.h"
+#include "common/DiskFile.h"
+#include "common/Sha256.h"
+#include "common/TrimwrightError.h"
+
+namespace trimwright {
+
+namespace {
+
+std::string Hex(std::size_t value) {
+  char buffer[24];
+  std::snprintf(buffer, sizeof buffer, "0x%zX", value);
+  return buffer;
+}
+
+// The sequence number of an entry name, without its leading zeros.
+std::string SequenceOf(const std::string& name) {
+  const std::size_t start = std::min(name.find_first_not_of('0'), name.size());
+  return name.substr(start, name.find('-') - start);
+}
+
+std::string Describe(const HistoryEntry& entry) {
+  std::string text = "#" + std::to_string(entry.sequence) + " of " + entry.time + " UTC";
+  if (!entry.logs.empty()) {
+    text += " from";
+    for (std::size_t k = 0; k < entry.logs.size(); ++k) text += (k ? ", " : " ") + entry.logs[k];
+  }
+  return text;
+}
+
+// What differs between the image as it is and as a pass left it.
+std::string Difference(const std::string& now, const std::string& expected) {
+  if (now.size() != expected.size()) {
+    return "it is " + std::to_string(now.size()) + " bytes long, the pass left " +
+           std::to_string(expected.size());
+  }
+  std::size_t count = 0;
+  std::size_t first = 0;
+  std::size_t last = 0;
+  for (std::size_t k = 0; k < now.size(); ++k) {
+    if (now[k] == expected[k]) continue;
+    if (count++ == 0) first = k;
+    last = k;
+  }
+  return std::to_string(count) + " byte(s) differ, from offset " + Hex(first) + " to " + Hex(last);
+}
+
+}  // namespace
+
+std::string HistoryListing(const std::string& imagePath) {
+  DiskFile image;
+  if (!image.OpenForReading(imagePath)) throw TrimwrightError("Unable to open file " + imagePath);
+  if (!image.TryLockShared()) {
+    throw TrimwrightError("Unable to lock file " + imagePath +
+                          ": another run is tuning this image");
+  }
+  std::string bytes;
+  if (!image.ReadAll(bytes)) throw TrimwrightError("Unable to read file " + imagePath);
+  const std::string current = Sha256Hex(bytes);
+  const std::vector<HistoryEntry> entries = PassHistory(imagePath).List(current);
+  if (entries.empty()) return "No passes recorded for " + imagePath + "\n";
+
+  std::set<std::string> undone;
+  for (const HistoryEntry& entry : entries) {
+    if (entry.kind == "undo") undone.insert(entry.undoes);
+  }
+  std::string text = "History of " + imagePath + ", newest first:\n";
+  for (const HistoryEntry& entry : entries) {
+    text += "#" + std::to_string(entry.sequence) + "  " + entry.time + " UTC  ";
+    if (entry.kind == "undo") {
+      text += "undo of #" + SequenceOf(entry.undoes) + "\n";
+    } else {
+      text += "pass\n    logs:";
+      for (const std::string& log : entry.logs) text += " " + log;
+      text += "\n    target BLM " + std::to_string(entry.targetBlm) + ", rpm limit " +
+              std::to_string(entry.rpmLimit) + ", " + std::to_string(entry.cellsChanged) +
+              " cells changed\n";
+    }
+    text += "    image: ";
+    if (entry.afterSha256 == current) {
+      text += "as this " + entry.kind + " left it";
+    } else {
+      text += "changed since";
+    }
+    if (undone.count(entry.name)) text += " (undone)";
+    text += "\n";
+  }
+  return text;
+}
+
+std::string UndoLastPass(const std::string& imagePath, bool force, int keepHistory) {
+  DiskFile image;
+  if (!image.OpenExisting(imagePath)) throw TrimwrightError("Unable to open file " + imagePath);
+  if (!image.TryLockExclusive()) {
+    throw TrimwrightError("Unable to lock file " + imagePath +
+                          ": another run is tuning this image");
+  }
+  std::string now;
+  if (!image.ReadAll(now)) throw TrimwrightError("Unable to read file " + imagePath);
+  const std::string nowSha = Sha256Hex(now);
+
+  PassHistory history(imagePath);
+  history.Recover(nowSha);
+  const std::vector<HistoryEntry> entries = history.List(nowSha);
+  std::set<std::string> undone;
+  for (const HistoryEntry& entry : entries) {
+    if (entry.kind == "undo") undone.insert(entry.undoes);
+  }
+  const HistoryEntry* target = nullptr;
+  for (const HistoryEntry& entry : entries) {
+    if (entry.kind == "pass" && !undone.count(entry.name)) {
+      target = &entry;
+      break;
+    }
+  }
+  if (!target) {
+    throw TrimwrightError(
+        "No pass of " + imagePath + " is left to undo in " + PassHistory::FolderFor(imagePath),
+        ExitStatus::kEndedEarly);
+  }
+
+  const std::string restored = history.SavedImage(*target);
+  if (nowSha != target->afterSha256 && !force) {
+    throw TrimwrightError("The image " + imagePath + " is not as pass " + Describe(*target) +
+                          " left it (" + Difference(now, history.ImageLeftBy(*target)) +
+                          "); nothing was written. --force puts back the image from before "
+                          "that pass anyway");
+  }
+  if (restored.size() != now.size()) {
+    throw TrimwrightError("The image " + imagePath + " is " + std::to_string(now.size()) +
+                          " bytes long, the saved one " + std::to_string(restored.size()) +
+                          "; nothing was written");
+  }
+
+  HistoryEntry entry;
+  entry.kind = "undo";
+  entry.undoes = target->name;
+  entry.beforeSha256 = nowSha;
+  entry.afterSha256 = target->beforeSha256;
+  history.Prepare(entry, now, "", "");
+
+  // One write of the stretch that differs, as a pass writes its region.
+  std::size_t first = 0;
+  while (first < now.size() && now[first] == restored[first]) ++first;
+  std::size_t end = now.size();
+  while (end > first && now[end - 1] == restored[end - 1]) --end;
+  if (end > first &&
+      (!image.WriteAt(static_cast<std::int64_t>(first), restored.data() + first, end - first) ||
+       !image.Sync())) {
+    history.Discard();
+    throw TrimwrightError("Unable to write file " + imagePath);
+  }
+  history.Commit();
+  history.Retain(keepHistory);
+  return "Put back " + imagePath + " as it was before pass " + Describe(*target);
+}
+
+}  // namespace trimwright

@@ -1,0 +1,28 @@
+// What a front end does with the history of an image outside a pass: list
+// it, and undo the newest pass not yet undone. Both open the image by path
+// and lock it for their own length; they keep nothing.
+#ifndef TRIMWRIGHT_APP_HISTORYCOMMANDS_H_
+#define TRIMWRIGHT_APP_HISTORYCOMMANDS_H_
+
+#include <string>
+
+namespace trimwright {
+
+// The history of the image at imagePath as text, newest entry first: when,
+// which logs, target BLM, rpm limit, cells changed, and whether the image is
+// still as that entry left it. Takes the image's shared lock. Throws
+// TrimwrightError when the image cannot be read or a run holds it.
+std::string HistoryListing(const std::string& imagePath);
+
+// Puts back the image as it was before the newest pass not yet undone, under
+// the image's exclusive lock, with one synced write of the bytes that differ,
+// and records the undo as an entry of its own (holding the image before the
+// undo). Refuses when the image is not as that pass left it, unless force.
+// Returns the message to show. Throws TrimwrightError: status kEndedEarly
+// when no pass is left to undo, kFileOrMemory for a refusal or file error;
+// the image is unchanged then.
+std::string UndoLastPass(const std::string& imagePath, bool force, int keepHistory);
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_APP_HISTORYCOMMANDS_H_

@@ -1,0 +1,192 @@
+// The history beside an image, through trimwright-cli: passes saved before
+// the image is written, listed newest first, undone back to the original,
+// refusals that leave the image alone, and retention.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tools/LogWriter.h"
+
+namespace trimwright {
+namespace {
+
+using testing::ProcessResult;
+using testing::RunProcess;
+using testing::TempDir;
+
+const std::string kCli = TRIMWRIGHT_CLI_PATH;
+const std::string kExamples = TRIMWRIGHT_EXAMPLES_DIR;
+
+class HistoryTest : public ::testing::Test {
+ protected:
+  HistoryTest() : original_(tools::ReadFile(kExamples + "/sample.bin")) {
+    tools::WriteFile(log_, tools::ReadFile(kExamples + "/sample.uni"));
+    tools::WriteFile(image_, original_);
+  }
+
+  ProcessResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), kCli);
+    return RunProcess(args);
+  }
+  ProcessResult Pass(const std::string& targetBlm, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"--target-blm", targetBlm, "--rpm-limit", "7000"};
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back(log_);
+    args.push_back(image_);
+    return Cli(args);
+  }
+  std::string Image() const { return tools::ReadFile(image_); }
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    if (!std::filesystem::is_directory(image_ + ".history")) return names;
+    for (const auto& e : std::filesystem::directory_iterator(image_ + ".history")) {
+      names.push_back(e.path().filename().string());
+    }
+    return names;
+  }
+
+  TempDir dir_;
+  const std::string log_ = dir_.File("drive.uni");
+  const std::string image_ = dir_.File("car.bin");
+  const std::string original_;
+};
+
+TEST_F(HistoryTest, PassPassUndoUndoGivesBackTheOriginalBytes) {
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  const std::string first = Image();
+  ASSERT_TRUE(first != original_);
+  const ProcessResult second = Pass("118");
+  ASSERT_EQ(second.exitStatus, 0) << second.err;
+  EXPECT_EQ(second.err, "trimwright-cli: Processing complete\n");
+  ASSERT_TRUE(Image() != first);
+
+  const ProcessResult listing = Cli({"--history", image_});
+  EXPECT_EQ(listing.exitStatus, 0);
+  const std::size_t newest = listing.out.find("#2  ");
+  const std::size_t older = listing.out.find("#1  ");
+  ASSERT_NE(newest, std::string::npos) << listing.out;
+  ASSERT_NE(older, std::string::npos) << listing.out;
+  EXPECT_LT(newest, older);
+  EXPECT_NE(listing.out.find("logs: " + log_), std::string::npos) << listing.out;
+  EXPECT_NE(listing.out.find("target BLM 118, rpm limit 7000, "), std::string::npos);
+  EXPECT_NE(listing.out.find("target BLM 124, rpm limit 7000, "), std::string::npos);
+  EXPECT_EQ(listing.out.find("image: as this pass left it"),
+            listing.out.rfind("image: as this pass left it"));
+  EXPECT_LT(listing.out.find("image: as this pass left it"), older);
+  EXPECT_GT(listing.out.find("image: changed since"), older);
+
+  const ProcessResult undo = Cli({"--undo", image_});
+  EXPECT_EQ(undo.exitStatus, 0) << undo.err;
+  EXPECT_NE(undo.err.find("as it was before pass #2"), std::string::npos) << undo.err;
+  EXPECT_TRUE(Image() == first);
+  EXPECT_EQ(Cli({"--undo", image_}).exitStatus, 0);
+  EXPECT_TRUE(Image() == original_);
+
+  // Both undos are entries of their own; nothing is left to undo.
+  EXPECT_EQ(Entries().size(), 4u);
+  const ProcessResult none = Cli({"--undo", image_});
+  EXPECT_EQ(none.exitStatus, 1);
+  EXPECT_NE(none.err.find("No pass of " + image_ + " is left to undo"), std::string::npos);
+  EXPECT_TRUE(Image() == original_);
+  const std::string after = Cli({"--history", image_}).out;
+  EXPECT_NE(after.find("#4  "), std::string::npos) << after;
+  EXPECT_NE(after.find("undo of #1"), std::string::npos) << after;
+  EXPECT_NE(after.find("image: as this undo left it"), std::string::npos) << after;
+}
+
+TEST_F(HistoryTest, UndoAfterAnOutsideEditIsRefusedUnlessForced) {
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  std::string edited = Image();
+  edited[0x100] = static_cast<char>(edited[0x100] ^ 0x5A);
+  tools::WriteFile(image_, edited);
+
+  const ProcessResult refused = Cli({"--undo", image_});
+  EXPECT_EQ(refused.exitStatus, 3);
+  EXPECT_NE(refused.err.find("is not as pass #1 of "), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("1 byte(s) differ, from offset 0x100 to 0x100"), std::string::npos)
+      << refused.err;
+  EXPECT_TRUE(Image() == edited);
+  EXPECT_NE(Cli({"--history", image_}).out.find("image: changed since"), std::string::npos);
+
+  EXPECT_EQ(Cli({"--force", "--undo", image_}).exitStatus, 0);
+  EXPECT_TRUE(Image() == original_);
+  // The forced undo kept the edited image, so it too can be put back by hand.
+  const std::string folder = image_ + ".history";
+  bool saved = false;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    saved = saved || tools::ReadFile(e.path().string() + "/image.bin") == edited;
+  }
+  EXPECT_TRUE(saved);
+}
+
+TEST_F(HistoryTest, HistoryThatCannotBeWrittenRefusesThePassWithTheImageUntouched) {
+  tools::WriteFile(image_ + ".history", "in the way");
+  const ProcessResult refused = Pass("124");
+  EXPECT_EQ(refused.exitStatus, 3);
+  EXPECT_NE(refused.err.find("error: Unable to write the history folder " + image_ +
+                             ".history (a file of that name is in the way); the calibration "
+                             "image was not changed"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_TRUE(Image() == original_);
+
+  // Without a history the same pass goes through, and a dry run never
+  // touches one.
+  EXPECT_EQ(Pass("124", {"--no-history"}).exitStatus, 0);
+  EXPECT_TRUE(Image() != original_);
+  std::filesystem::remove(image_ + ".history");
+  EXPECT_EQ(Pass("124", {"--dry-run"}).exitStatus, 0);
+  EXPECT_FALSE(std::filesystem::exists(image_ + ".history"));
+}
+
+// The states a kill leaves on disk, made by hand: an entry renamed back to
+// prepared stands for a kill between the image write and the commit, and
+// counts when the image carries its after-hash and is dropped when the image
+// is still the one it saved; a pending entry is never used.
+TEST_F(HistoryTest, EntriesLeftByAKilledPassCountOnlyWhenTheImageWasWritten) {
+  const std::string folder = image_ + ".history";
+  const auto newest = [&] {
+    std::vector<std::string> entries = Entries();
+    std::sort(entries.begin(), entries.end());
+    return folder + "/" + entries.back();
+  };
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  std::filesystem::rename(newest(), newest() + ".prepared");
+  std::filesystem::create_directory(folder + "/000007-20261209T000000Z.pending");
+  tools::WriteFile(folder + "/000007-20261209T000000Z.pending/image.bin", "partial");
+  EXPECT_NE(Cli({"--history", image_}).out.find("image: as this pass left it"), std::string::npos);
+  EXPECT_EQ(Cli({"--undo", image_}).exitStatus, 0);
+  EXPECT_TRUE(Image() == original_);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/000007-20261209T000000Z.pending"));
+
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  ASSERT_NE(Cli({"--history", image_}).out.find("#3  "), std::string::npos);
+  const std::string unwritten = newest();
+  std::filesystem::rename(unwritten, unwritten + ".prepared");
+  tools::WriteFile(image_, original_);
+  EXPECT_EQ(Cli({"--history", image_}).out.find("#3  "), std::string::npos);
+  const ProcessResult none = Cli({"--undo", image_});
+  EXPECT_EQ(none.exitStatus, 1) << none.err;
+  EXPECT_TRUE(Image() == original_);
+  EXPECT_FALSE(std::filesystem::exists(unwritten + ".prepared"));
+}
+
+TEST_F(HistoryTest, KeepsOnlyTheNewestEntries) {
+  for (const char* target : {"124", "122", "120"}) {
+    ASSERT_EQ(Pass(target, {"--keep-history", "2"}).exitStatus, 0);
+  }
+  std::vector<std::string> entries = Entries();
+  std::sort(entries.begin(), entries.end());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].substr(0, 7), "000002-");
+  EXPECT_EQ(entries[1].substr(0, 7), "000003-");
+  EXPECT_EQ(Pass("124", {"--keep-history", "0"}).exitStatus, 2);
+}
+
+}  // namespace
+}  // namespace trimwright
