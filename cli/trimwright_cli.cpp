@@ -74,10 +74,11 @@ double ReadMaxChange(const std::string& text) {
                           AllDigits(fraction) && whole.size() <= kMaxDigits &&
                           fraction.size() <= kMaxDigits;
   const double value =
-      wellFormed ? static_cast<double>(WholeNumber(whole.empty() ? "0" : whole, kMaxDigits).value()) +
-                       static_cast<double>(WholeNumber(fraction, kMaxDigits).value()) /
-                           std::pow(10.0, static_cast<double>(fraction.size()))
-                 : 0.0;
+      wellFormed
+          ? static_cast<double>(WholeNumber(whole.empty() ? "0" : whole, kMaxDigits).value()) +
+                static_cast<double>(WholeNumber(fraction, kMaxDigits).value()) /
+                    std::pow(10.0, static_cast<double>(fraction.size()))
+          : 0.0;
   if (!wellFormed || value <= 0.0) {
     throw CLI::ValidationError(
         "--max-change",

@@ -26,8 +26,7 @@ struct AuxWindow {
 
   bool IsOpen() const { return low <= 0 && high >= 255; }
   bool Contains(std::int32_t auxLeft, std::int32_t auxRight) const {
-    return IsOpen() ||
-           (auxLeft >= low && auxLeft <= high && auxRight >= low && auxRight <= high);
+    return IsOpen() || (auxLeft >= low && auxLeft <= high && auxRight >= low && auxRight <= high);
   }
 };
 
