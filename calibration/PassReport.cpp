@@ -45,7 +45,8 @@ void WriteLimits(std::ostream& out, const PassPlan& plan) {
   out << "\n\n ******** Limits of this pass ********\n\n";
   if (limits.minRecords) {
     out << "Minimum records: " << *limits.minRecords
-        << " per fuel trim cell; a cell with fewer counts as no correction (factor 1)\n"
+        << " per fuel trim cell (the idle cell too); a cell with fewer counts as no correction "
+           "(factor 1)\n"
         << "Held back: " << plan.heldBackCells.size() << " fuel trim cell(s)";
     WriteCellNumbers(out, plan.heldBackCells, idleNumber);
     out << "\n";
@@ -70,11 +71,11 @@ void WriteLimits(std::ostream& out, const PassPlan& plan) {
         << "; records with aux left or aux right outside it are left out of the fuel trim "
            "statistics\n"
         << "Filtered: " << plan.auxFilteredRecords << " record(s)";
-    if (!plan.auxFilteredCells.empty()) out << ", by fuel trim cell";
+    if (!plan.auxFilteredCells.empty()) out << "; by fuel trim cell, cell=records";
     const char* separator = ": ";
     for (const FilteredCell& cell : plan.auxFilteredCells) {
-      out << separator << cell.number << (cell.number == idleNumber ? " (idle)" : "") << " ("
-          << cell.records << ")";
+      out << separator << cell.number << (cell.number == idleNumber ? " (idle)" : "") << "="
+          << cell.records;
       separator = ", ";
     }
     out << "\n";

@@ -18,15 +18,14 @@
 namespace trimwright {
 
 // The range of the second trim values (auxLeft and auxRight) a record must
-// lie in to count; the default lets every record through, even one whose text
-// log carries a value beyond 0 to 255.
+// lie in to count; the default lets every record through.
 struct AuxWindow {
   std::int32_t low = 0;
   std::int32_t high = 255;
 
   bool IsOpen() const { return low <= 0 && high >= 255; }
   bool Contains(std::int32_t auxLeft, std::int32_t auxRight) const {
-    return IsOpen() || (auxLeft >= low && auxLeft <= high && auxRight >= low && auxRight <= high);
+    return auxLeft >= low && auxLeft <= high && auxRight >= low && auxRight <= high;
   }
 };
 
