@@ -65,6 +65,10 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
   json["overflow"] = plan.overflow;
 
   const PassLimits& limits = plan.limits;
+  Json filtered = Json::array();
+  for (const FilteredCell& cell : plan.auxFilteredCells) {
+    filtered.push_back(Json{{"cell", cell.number}, {"records", cell.records}});
+  }
   json["limits"] =
       Json{{"min_records", limits.minRecords ? Json(*limits.minRecords) : Json(nullptr)},
            {"max_change_percent",
@@ -72,7 +76,8 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
            {"aux_window",
             limits.auxWindow ? Json{limits.auxWindow->low, limits.auxWindow->high} : Json(nullptr)},
            {"held_back_cells", plan.heldBackCells},
-           {"aux_filtered_records", plan.auxFilteredRecords}};
+           {"aux_filtered_records", plan.auxFilteredRecords},
+           {"aux_filtered_cells", filtered}};
 
   Json cells = Json::array();
   for (const VECellPlan& cell : plan.grid) cells.push_back(CellJson(cell));

@@ -145,13 +145,20 @@ void LT1_obd1::BeginOptimize() {
 void LT1_obd1::AddLog(const LoggedData& data, const AuxWindow& auxWindow) {
   auxFilteredRecords_ += fuelTrimTable_->Fill(data, auxWindow);
   auxFilteredRecords_ += FillIdleCell(data, auxWindow);
-  // The records the table used, by the VE cell their rpm and MAP fall in.
+  // The records the table used, by the VE cell their rpm and MAP fall in; and
+  // the records the window left out, by the fuel trim cell (or idle cell)
+  // they were logged in.
   const std::int32_t cells = fuelTrimTable_->CellCount();
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (!data.engineWarm[r] || data.highThrottle[r] || data.blmCell[r] < 0 ||
-        data.blmCell[r] >= cells || !auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
+    if (!data.engineWarm[r]) continue;
+    const bool learning = !data.highThrottle[r] && data.blmCell[r] >= 0 && data.blmCell[r] < cells;
+    const bool idle = data.blmCell[r] == idleCell_.GetNumber();
+    if (!learning && !idle) continue;
+    if (!auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
+      ++auxFilteredByCell_[data.blmCell[r]];
       continue;
     }
+    if (!learning) continue;
     const int row = VEGrid::RowOf(data.rpm[r]);
     const int column = VEGrid::ColumnOf(data.map[r]);
     if (row >= 0 && column >= 0) ++hits_[GridIndex(row, column)];
@@ -325,6 +332,9 @@ PassPlan LT1_obd1::PlanVETable(std::int32_t targetBlm, const PassLimits& limits)
   plan.idleCell = idleCell_.Statistics();
   noteHeldBack(plan.idleCell);
   plan.auxFilteredRecords = auxFilteredRecords_;
+  for (const auto& [number, records] : auxFilteredByCell_) {
+    plan.auxFilteredCells.push_back(FilteredCell{number, records});
+  }
   return plan;
 }
 

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,6 +108,7 @@ class LT1_obd1 : public PCM {
   FuelTrimCell idleCell_;
   std::array<std::uint32_t, VEGrid::kRows * VEGrid::kColumns> hits_{};
   std::uint32_t auxFilteredRecords_ = 0;
+  std::map<std::int32_t, std::uint32_t> auxFilteredByCell_;  // by cell number
 };
 
 }  // namespace trimwright

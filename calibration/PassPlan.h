@@ -46,6 +46,12 @@ struct VECellPlan {
   std::uint32_t hits = 0;
 };
 
+// Records the second trim window left out of one fuel trim cell.
+struct FilteredCell {
+  std::int32_t number = 0;  // the fuel trim cell, or the idle cell
+  std::uint32_t records = 0;
+};
+
 struct LogSummary {
   std::string path;
   std::uint32_t records = 0;  // accepted by the reader
@@ -76,6 +82,7 @@ struct PassPlan {
   TrimCellStats idleCell;
   std::vector<std::int32_t> heldBackCells;  // fewer records than the minimum
   std::uint32_t auxFilteredRecords = 0;
+  std::vector<FilteredCell> auxFilteredCells;  // ascending by number
 
   std::int64_t checksumOffset = 0;
   std::uint16_t oldChecksum = 0;

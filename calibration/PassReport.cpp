@@ -29,24 +29,36 @@ void WriteCellLine(std::ostream& out, const VECellPlan& cell, float veScale) {
   out << std::endl;
 }
 
+// Writes numbers as a comma-separated list after ": ", the idle cell marked.
+void WriteCellNumbers(std::ostream& out, const std::vector<std::int32_t>& numbers,
+                      std::int32_t idleNumber) {
+  const char* separator = ": ";
+  for (const std::int32_t number : numbers) {
+    out << separator << number << (number == idleNumber ? " (idle)" : "");
+    separator = ", ";
+  }
+}
+
 void WriteLimits(std::ostream& out, const PassPlan& plan) {
   const PassLimits& limits = plan.limits;
+  const std::int32_t idleNumber = plan.idleCell.number;
   out << "\n\n ******** Limits of this pass ********\n\n";
   if (limits.minRecords) {
-    out << "Fewer than " << *limits.minRecords
-        << " records: no correction. Held back: " << plan.heldBackCells.size() << " cell(s)";
-    const char* separator = ": ";
-    for (const std::int32_t number : plan.heldBackCells) {
-      out << separator << number;
-      separator = ", ";
-    }
+    out << "Minimum records: " << *limits.minRecords
+        << " per fuel trim cell (the idle cell too); a cell with fewer counts as no correction "
+           "(factor 1)\n"
+        << "Held back: " << plan.heldBackCells.size() << " fuel trim cell(s)";
+    WriteCellNumbers(out, plan.heldBackCells, idleNumber);
     out << "\n";
   }
   if (limits.maxChangePercent) {
     int capped = 0;
     for (const VECellPlan& cell : plan.tunedCells) capped += cell.capped ? 1 : 0;
-    out << "Change per pass at most " << *limits.maxChangePercent << "%. Capped: " << capped
-        << " cell(s)\n";
+    out << "Largest change: " << *limits.maxChangePercent
+        << "% per pass; a VE cell's factor stays within " << 1.0 - *limits.maxChangePercent / 100.0
+        << " to " << 1.0 + *limits.maxChangePercent / 100.0 << "\n"
+        << "Capped: " << capped << " VE cell(s)" << (capped > 0 ? ", factor found -> applied" : "")
+        << "\n";
     for (const VECellPlan& cell : plan.tunedCells) {
       if (!cell.capped) continue;
       out << "\tcell[" << cell.rpm << "][" << cell.kpa << "]"
@@ -55,8 +67,18 @@ void WriteLimits(std::ostream& out, const PassPlan& plan) {
     }
   }
   if (limits.auxWindow) {
-    out << "Second trim values outside " << limits.auxWindow->low << "-" << limits.auxWindow->high
-        << ": " << plan.auxFilteredRecords << " record(s) left out\n";
+    out << "Second trim window: " << limits.auxWindow->low << "-" << limits.auxWindow->high
+        << "; records with aux left or aux right outside it are left out of the fuel trim "
+           "statistics\n"
+        << "Filtered: " << plan.auxFilteredRecords << " record(s)";
+    if (!plan.auxFilteredCells.empty()) out << "; by fuel trim cell, cell=records";
+    const char* separator = ": ";
+    for (const FilteredCell& cell : plan.auxFilteredCells) {
+      out << separator << cell.number << (cell.number == idleNumber ? " (idle)" : "") << "="
+          << cell.records;
+      separator = ", ";
+    }
+    out << "\n";
   }
   out << std::flush;
 }

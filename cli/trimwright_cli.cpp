@@ -3,10 +3,13 @@
 // run's diagnostic lines; messages and errors go to standard error.
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <locale>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,72 @@ class UsageFormatter : public CLI::Formatter {
            " [OPTIONS] LOGFILE... IMAGE" + (end == std::string::npos ? "\n" : usage.substr(end));
   }
 };
+
+// True when text is one or more decimal digits and nothing else.
+bool AllDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// A whole number of at most maxDigits digits, or nothing when text is not one.
+std::optional<std::int64_t> WholeNumber(const std::string& text, std::size_t maxDigits) {
+  if (!AllDigits(text) || text.size() > maxDigits) return std::nullopt;
+  return std::stoll(text);
+}
+
+// --min-records N: a whole number of at least 1.
+std::int32_t ReadMinRecords(const std::string& text) {
+  const std::optional<std::int64_t> value = WholeNumber(text, 9);
+  if (!value || *value < 1) {
+    throw CLI::ValidationError("--min-records",
+                               "needs a whole number of records of at least 1, got '" + text + "'");
+  }
+  return static_cast<std::int32_t>(*value);
+}
+
+// --max-change PCT: a positive number of percent, up to six digits with an
+// optional decimal point and up to six decimals ("5", "2.5"); no sign,
+// exponent or unit.
+double ReadMaxChange(const std::string& text) {
+  constexpr std::size_t kMaxDigits = 6;
+  const std::size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "0" : text.substr(point + 1);
+  const bool wellFormed = (AllDigits(whole) || (whole.empty() && point != std::string::npos)) &&
+                          AllDigits(fraction) && whole.size() <= kMaxDigits &&
+                          fraction.size() <= kMaxDigits;
+  const double value =
+      wellFormed
+          ? static_cast<double>(WholeNumber(whole.empty() ? "0" : whole, kMaxDigits).value()) +
+                static_cast<double>(WholeNumber(fraction, kMaxDigits).value()) /
+                    std::pow(10.0, static_cast<double>(fraction.size()))
+          : 0.0;
+  if (!wellFormed || value <= 0.0) {
+    throw CLI::ValidationError(
+        "--max-change",
+        "needs a percentage above 0 such as 5 or 2.5 (no sign or % sign), got '" + text + "'");
+  }
+  return value;
+}
+
+// --aux-window LO-HI: two second trim values 0 to 255, the lower first.
+trimwright::AuxWindow ReadAuxWindow(const std::string& text) {
+  const std::size_t dash = text.find('-');
+  const std::optional<std::int64_t> low =
+      dash == std::string::npos ? std::nullopt : WholeNumber(text.substr(0, dash), 3);
+  const std::optional<std::int64_t> high =
+      dash == std::string::npos ? std::nullopt : WholeNumber(text.substr(dash + 1), 3);
+  if (!low || !high || *low > 255 || *high > 255 || *low > *high) {
+    throw CLI::ValidationError("--aux-window",
+                               "needs LO-HI, two whole numbers 0 to 255 with LO not above HI "
+                               "(such as 118-138), got '" +
+                                   text + "'");
+  }
+  return trimwright::AuxWindow{static_cast<std::int32_t>(*low), static_cast<std::int32_t>(*high)};
+}
 
 int Exit(trimwright::ExitStatus status) { return static_cast<int>(status); }
 
@@ -68,6 +137,9 @@ int main(int argc, char** argv) {
   bool grid = false;
   std::vector<std::string> logPaths;
   std::string imagePath;
+  std::string minRecordsText;
+  std::string maxChangeText;
+  std::string auxWindowText;
   app.add_option("--target-blm", request.targetBlmText,
                  "BLM to tune toward; 128 means no correction")
       ->type_name("TEXT")
@@ -82,6 +154,17 @@ int main(int argc, char** argv) {
                "--report names one)");
   app.add_option("--json", json, "write the pass's plan as JSON to FILE (- for standard output)")
       ->type_name("FILE");
+  app.add_option("--min-records", minRecordsText,
+                 "fuel trim cells (the idle cell too) with fewer than N records do not move "
+                 "the VE table (default: no minimum)")
+      ->type_name("N");
+  app.add_option("--max-change", maxChangeText,
+                 "no VE cell moves more than PCT percent in this pass (default: no cap)")
+      ->type_name("PCT");
+  app.add_option("--aux-window", auxWindowText,
+                 "leave out records whose second trim values (aux left or right) lie outside "
+                 "LO to HI (default: keep all)")
+      ->type_name("LO-HI");
   std::string historyImage;
   std::string undoImage;
   bool force = false;
@@ -126,6 +209,9 @@ int main(int argc, char** argv) {
         logPaths.pop_back();
       }
     }
+    if (app.count("--min-records")) request.limits.minRecords = ReadMinRecords(minRecordsText);
+    if (app.count("--max-change")) request.limits.maxChangePercent = ReadMaxChange(maxChangeText);
+    if (app.count("--aux-window")) request.limits.auxWindow = ReadAuxWindow(auxWindowText);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);

@@ -1,0 +1,242 @@
+// Several logs in one pass and the opt-in limits, run through trimwright-cli
+// on a simulated drive over the sample calibration: what reaches the image,
+// the report and the JSON account, and which option values are refused.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tools/DriveSimulator.h"
+#include "tools/ImageWriter.h"
+#include "tools/LogWriter.h"
+
+namespace trimwright {
+namespace {
+
+using testing::ProcessResult;
+using testing::RunProcess;
+using testing::TempDir;
+using tools::CalibrationImage;
+using tools::ImageLayout;
+using tools::LogSample;
+
+const std::string kCli = TRIMWRIGHT_CLI_PATH;
+constexpr char kLimitsHeading[] = "******** Limits of this pass ********";
+
+std::string Csv(const std::vector<LogSample>& samples) {
+  std::vector<tools::FreescanRecord> records;
+  for (const LogSample& s : samples) records.push_back(tools::FreescanRecord::From(s));
+  return tools::FreescanLog(records);
+}
+
+// Every VE byte of an image, main table then extended table.
+std::vector<int> VeBytes(const std::string& bytes) {
+  const CalibrationImage image = CalibrationImage::FromBytes(bytes, ImageLayout::kBin);
+  std::vector<int> ve;
+  for (int column = 0; column < CalibrationImage::kColumns; ++column) {
+    for (int row = 0; row < CalibrationImage::kMainRows; ++row) {
+      ve.push_back(image.MainVe(row, column));
+    }
+    for (int row = 0; row < CalibrationImage::kExtendedRows; ++row) {
+      ve.push_back(image.ExtendedVe(row, column));
+    }
+  }
+  return ve;
+}
+
+class LimitsTest : public ::testing::Test {
+ protected:
+  LimitsTest()
+      : original_(tools::MakeSampleImage().Bytes(ImageLayout::kBin)),
+        samples_(tools::SimulateDrive(tools::MakeSampleImage(), 7, 4000)) {}
+
+  // A fresh copy of the sample image named name.bin, and its path.
+  std::string Image(const std::string& name) {
+    const std::string path = dir_.File(name + ".bin");
+    tools::WriteFile(path, original_);
+    return path;
+  }
+
+  std::string Log(const std::string& name, const std::string& bytes) {
+    const std::string path = dir_.File(name);
+    tools::WriteFile(path, bytes);
+    return path;
+  }
+
+  static ProcessResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), kCli);
+    return RunProcess(args);
+  }
+
+  // Tunes a fresh copy of the image from one csv of samples with options;
+  // returns the run, and the report and image bytes it left.
+  struct Pass {
+    ProcessResult run;
+    std::string report;
+    std::string image;
+  };
+  Pass Tune(const std::string& name, const std::vector<LogSample>& samples,
+            std::vector<std::string> options = {}) {
+    const std::string image = Image(name);
+    options.push_back(Log(name + ".csv", Csv(samples)));
+    options.push_back(image);
+    Pass pass;
+    pass.run = Cli(options);
+    EXPECT_EQ(pass.run.exitStatus, 0) << pass.run.err;
+    pass.report = tools::ReadFile(dir_.File(name + "_trw.txt"));
+    pass.image = tools::ReadFile(image);
+    return pass;
+  }
+
+  TempDir dir_;
+  std::string original_;
+  std::vector<LogSample> samples_;
+};
+
+TEST_F(LimitsTest, SeveralLogsTuneAsOneDrive) {
+  const std::size_t half = samples_.size() / 2;
+  const std::vector<LogSample> first(samples_.begin(), samples_.begin() + half);
+  const std::vector<LogSample> second(samples_.begin() + half, samples_.end());
+
+  const Pass whole = Tune("whole", samples_);
+  const std::string split = Image("split");
+  const ProcessResult run = Cli({Log("a.csv", Csv(first)), Log("b.csv", Csv(second)), split,
+                                 "--json", dir_.File("split.json")});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_NE(whole.image, original_);
+  EXPECT_EQ(tools::ReadFile(split), whole.image);
+  EXPECT_EQ(tools::ReadFile(dir_.File("split_trw.txt")), whole.report);
+  // With no limit set, the report has no limits section.
+  EXPECT_EQ(whole.report.find(kLimitsHeading), std::string::npos);
+  const auto json = nlohmann::json::parse(tools::ReadFile(dir_.File("split.json")));
+  ASSERT_EQ(json["logs"].size(), 2u);
+  EXPECT_EQ(json["logs"][0]["records"], half);
+  EXPECT_EQ(json["logs"][1]["records"], samples_.size() - half);
+
+  // A binary and a text log of other formats mix in one pass.
+  std::vector<tools::UniRecord> uni;
+  for (const LogSample& s : first) uni.push_back(tools::UniRecord::From(s));
+  std::vector<tools::PCMcommRecord> txt;
+  for (const LogSample& s : second) txt.push_back(tools::PCMcommRecord::From(s));
+  const std::string mixed = Image("mixed");
+  const ProcessResult mix =
+      Cli({Log("a.uni", tools::UniLog(uni)), Log("b.txt", tools::PCMcommLog(txt)), mixed});
+  EXPECT_EQ(mix.exitStatus, 0) << mix.err;
+  EXPECT_EQ(mix.err, "trimwright-cli: Processing complete\n");
+  EXPECT_NE(tools::ReadFile(mixed), original_);
+}
+
+TEST_F(LimitsTest, MinRecordsAboveEveryCellLeavesTheImageAlone) {
+  const Pass held = Tune("held", samples_, {"--min-records", "100000"});
+  EXPECT_EQ(held.image, original_);  // every VE byte and the checksum
+  EXPECT_NE(held.report.find("Minimum records: 100000 per fuel trim cell"), std::string::npos);
+  EXPECT_NE(held.report.find("16 (idle)"), std::string::npos) << held.report;
+  // The same drive moves the table without the minimum.
+  EXPECT_NE(Tune("free", samples_).image, original_);
+}
+
+TEST_F(LimitsTest, MaxChangeCapsEveryVeByte) {
+  const std::vector<int> before = VeBytes(original_);
+  auto largestMove = [&](const std::string& image) {
+    const std::vector<int> after = VeBytes(image);
+    double largest = 0.0;
+    for (std::size_t k = 0; k < before.size(); ++k) {
+      // The byte may round up by one beyond the capped factor.
+      const double excess = std::abs(after[k] - before[k]) - 0.05 * before[k] - 1.0;
+      largest = std::max(largest, excess);
+    }
+    return largest;
+  };
+  const Pass free = Tune("free", samples_);
+  ASSERT_GT(largestMove(free.image), 0.0) << "the drive must move some cell by more than 5%";
+
+  const Pass capped = Tune("capped", samples_, {"--max-change", "5"});
+  EXPECT_LE(largestMove(capped.image), 0.0);
+  const CalibrationImage image = CalibrationImage::FromBytes(capped.image, ImageLayout::kBin);
+  EXPECT_EQ(image.StoredChecksum(), image.ComputedChecksum());
+  EXPECT_NE(capped.report.find("Largest change: 5% per pass; a VE cell's factor stays within "
+                               "0.95 to 1.05\nCapped: "),
+            std::string::npos)
+      << capped.report;
+  EXPECT_EQ(capped.report.find("Capped: 0 "), std::string::npos);
+}
+
+TEST_F(LimitsTest, AuxWindowDropsExactlyTheRecordsOutsideIt) {
+  // Every fifth record logged while the fast trim swung.
+  std::vector<LogSample> swinging = samples_;
+  std::vector<LogSample> steady;
+  for (std::size_t k = 0; k < swinging.size(); ++k) {
+    if (k % 5 == 0) {
+      swinging[k].auxLeft = k % 10 == 0 ? 150 : 100;
+    } else {
+      steady.push_back(swinging[k]);
+    }
+  }
+  const Pass windowed =
+      Tune("windowed", swinging, {"--aux-window", "110-140", "--json", dir_.File("windowed.json")});
+  const Pass removed = Tune("removed", steady);
+  EXPECT_EQ(windowed.image, removed.image);
+  const std::size_t limits = windowed.report.find(kLimitsHeading);
+  ASSERT_NE(limits, std::string::npos);
+  EXPECT_EQ(removed.report + "\n\n ", windowed.report.substr(0, limits));
+  EXPECT_NE(windowed.report.find("Second trim window: 110-140;"), std::string::npos);
+
+  // The account counts the left-out records the table and idle cell would
+  // have used, by cell, and they add up.
+  const auto json = nlohmann::json::parse(tools::ReadFile(dir_.File("windowed.json")));
+  const std::uint32_t filtered = json["limits"]["aux_filtered_records"];
+  std::uint32_t byCell = 0;
+  for (const auto& cell : json["limits"]["aux_filtered_cells"])
+    byCell += cell["records"].get<std::uint32_t>();
+  EXPECT_GT(filtered, 0u);
+  EXPECT_EQ(byCell, filtered);
+  EXPECT_NE(windowed.report.find("Filtered: " + std::to_string(filtered) +
+                                 " record(s); by fuel trim cell, cell=records: "),
+            std::string::npos);
+}
+
+struct BadValue {
+  std::vector<std::string> option;
+  std::string message;
+};
+
+class LimitsUsageTest : public LimitsTest, public ::testing::WithParamInterface<BadValue> {};
+
+TEST_P(LimitsUsageTest, BadValueIsAUsageError) {
+  std::vector<std::string> args = GetParam().option;
+  args.push_back(Log("drive.csv", Csv(samples_)));
+  args.push_back(Image("car"));
+  const ProcessResult run = Cli(args);
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  EXPECT_EQ(tools::ReadFile(dir_.File("car.bin")), original_);
+}
+
+const char kPercent[] = "--max-change: needs a percentage above 0";
+const char kWindow[] = "--aux-window: needs LO-HI, two whole numbers 0 to 255";
+const char kRecords[] = "--min-records: needs a whole number of records of at least 1";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, LimitsUsageTest,
+    ::testing::Values(
+        BadValue{{"--max-change", "-3"}, kPercent},
+        BadValue{{"--max-change=-3"},
+                 std::string(kPercent) + " such as 5 or 2.5 (no sign or % sign), got '-3'"},
+        BadValue{{"--max-change", "0"}, kPercent}, BadValue{{"--max-change", "five"}, kPercent},
+        BadValue{{"--max-change", "5%"}, kPercent}, BadValue{{"--max-change", "1e2"}, kPercent},
+        BadValue{{"--max-change", "nan"}, kPercent}, BadValue{{"--max-change", "."}, kPercent},
+        BadValue{{"--aux-window", "140-120"},
+                 std::string(kWindow) + " with LO not above HI (such as 118-138), got '140-120'"},
+        BadValue{{"--aux-window", "120"}, kWindow}, BadValue{{"--aux-window", "0-256"}, kWindow},
+        BadValue{{"--aux-window", "-5-120"}, kWindow}, BadValue{{"--aux-window", "a-b"}, kWindow},
+        BadValue{{"--min-records", "0"}, kRecords}, BadValue{{"--min-records", "2.5"}, kRecords},
+        BadValue{{"--min-records", "12abc"}, kRecords},
+        BadValue{{"--min-records", "99999999999"}, kRecords}));
+
+}  // namespace
+}  // namespace trimwright
