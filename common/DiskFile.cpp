@@ -5,14 +5,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace trimwright {
+
+namespace {
+
+std::atomic<DiskFile::SyncFailure> syncFailure{nullptr};
+
+}  // namespace
 
 DiskFile::~DiskFile() { Close(); }
 
 bool DiskFile::OpenForReading(const std::string& path) {
   Close();
+  path_ = path;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat status;
   if (fd_ >= 0 && ::fstat(fd_, &status) == 0 && S_ISDIR(status.st_mode)) Close();
@@ -21,12 +29,14 @@ bool DiskFile::OpenForReading(const std::string& path) {
 
 bool DiskFile::OpenExisting(const std::string& path) {
   Close();
+  path_ = path;
   fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   return fd_ >= 0;
 }
 
 bool DiskFile::CreateOrTruncate(const std::string& path) {
   Close();
+  path_ = path;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   return fd_ >= 0;
 }
@@ -108,7 +118,14 @@ bool DiskFile::Write(const void* data, std::size_t size) {
   return true;
 }
 
+void DiskFile::SetSyncFailureForTesting(SyncFailure failure) { syncFailure.store(failure); }
+
 bool DiskFile::Sync() {
+  const SyncFailure failure = syncFailure.load();
+  if (failure != nullptr && failure(path_)) {
+    errno = EIO;
+    return false;
+  }
   if (::fsync(fd_) == 0) return true;
   return errno == EINVAL || errno == EROFS;
 }

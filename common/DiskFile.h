@@ -65,8 +65,16 @@ class DiskFile {
   // Closes the descriptor (releasing any lock); false when the close failed.
   bool Close();
 
+  // A test's stand-in for a device that fails to synchronise: called by
+  // Sync() with the path the file was opened with; when it returns true,
+  // Sync() fails without syncing. Process-wide; null (as in production)
+  // turns it off.
+  using SyncFailure = bool (*)(const std::string& path);
+  static void SetSyncFailureForTesting(SyncFailure failure);
+
  private:
   int fd_ = -1;
+  std::string path_;  // as opened, for SetSyncFailureForTesting
 };
 
 }  // namespace trimwright

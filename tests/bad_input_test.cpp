@@ -55,8 +55,8 @@ class BadInputTest : public ::testing::Test {
 
   bool ImageUnchanged() const { return tools::ReadFile(image_) == original_; }
 
-  // Runs as an unprivileged user, or skips when this machine does not let
-  // root give up its rights (then permission bits cannot be tried).
+  // Runs as an unprivileged user. A machine that does not let root give up
+  // its rights cannot try permission bits; that fails the test.
   ProcessResult TuneUnprivileged(const std::string& log, const std::string& image,
                                  std::vector<std::string> options = {}) {
     ProcessResult result = Tune(log, image, options, true);
@@ -66,7 +66,9 @@ class BadInputTest : public ::testing::Test {
     return result;
   }
 
-  TempDir dir_;
+  // Where the runs that give up root's rights can reach it, wherever the
+  // checkout and the system's temporary folder lie.
+  TempDir dir_{testing::FolderOpenToEveryone()};
   std::string image_;
   std::string original_;
 };

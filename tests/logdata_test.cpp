@@ -320,6 +320,7 @@ INSTANTIATE_TEST_SUITE_P(Ranges, FreescanAcceptanceTest,
                                            FieldCase{&FreescanRecord::blmRight, "-1", false},
                                            FieldCase{&FreescanRecord::auxLeft, "256", false},
                                            FieldCase{&FreescanRecord::auxRight, "0", true},
+                                           FieldCase{&FreescanRecord::auxRight, "256", false},
                                            FieldCase{&FreescanRecord::blmCell, "18", true},
                                            FieldCase{&FreescanRecord::blmCell, "19", false},
                                            FieldCase{&FreescanRecord::blmCell, "-1", false},
@@ -509,6 +510,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple(&PCMcommRecord::temperatureF, "-51F", false),
                       std::make_tuple(&PCMcommRecord::blmLeft, "256", false),
                       std::make_tuple(&PCMcommRecord::auxRight, "255", true),
+                      std::make_tuple(&PCMcommRecord::auxRight, "999", false),
                       std::make_tuple(&PCMcommRecord::blmCell, "18", true),
                       std::make_tuple(&PCMcommRecord::blmCell, "19", false)));
 

@@ -7,9 +7,15 @@
 
 namespace trimwright::testing {
 
-TempDir::TempDir() {
+std::string TempDir::SystemFolder() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/trimwright-test-XXXXXX";
+  return base && *base ? base : "/tmp";
+}
+
+TempDir::TempDir() : TempDir(SystemFolder()) {}
+
+TempDir::TempDir(const std::string& base) {
+  std::string pattern = base + "/trimwright-test-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
