@@ -40,8 +40,9 @@ echo "== the package"
 depends="$(field Depends)"
 echo "Depends: $depends"
 # dpkg-shlibdeps names the packages of the libraries the programs link to.
+depends_names="$(sed 's/ ([^)]*)//g; s/, */\n/g' <<<"$depends")"
 for library in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6; do
-  grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library"
+  grep -qxF "$library" <<<"$depends_names" || fail "Depends lacks $library"
 done
 
 if installed; then
