@@ -13,6 +13,7 @@ endif()
 set(TRIMWRIGHT_APP_ID org.trimwright.Trimwright)
 set(TRIMWRIGHT_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(TRIMWRIGHT_GENERATED_DIR ${PROJECT_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${TRIMWRIGHT_GENERATED_DIR})
 # AppStream wants the screenshot as a web address; set this to where the
 # published picture of docs/window.png lives. The picture is also installed
 # with the documentation.

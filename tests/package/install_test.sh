@@ -97,6 +97,9 @@ grep -qxF "Icon=$app_id" "/usr/share/applications/$app_id.desktop" ||
   fail "the desktop entry does not name the installed icon"
 grep -qF "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" \
   "/usr/share/metainfo/$app_id.metainfo.xml" || fail "the metainfo does not name the desktop entry"
+# The window tells the desktop the name of its entry (Wayland matches the
+# window to its icon by it), so the program must carry the same id.
+grep -qaF "$app_id" /usr/bin/trimwright || fail "the window does not name its desktop entry $app_id"
 
 echo "== man pages"
 for page in trimwright trimwright-cli; do
