@@ -63,6 +63,8 @@ if(TARGET trimwright)
   string(SUBSTRING "${png_size}" 8 8 png_height)
   math(EXPR TRIMWRIGHT_SCREENSHOT_WIDTH "0x${png_width}")
   math(EXPR TRIMWRIGHT_SCREENSHOT_HEIGHT "0x${png_height}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/docs/window.png)
   configure_file(${TRIMWRIGHT_PACKAGING_DIR}/${TRIMWRIGHT_APP_ID}.metainfo.xml.in
                  ${TRIMWRIGHT_GENERATED_DIR}/${TRIMWRIGHT_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${TRIMWRIGHT_GENERATED_DIR}/${TRIMWRIGHT_APP_ID}.metainfo.xml
