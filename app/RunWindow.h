@@ -1,6 +1,6 @@
-// What a tuning run needs of the window that starts it: four operations. The
-// window implements them with its widgets, the command-line program with its
-// arguments and standard error, and tests with a recording fake.
+// What a tuning run needs of the window that starts it: three operations. The
+// window implements them with its widgets, the command-line program with
+// standard error, and tests with a recording fake.
 #ifndef TRIMWRIGHT_APP_RUNWINDOW_H_
 #define TRIMWRIGHT_APP_RUNWINDOW_H_
 
@@ -14,9 +14,6 @@ class RunWindow {
 
   // Shows text modally with an OK button; returns once it was dismissed.
   virtual void ShowMessage(const std::string& text) = 0;
-
-  // The text of the input field with the control id.
-  virtual std::string FieldText(int controlId) = 0;
 
   // Moves the progress bar (range 0 to 100) without waiting for a repaint.
   virtual void SetProgress(int position) = 0;

@@ -2,12 +2,15 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <vector>
 
-#include "app/ControlIds.h"
 #include "app/PathRules.h"
 #include "calibration/LT1edit.h"
 #include "calibration/PCM.h"
+#include "calibration/PassReport.h"
 #include "calibration/Tunercat.h"
+#include "common/DiskFile.h"
 #include "common/NumberText.h"
 #include "common/TrimwrightError.h"
 #include "fueltrim/FuelTrimCell.h"
@@ -33,9 +36,18 @@ bool HasExtension(const std::string& path, const char* lower, const char* upper)
   return extension == lower || extension == upper;
 }
 
-std::unique_ptr<PCM> CreateCalibration(const std::string& pcmPath, std::int32_t rpmLimit) {
-  if (HasExtension(pcmPath, "bin", "BIN")) return std::make_unique<Tunercat>(pcmPath, rpmLimit);
-  if (HasExtension(pcmPath, "lt1", "LT1")) return std::make_unique<LT1edit>(pcmPath, rpmLimit);
+bool IsImagePath(const std::string& pcmPath) {
+  return HasExtension(pcmPath, "bin", "BIN") || HasExtension(pcmPath, "lt1", "LT1");
+}
+
+std::unique_ptr<PCM> CreateCalibration(const std::string& pcmPath, std::int32_t rpmLimit,
+                                       ImageAccess access, Diagnostics& diagnostics) {
+  if (HasExtension(pcmPath, "bin", "BIN")) {
+    return std::make_unique<Tunercat>(pcmPath, rpmLimit, std::move(access), diagnostics);
+  }
+  if (HasExtension(pcmPath, "lt1", "LT1")) {
+    return std::make_unique<LT1edit>(pcmPath, rpmLimit, std::move(access), diagnostics);
+  }
   return nullptr;
 }
 
@@ -50,75 +62,123 @@ void RefuseReportOverInput(const std::string& logfileName, const std::string& in
   }
 }
 
-}  // namespace
-
-std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath) {
-  if (HasExtension(logPath, "uni", "UNI")) return std::make_unique<DMUni>(logPath);
-  if (HasExtension(logPath, "csv", "CSV")) return std::make_unique<Freescan>(logPath);
-  if (HasExtension(logPath, "txt", "TXT")) return std::make_unique<PCMcomm>(logPath);
-  return nullptr;
+// Takes the image's lock before anything is read, so that a second run on the
+// same image is refused at once instead of tuning it twice. A file that
+// cannot be opened here is left to the calibration, which reports it where a
+// run always has; only the lock itself is taken early, silently.
+std::shared_ptr<DiskFile> LockImageEarly(const std::string& pcmPath, bool readOnly) {
+  if (!IsImagePath(pcmPath)) return nullptr;
+  auto file = std::make_shared<DiskFile>();
+  if (!(readOnly ? file->OpenForReading(pcmPath) : file->OpenExisting(pcmPath))) return nullptr;
+  if (!(readOnly ? file->TryLockShared() : file->TryLockExclusive())) {
+    throw TrimwrightError("Unable to lock file " + pcmPath + ": another run is tuning this image");
+  }
+  return file;
 }
 
-std::int32_t TuningRun::ReadNumberField(int controlId) {
-  std::string text = window_.FieldText(controlId);
-  if (text.size() > kFieldTextLimit) text.resize(kFieldTextLimit);
+std::int32_t ParseField(std::string text) {
+  if (text.size() > TuningRun::kFieldTextLimit) text.resize(TuningRun::kFieldTextLimit);
   return ParseInt(text);
 }
 
-RunOutcome TuningRun::Perform(const std::string& logPath, const std::string& pcmPath,
-                              const std::string& logfileName, std::int32_t& targetBlm,
-                              std::int32_t& rpmLimit) {
-  if (logPath.empty()) {
-    window_.ShowMessage("Please enter a datamaster file");
-    return RunOutcome::kEndedEarly;
-  }
-  if (pcmPath.empty()) {
-    window_.ShowMessage("Please enter a Tunercat file");
-    return RunOutcome::kEndedEarly;
-  }
-  if (logfileName.empty()) {
-    window_.ShowMessage("Please enter a logfile name");
-    return RunOutcome::kEndedEarly;
-  }
-  RefuseReportOverInput(logfileName, logPath, "logged data file");
-  RefuseReportOverInput(logfileName, pcmPath, "calibration image");
+}  // namespace
 
-  targetBlm = ReadNumberField(IDC_TARGET_BLM);
-  if (!FuelTrimCell::IsAdvisedTarget(targetBlm)) {
+std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath, Diagnostics& diagnostics) {
+  const ReadPlan plan = ReadPlan::ForThisMachine();
+  if (HasExtension(logPath, "uni", "UNI"))
+    return std::make_unique<DMUni>(logPath, plan, diagnostics);
+  if (HasExtension(logPath, "csv", "CSV")) {
+    return std::make_unique<Freescan>(logPath, plan, diagnostics);
+  }
+  if (HasExtension(logPath, "txt", "TXT")) {
+    return std::make_unique<PCMcomm>(logPath, plan, diagnostics);
+  }
+  return nullptr;
+}
+
+RunResult TuningRun::Perform(const RunRequest& request) {
+  RunResult result;
+  if (request.logPaths.empty() || request.logPaths.front().empty()) {
+    window_.ShowMessage("Please enter a datamaster file");
+    return result;
+  }
+  if (request.pcmPath.empty()) {
+    window_.ShowMessage("Please enter a Tunercat file");
+    return result;
+  }
+  // A dry run writes a report only where one is named.
+  const bool writesReport = !request.dryRun || !request.logfileName.empty();
+  if (writesReport && request.logfileName.empty()) {
+    window_.ShowMessage("Please enter a logfile name");
+    return result;
+  }
+  if (writesReport) {
+    for (const std::string& logPath : request.logPaths) {
+      RefuseReportOverInput(request.logfileName, logPath, "logged data file");
+    }
+    RefuseReportOverInput(request.logfileName, request.pcmPath, "calibration image");
+  }
+
+  result.numbersRead = true;
+  result.targetBlm = ParseField(request.targetBlmText);
+  if (!FuelTrimCell::IsAdvisedTarget(result.targetBlm)) {
     window_.ShowMessage("It is recommended to tune for a blm of 118-124");
   }
-  rpmLimit = ReadNumberField(IDC_RPM_LIMIT);
-  if (rpmLimit > kHighestRpmLimit) {
+  result.rpmLimit = ParseField(request.rpmLimitText);
+  if (result.rpmLimit > kHighestRpmLimit) {
     window_.ShowMessage("Cannot tune above 7000 rpm");
-    rpmLimit = kHighestRpmLimit;
+    result.rpmLimit = kHighestRpmLimit;
   }
   window_.SetProgress(kProgressValidated);
 
+  ImageAccess access{request.dryRun, LockImageEarly(request.pcmPath, request.dryRun)};
+
   // Declared in this order so that an error on the way destroys the
-  // calibration before the log, as the normal end does.
-  std::unique_ptr<LoggedData> log = CreateLogReader(logPath);
-  if (!log) {
-    window_.ShowMessage("I don't know what kind of logged data file this is");
-    return RunOutcome::kEndedEarly;
+  // calibration before the logs, as the normal end does.
+  std::vector<std::unique_ptr<LoggedData>> logs;
+  for (const std::string& logPath : request.logPaths) {
+    logs.push_back(CreateLogReader(logPath, diagnostics_));
+    if (!logs.back()) {
+      window_.ShowMessage("I don't know what kind of logged data file this is");
+      return result;
+    }
   }
   window_.SetProgress(kProgressLogRead);
 
-  std::unique_ptr<PCM> calibration = CreateCalibration(pcmPath, rpmLimit);
+  // The calibration's lines pass through a collector that keeps the warnings
+  // of the pass for its plan.
+  WarningCollector passDiagnostics(diagnostics_);
+  std::unique_ptr<PCM> calibration =
+      CreateCalibration(request.pcmPath, result.rpmLimit, std::move(access), passDiagnostics);
   if (!calibration) {
     window_.ShowMessage("Unknown type of pcm file");
-    log.reset();
-    return RunOutcome::kEndedEarly;
+    logs.clear();
+    return result;
   }
   window_.SetProgress(kProgressImageOpen);
 
-  calibration->OptimizeVETable(log.get(), targetBlm, logfileName);
+  const AuxWindow auxWindow = request.limits.auxWindow.value_or(AuxWindow{});
+  calibration->BeginOptimize();
+  for (const std::unique_ptr<LoggedData>& log : logs) calibration->AddLog(*log, auxWindow);
+  std::optional<DiskFile> report;
+  if (writesReport) report.emplace(OpenReport(request.logfileName, diagnostics_));
+  PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
+  plan.warnings = passDiagnostics.warnings();
+  for (std::size_t k = 0; k < logs.size(); ++k) {
+    plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount});
+  }
+  if (report) SaveReport(*report, request.logfileName, plan, diagnostics_);
+  if (!request.dryRun) calibration->ApplyPlan(plan);
+
   calibration.reset();
-  log.reset();
+  logs.clear();
+  result.outcome = RunOutcome::kCompleted;
+  result.plan = std::move(plan);
   window_.SetProgress(kProgressDone);
-  window_.ShowMessage("Processing complete");
+  if (!request.dryRun) window_.ShowMessage("Processing complete");
   window_.SetProgress(0);
   window_.RepaintProgress();
-  return RunOutcome::kCompleted;
+  return result;
 }
 
 }  // namespace trimwright

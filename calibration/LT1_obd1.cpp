@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
-#include <locale>
-#include <sstream>
+#include <ostream>
 
+#include "calibration/PassReport.h"
 #include "common/NumberText.h"
-#include "common/ParallelParts.h"
+#include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 
 namespace trimwright {
@@ -18,159 +17,186 @@ constexpr std::int32_t kRpmPerBoundaryCount = 25;
 constexpr std::int32_t kTopRpmBound = 7000;
 constexpr float kTopMapBound = 104.0f;
 constexpr float kVePercentPerCount = 0.390588f;
-constexpr int kReportPrecision = 3;
+
+std::size_t GridIndex(int row, int column) {
+  return static_cast<std::size_t>(row * VEGrid::kColumns + column);
+}
 
 }  // namespace
 
-LT1_obd1::LT1_obd1(const std::string& path, std::int32_t rpmLimit) : imagePath_(path) {
-  std::cout << "LT1_obd1:  constructor" << std::endl;
-  if (!pcmFile.OpenExisting(path)) Fail("Unable to open file " + path);
-  if (!pcmFile.TryLockExclusive()) {
-    Fail("Unable to lock file " + path + ": another run is tuning this image");
+LT1_obd1::LT1_obd1(const std::string& path, std::int32_t rpmLimit, const ImageLayout& layout,
+                   ImageAccess access, Diagnostics& sink)
+    : PCM(sink),
+      layout_(layout),
+      imagePath_(path),
+      readOnly_(access.readOnly),
+      pcmFile_(std::move(access.file)),
+      rpmLimit_(rpmLimit),
+      grid_(rpmLimit),
+      veScale_(kVePercentPerCount) {
+  sink.Out() << "LT1_obd1:  constructor" << std::endl;
+  if (!pcmFile_ || !pcmFile_->IsOpen()) {
+    pcmFile_ = std::make_shared<DiskFile>();
+    const bool opened = readOnly_ ? pcmFile_->OpenForReading(path) : pcmFile_->OpenExisting(path);
+    if (!opened) Fail("Unable to open file " + path);
+    const bool locked = readOnly_ ? pcmFile_->TryLockShared() : pcmFile_->TryLockExclusive();
+    if (!locked) Fail("Unable to lock file " + path + ": another run is tuning this image");
   }
-  BuildVEGrid(rpmLimit);
-  veScale = kVePercentPerCount;
-  idleCell.SetNumber(kIdleCellNumber);
+  idleCell_.SetNumber(kIdleCellNumber);
 }
 
 LT1_obd1::~LT1_obd1() {
-  std::cout << "LT1_obd1:  destructing" << std::endl;
-  fuelTrimTable.reset();
-  pcmFile.Close();
+  diagnostics().Out() << "LT1_obd1:  destructing" << std::endl;
+  fuelTrimTable_.reset();
+  pcmFile_.reset();
 }
 
 void LT1_obd1::Fail(const std::string& message) const {
-  std::cout << "LT1_obd1:  " << message << std::endl;
+  diagnostics().Out() << "LT1_obd1:  " << message << std::endl;
   throw TrimwrightError(message);
 }
 
-void LT1_obd1::BuildVEGrid(std::int32_t rpmLimit) {
-  // Column edges lie halfway between the 5 kPa labels.
-  veKpaBounds.push_back(0.0f);
-  float edge = 22.5f;
-  do {
-    veKpaBounds.push_back(edge);
-    edge = edge + 5.0f;
-  } while (!(edge > 100.0f));
-  veKpaBounds.push_back(kTopMapBound);
-
-  // Row edges lie halfway between the row labels; a row is reachable only
-  // when its upper edge is below the limit.
-  veRpmBounds.push_back(0);
-  for (std::int32_t rpm = 500; rpm <= 3900 && rpm < rpmLimit; rpm += 200) {
-    veRpmBounds.push_back(rpm);
-  }
-  for (std::int32_t rpm = 4250; rpm <= 6750 && rpm < rpmLimit; rpm += 500) {
-    veRpmBounds.push_back(rpm);
-  }
-
-  for (std::int32_t kpa = 20; kpa <= 100; kpa += 5) veKpaAxis.push_back(kpa);
-  for (std::int32_t rpm = 400; rpm <= 4000; rpm += 200) veRpmAxis.push_back(rpm);
-  for (std::int32_t rpm = 4500; rpm <= 7000; rpm += 500) veRpmAxis.push_back(rpm);
-}
-
-void LT1_obd1::RequireImageBytes(std::int64_t needed) {
-  const std::int64_t size = pcmFile.Size();
+void LT1_obd1::RequireImageBytes(std::int64_t needed, std::int64_t size) const {
   if (size < needed) {
     Fail("Image file " + imagePath_ + " is " + std::to_string(size) +
          " bytes long, but this run needs " + std::to_string(needed) + " bytes");
   }
 }
 
-LT1_obd1::Span LT1_obd1::TunedSpan(std::int32_t veOffset, std::int32_t extVeOffset,
-                                   std::int32_t checksumOffset) const {
-  const std::int64_t rowBytes = static_cast<std::int64_t>(veKpaBounds.size()) - 1;
-  const int rows = ReachableRows();
-  Span span{checksumOffset, std::int64_t{checksumOffset} + 2};
+LT1_obd1::Span LT1_obd1::TunedSpan() const {
+  const std::int64_t rowBytes = grid_.Columns();
+  const int rows = grid_.ReachableRows();
+  Span span{layout_.checksumOffset, std::int64_t{layout_.checksumOffset} + 2};
   auto include = [&span](std::int64_t begin, std::int64_t length) {
     if (length <= 0) return;
     span.begin = std::min(span.begin, begin);
     span.end = std::max(span.end, begin + length);
   };
-  include(veOffset, rowBytes * std::min(rows, kMainVeRows));
-  include(extVeOffset, rowBytes * (rows - kFirstExtendedRow));
+  include(layout_.veOffset, rowBytes * std::min(rows, VEGrid::kMainVeRows));
+  include(layout_.extVeOffset, rowBytes * (rows - VEGrid::kFirstExtendedRow));
   return span;
 }
 
-void LT1_obd1::CompleteConstruction(const std::string& className, const ImageOffsets& offsets) {
-  std::cout << className << ":  constructor" << std::endl;
-  const Span tuned = TunedSpan(offsets.veOffset, offsets.extVeOffset, offsets.checksumOffset);
-  RequireImageBytes(std::max<std::int64_t>(tuned.end, offsets.ftBoundsOffset + kBoundaryBytes));
-  std::cout << className << ":  reading FT Cell boundaries from " << imagePath_ << std::endl;
-  ReadFTCellBoundaries(offsets.ftBoundsOffset);
-}
-
-void LT1_obd1::OptimizeImage(const std::string& className, const ImageOffsets& offsets,
-                             const LoggedData* data, std::int32_t targetBlm,
-                             const std::string& logfileName) {
-  std::cout << className << ":  OptimizeVETable" << std::endl;
-  LT1_obd1::OptimizeVETable(data, targetBlm, logfileName, offsets.veOffset, offsets.extVeOffset,
-                            offsets.checksumOffset);
+void LT1_obd1::CompleteConstruction() {
+  std::ostream& out = diagnostics().Out();
+  out << layout_.className << ":  constructor" << std::endl;
+  RequireImageBytes(
+      std::max<std::int64_t>(TunedSpan().end, layout_.ftBoundsOffset + kBoundaryBytes),
+      pcmFile_->Size());
+  out << layout_.className << ":  reading FT Cell boundaries from " << imagePath_ << std::endl;
+  ReadFTCellBoundaries(layout_.ftBoundsOffset);
 }
 
 void LT1_obd1::ReadFTCellBoundaries(std::int32_t ftBoundsOffset) {
-  RequireImageBytes(std::int64_t{ftBoundsOffset} + kBoundaryBytes);
+  RequireImageBytes(std::int64_t{ftBoundsOffset} + kBoundaryBytes, pcmFile_->Size());
   unsigned char bytes[kBoundaryBytes];
-  if (!pcmFile.ReadAt(ftBoundsOffset, bytes, sizeof bytes))
+  if (!pcmFile_->ReadAt(ftBoundsOffset, bytes, sizeof bytes)) {
     Fail("Unable to read file " + imagePath_);
+  }
 
-  ftRpmBounds.push_back(0);
-  for (int k = 0; k < 3; ++k) ftRpmBounds.push_back(bytes[k] * kRpmPerBoundaryCount);
-  ftRpmBounds.push_back(kTopRpmBound);
-  ftMapBounds.push_back(0.0f);
-  for (int k = 3; k < 6; ++k) ftMapBounds.push_back(static_cast<float>(bytes[k]));
-  ftMapBounds.push_back(kTopMapBound);
+  ftRpmBounds_.push_back(0);
+  for (int k = 0; k < 3; ++k) ftRpmBounds_.push_back(bytes[k] * kRpmPerBoundaryCount);
+  ftRpmBounds_.push_back(kTopRpmBound);
+  ftMapBounds_.push_back(0.0f);
+  for (int k = 3; k < 6; ++k) ftMapBounds_.push_back(static_cast<float>(bytes[k]));
+  ftMapBounds_.push_back(kTopMapBound);
 
-  std::cout << "Fuel trim rpm bnds:  ";
-  for (const std::int32_t rpm : ftRpmBounds) std::cout << rpm << " ";
-  std::cout << "\nFuel trim map bnds:  ";
-  for (const float kpa : ftMapBounds) std::cout << kpa << " ";
-  std::cout << std::endl;
+  std::ostream& out = diagnostics().Out();
+  out << "Fuel trim rpm bnds:  ";
+  for (const std::int32_t rpm : ftRpmBounds_) out << rpm << " ";
+  out << "\nFuel trim map bnds:  ";
+  for (const float kpa : ftMapBounds_) out << kpa << " ";
+  out << std::endl;
 
-  fuelTrimTable = std::make_unique<FuelTrimTable>(ftRpmBounds, ftMapBounds);
+  fuelTrimTable_ = std::make_unique<FuelTrimTable>(ftRpmBounds_, ftMapBounds_, diagnostics());
 }
 
-void LT1_obd1::FillIdleCell(const LoggedData& data) {
+std::uint32_t LT1_obd1::FillIdleCell(const LoggedData& data, const AuxWindow& auxWindow) {
   // Idle records count at high throttle too.
   auto isIdle = [&](std::uint32_t r) {
-    return data.engineWarm[r] && data.blmCell[r] == idleCell.GetNumber();
+    return data.engineWarm[r] && data.blmCell[r] == idleCell_.GetNumber();
   };
   std::size_t idleRecords = 0;
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) idleRecords += isIdle(r) ? 1 : 0;
-  idleCell.ReserveRecords(idleRecords);
+  std::uint32_t leftOut = 0;
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (isIdle(r)) {
-      idleCell.AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
-                         data.auxLeft[r], data.auxRight[r]);
+    if (!isIdle(r)) continue;
+    if (auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
+      ++idleRecords;
+    } else {
+      ++leftOut;
     }
   }
-  idleCell.RangesFromRecords();
+  idleCell_.ReserveRecords(idleRecords);
+  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+    if (isIdle(r) && auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
+      idleCell_.AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
+                          data.auxLeft[r], data.auxRight[r]);
+    }
+  }
+  return leftOut;
+}
+
+void LT1_obd1::BeginOptimize() {
+  std::ostream& out = diagnostics().Out();
+  out << layout_.className << ":  OptimizeVETable" << std::endl;
+  out << "LT1_obd1:  OptimizeVETable" << std::endl;
+}
+
+void LT1_obd1::AddLog(const LoggedData& data, const AuxWindow& auxWindow) {
+  auxFilteredRecords_ += fuelTrimTable_->Fill(data, auxWindow);
+  auxFilteredRecords_ += FillIdleCell(data, auxWindow);
+  // The records the table used, by the VE cell their rpm and MAP fall in.
+  const std::int32_t cells = fuelTrimTable_->CellCount();
+  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+    if (!data.engineWarm[r] || data.highThrottle[r] || data.blmCell[r] < 0 ||
+        data.blmCell[r] >= cells || !auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
+      continue;
+    }
+    const int row = VEGrid::RowOf(data.rpm[r]);
+    const int column = VEGrid::ColumnOf(data.map[r]);
+    if (row >= 0 && column >= 0) ++hits_[GridIndex(row, column)];
+  }
 }
 
 void LT1_obd1::SwapBytes16(std::uint16_t& word) {
   word = static_cast<std::uint16_t>((word << 8) + (word >> 8));
 }
 
-std::uint8_t LT1_obd1::ModifyVECell(std::uint8_t oldValue, int row, int column,
-                                    std::int32_t targetBlm, std::ostream& report, bool& overflow) {
+VECellPlan LT1_obd1::ModifyVECell(std::uint8_t oldValue, int row, int column,
+                                  std::int32_t targetBlm, const PassLimits& limits) {
   const auto i = static_cast<std::size_t>(row);
   const auto j = static_cast<std::size_t>(column);
-  report << "cell[" << veRpmAxis[i] << "][" << veKpaAxis[j] << "]\t";
-  float factor = fuelTrimTable->FactorForVECell(veRpmBounds[i], veRpmBounds[i + 1], veKpaBounds[j],
-                                                veKpaBounds[j + 1], targetBlm);
-
-  const std::streamsize savedPrecision = report.precision(kReportPrecision);
-  report << static_cast<float>(oldValue) * veScale << "\t";
-  report << factor << "\t";
-
-  const bool idle =
-      idleCell.Encloses(veKpaBounds[j], veKpaBounds[j + 1], veRpmBounds[i], veRpmBounds[i + 1]);
-  if (idle) {
-    const float idleFactor = idleCell.AdjustmentFactor(targetBlm);
-    report << idleFactor << "\t";
-    factor = (idleFactor + factor) * 0.5f;
-    report << factor << "\t";
+  const std::vector<std::int32_t>& rpmBounds = grid_.veRpmBounds;
+  const std::vector<float>& kpaBounds = grid_.veKpaBounds;
+  VECellPlan cell;
+  cell.row = row;
+  cell.column = column;
+  cell.rpm = grid_.veRpmAxis[i];
+  cell.kpa = grid_.veKpaAxis[j];
+  cell.tuned = true;
+  cell.inImage = true;
+  cell.oldValue = oldValue;
+  cell.hits = hits_[GridIndex(row, column)];
+  cell.factor = fuelTrimTable_->FactorForVECell(rpmBounds[i], rpmBounds[i + 1], kpaBounds[j],
+                                                kpaBounds[j + 1], targetBlm);
+  cell.blendedFactor = cell.factor;
+  cell.idle = idleCell_.Encloses(kpaBounds[j], kpaBounds[j + 1], rpmBounds[i], rpmBounds[i + 1]);
+  if (cell.idle) {
+    cell.idleFactor =
+        idleCell_.AdjustmentFactor(targetBlm, diagnostics(), limits.minRecords.value_or(1));
+    cell.blendedFactor = (cell.idleFactor + cell.factor) * 0.5f;
   }
+
+  float factor = cell.blendedFactor;
+  if (limits.maxChangePercent) {
+    const auto highest = static_cast<float>(1.0 + *limits.maxChangePercent / 100.0);
+    const auto lowest = static_cast<float>(1.0 - *limits.maxChangePercent / 100.0);
+    if (factor > highest || factor < lowest) {
+      factor = factor > highest ? highest : lowest;
+      cell.capped = true;
+    }
+  }
+  cell.appliedFactor = factor;
 
   const double scaled = static_cast<double>(oldValue) * static_cast<double>(factor) + 0.5;
   // A value beyond the range of int, infinite or not a number (a target of 0
@@ -178,112 +204,153 @@ std::uint8_t LT1_obd1::ModifyVECell(std::uint8_t oldValue, int row, int column,
   // never converted to int.
   const bool representable = std::isfinite(scaled) && std::fabs(scaled) < 2147483648.0;
   const double truncated = std::trunc(scaled);
-  std::uint8_t result;
   if (!representable || truncated < 0.0 || truncated > 255.0) {
-    const float outOfBounds = NarrowToFloat(truncated) * veScale;
-    std::cout << "Warning!  VE cell [" << veRpmAxis[i] << "][" << veKpaAxis[j]
-              << "] = " << outOfBounds << " (value out of bounds) - Using old value." << std::endl;
-    report << "(*)\t";
-    overflow = true;
-    result = oldValue;
+    cell.overflow = true;
+    cell.outOfBounds = NarrowToFloat(truncated) * veScale_;
+    cell.newValue = oldValue;
+    diagnostics().Warning(StreamedText("Warning!  VE cell [", cell.rpm, "][", cell.kpa,
+                                       "] = ", cell.outOfBounds,
+                                       " (value out of bounds) - Using old value."));
   } else {
-    result = static_cast<std::uint8_t>(truncated);
-    report << static_cast<float>(result) * veScale << "\t";
+    cell.newValue = static_cast<std::uint8_t>(truncated);
   }
-
-  report.precision(savedPrecision);
-  if (idle) report << "Idle cell";
-  report << std::endl;
-  return result;
+  return cell;
 }
 
-void LT1_obd1::OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
-                               const std::string& logfileName, std::int32_t veOffset,
-                               std::int32_t extVeOffset, std::int32_t checksumOffset) {
-  std::cout << "LT1_obd1:  OptimizeVETable" << std::endl;
-  const Span span = TunedSpan(veOffset, extVeOffset, checksumOffset);
-  RequireImageBytes(span.end);
+PassPlan LT1_obd1::PlanVETable(std::int32_t targetBlm, const PassLimits& limits) {
+  std::string image;
+  if (!pcmFile_->ReadAll(image)) Fail("Unable to read file " + imagePath_);
+  const Span span = TunedSpan();
+  RequireImageBytes(span.end, static_cast<std::int64_t>(image.size()));
+  idleCell_.RangesFromRecords();
+  fuelTrimTable_->SetMinRecords(limits.minRecords.value_or(1));
 
-  // The table and the idle cell take their records from the log
-  // independently, so they fill side by side.
-  RunParts(2, [&](std::size_t part) {
-    if (part == 0) {
-      fuelTrimTable->Fill(*data);
-    } else {
-      FillIdleCell(*data);
-    }
-  });
-
-  DiskFile reportFile;
-  if (!reportFile.CreateOrTruncate(logfileName)) {
-    std::cerr << "Unable to open logfile " << logfileName << std::endl;
-    throw TrimwrightError("Unable to open logfile " + logfileName);
-  }
-
-  // The whole tuned region is read once, changed in memory byte by byte in
-  // the order the cells are visited, and written back in one piece at the end.
-  std::vector<std::uint8_t> region(static_cast<std::size_t>(span.end - span.begin));
-  if (!pcmFile.ReadAt(span.begin, region.data(), region.size())) {
-    Fail("Unable to read file " + imagePath_);
-  }
-  auto byteAt = [&](std::int64_t offset) -> std::uint8_t& {
-    return region[static_cast<std::size_t>(offset - span.begin)];
+  PassPlan plan;
+  plan.imagePath = imagePath_;
+  plan.imageFormat = layout_.className;
+  plan.imageSha256 = Sha256Hex(image);
+  plan.targetBlm = targetBlm;
+  plan.rpmLimit = rpmLimit_;
+  plan.limits = limits;
+  plan.veScale = veScale_;
+  plan.checksumOffset = layout_.checksumOffset;
+  plan.regionOffset = span.begin;
+  plan.oldRegion = image.substr(static_cast<std::size_t>(span.begin),
+                                static_cast<std::size_t>(span.end - span.begin));
+  plan.newRegion = plan.oldRegion;
+  auto imageByte = [&](std::int64_t offset) {
+    return static_cast<std::uint8_t>(image[static_cast<std::size_t>(offset)]);
+  };
+  auto regionByte = [&](std::int64_t offset) -> char& {
+    return plan.newRegion[static_cast<std::size_t>(offset - span.begin)];
   };
 
   // The word as stored, low address in the low byte, then swapped into order.
-  std::uint16_t checksum =
-      static_cast<std::uint16_t>(byteAt(checksumOffset) | (byteAt(checksumOffset + 1) << 8));
+  std::uint16_t checksum = static_cast<std::uint16_t>(imageByte(layout_.checksumOffset) |
+                                                      (imageByte(layout_.checksumOffset + 1) << 8));
   SwapBytes16(checksum);
+  plan.oldChecksum = checksum;
 
-  std::ostringstream report;
-  report.imbue(std::locale::classic());
-  report << "Cell\t Old VE\t Adj. Factor\t New VE\n";
-  report << "\nVE table modifications:\n";
-
-  const int rows = ReachableRows();
-  const int columns = static_cast<int>(veKpaBounds.size()) - 1;
-  bool overflow = false;
-  auto rewrite = [&](int row, std::int64_t offset) {
+  const int rows = grid_.ReachableRows();
+  const int columns = grid_.Columns();
+  auto rewrite = [&](int row, std::int64_t rowOffset, bool extended) {
     for (int column = 0; column < columns; ++column) {
-      std::uint8_t& cell = byteAt(offset + column);
-      const std::uint8_t oldValue = cell;
-      cell = ModifyVECell(oldValue, row, column, targetBlm, report, overflow);
-      checksum = static_cast<std::uint16_t>(checksum + cell - oldValue);
+      const std::int64_t offset = rowOffset + column;
+      VECellPlan cell = ModifyVECell(imageByte(offset), row, column, targetBlm, limits);
+      cell.offset = offset;
+      cell.extended = extended;
+      regionByte(offset) = static_cast<char>(cell.newValue);
+      checksum = static_cast<std::uint16_t>(checksum + cell.newValue - cell.oldValue);
+      plan.overflow = plan.overflow || cell.overflow;
+      plan.tunedCells.push_back(cell);
     }
   };
-  for (int row = 0; row < std::min(rows, kMainVeRows); ++row) {
-    rewrite(row, std::int64_t{veOffset} + std::int64_t{columns} * row);
+  for (int row = 0; row < std::min(rows, VEGrid::kMainVeRows); ++row) {
+    rewrite(row, std::int64_t{layout_.veOffset} + std::int64_t{columns} * row, false);
   }
-  report << "\nExtended VE Table modifications:\n";
-  for (int row = kFirstExtendedRow; row < rows; ++row) {
-    rewrite(row, std::int64_t{extVeOffset} + std::int64_t{columns} * (row - kFirstExtendedRow));
+  for (int row = VEGrid::kFirstExtendedRow; row < rows; ++row) {
+    rewrite(row,
+            std::int64_t{layout_.extVeOffset} +
+                std::int64_t{columns} * (row - VEGrid::kFirstExtendedRow),
+            true);
   }
-
+  plan.newChecksum = checksum;
   SwapBytes16(checksum);
-  byteAt(checksumOffset) = static_cast<std::uint8_t>(checksum & 0xFF);
-  byteAt(checksumOffset + 1) = static_cast<std::uint8_t>(checksum >> 8);
+  regionByte(layout_.checksumOffset) = static_cast<char>(checksum & 0xFF);
+  regionByte(layout_.checksumOffset + 1) = static_cast<char>(checksum >> 8);
 
-  if (overflow) {
-    report << "\n(*) - An overflow occurred when applying the adj factor to the\n"
-           << "original VE table entry.  The old value is being used, but it is\n"
-           << "recommended you look for exhaust or intake vacuum leaks, since VE should\n"
-           << "never be in excess of 100 (or less than 0)\n";
+  // The whole grid for display: tuned cells as planned, the others as the
+  // image holds them.
+  auto shown = [&](int row, int column, bool extended) {
+    for (const VECellPlan& cell : plan.tunedCells) {
+      if (cell.row == row && cell.column == column && cell.extended == extended) return cell;
+    }
+    VECellPlan cell;
+    cell.row = row;
+    cell.column = column;
+    cell.rpm = grid_.veRpmAxis[static_cast<std::size_t>(row)];
+    cell.kpa = grid_.veKpaAxis[static_cast<std::size_t>(column)];
+    cell.extended = extended;
+    cell.hits = hits_[GridIndex(row, column)];
+    if (extended && row - VEGrid::kFirstExtendedRow < VEGrid::kExtendedRows) {
+      cell.offset = std::int64_t{layout_.extVeOffset} +
+                    std::int64_t{columns} * (row - VEGrid::kFirstExtendedRow) + column;
+    } else if (!extended) {
+      cell.offset = std::int64_t{layout_.veOffset} + std::int64_t{columns} * row + column;
+    }
+    cell.inImage = cell.offset >= 0 && cell.offset < static_cast<std::int64_t>(image.size());
+    if (cell.inImage) cell.oldValue = cell.newValue = imageByte(cell.offset);
+    return cell;
+  };
+  for (int row = 0; row < VEGrid::kRows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      plan.grid.push_back(shown(row, column, row > VEGrid::kFirstExtendedRow));
+    }
   }
-  fuelTrimTable->PrintStatistics(report);
-  idleCell.Print(report);
-
-  // The report is complete on disk before the image changes, so a failed
-  // report never leaves a rewritten image behind without its record.
-  const std::string text = report.str();
-  if (!reportFile.Write(text.data(), text.size()) || !reportFile.Sync() || !reportFile.Close()) {
-    std::cerr << "Unable to write logfile " << logfileName << std::endl;
-    throw TrimwrightError("Unable to write logfile " + logfileName +
-                          "; the calibration image was not changed");
+  for (int column = 0; column < columns; ++column) {
+    plan.extendedRow2000.push_back(shown(VEGrid::kFirstExtendedRow, column, true));
   }
 
-  if (!pcmFile.WriteAt(span.begin, region.data(), region.size()) || !pcmFile.Sync()) {
+  const std::int32_t minRecords = limits.minRecords.value_or(0);
+  auto noteHeldBack = [&](const TrimCellStats& stats) {
+    if (stats.records > 0 && stats.records < minRecords) {
+      plan.heldBackCells.push_back(stats.number);
+    }
+  };
+  for (std::int32_t k = 0; k < fuelTrimTable_->CellCount(); ++k) {
+    plan.trimCells.push_back(fuelTrimTable_->Cell(k).Statistics());
+    noteHeldBack(plan.trimCells.back());
+  }
+  plan.idleCell = idleCell_.Statistics();
+  noteHeldBack(plan.idleCell);
+  plan.auxFilteredRecords = auxFilteredRecords_;
+  return plan;
+}
+
+void LT1_obd1::ApplyPlan(const PassPlan& plan) {
+  if (readOnly_) throw TrimwrightError("The image " + imagePath_ + " was opened read-only");
+  std::string current(plan.oldRegion.size(), '\0');
+  if (!pcmFile_->ReadAt(plan.regionOffset, current.data(), current.size())) {
+    Fail("Unable to read file " + imagePath_);
+  }
+  if (current != plan.oldRegion) {
+    throw TrimwrightError("The image " + imagePath_ +
+                          " changed after the pass was planned; nothing was written");
+  }
+  if (!pcmFile_->WriteAt(plan.regionOffset, plan.newRegion.data(), plan.newRegion.size()) ||
+      !pcmFile_->Sync()) {
     Fail("Unable to write file " + imagePath_);
   }
+}
+
+void LT1_obd1::OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
+                               const std::string& logfileName) {
+  BeginOptimize();
+  AddLog(*data, AuxWindow{});
+  DiskFile report = OpenReport(logfileName, diagnostics());
+  const PassPlan plan = PlanVETable(targetBlm, PassLimits{});
+  SaveReport(report, logfileName, plan, diagnostics());
+  ApplyPlan(plan);
 }
 
 }  // namespace trimwright

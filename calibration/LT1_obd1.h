@@ -1,18 +1,21 @@
 // The LT1 OBD-I calibration image: the VE grid for an rpm limit, the PCM's
 // fuel trim cell boundaries, the fuel trim table and the idle cell, and the
-// tuning of the main and extended VE tables with the checksum and the report.
-// File offsets are parameters; Tunercat and LT1edit supply them. Owns the
-// open, locked image, its lists, the fuel trim table and the idle cell.
+// pass over the main and extended VE tables. The image format (where each
+// field lies) is an ImageLayout value; Tunercat and LT1edit supply theirs.
+// Owns the open image (shared with the run that locked it early, when it
+// did), its grid, the fuel trim table and the idle cell.
 #ifndef TRIMWRIGHT_CALIBRATION_LT1_OBD1_H_
 #define TRIMWRIGHT_CALIBRATION_LT1_OBD1_H_
 
+#include <array>
 #include <cstdint>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "calibration/ImageLayout.h"
 #include "calibration/PCM.h"
+#include "calibration/VEGrid.h"
 #include "common/DiskFile.h"
 #include "fueltrim/FuelTrimCell.h"
 #include "fueltrim/FuelTrimTable.h"
@@ -20,92 +23,90 @@
 
 namespace trimwright {
 
-// Where an image format keeps the fields a run reads and writes.
-struct ImageOffsets {
-  std::int32_t ftBoundsOffset;  // six boundary bytes: three rpm / 25, three kPa
-  std::int32_t veOffset;        // main VE table, 9 rows of 17 bytes
-  std::int32_t extVeOffset;     // extended VE table, from the 2000 rpm row up
-  std::int32_t checksumOffset;  // 16-bit big-endian additive checksum
+// How a calibration reaches its image file.
+struct ImageAccess {
+  // Opened read-only under a shared lock and never written (a dry run), or
+  // read-write under an exclusive lock.
+  bool readOnly = false;
+  // The image already opened and locked by the run (held until both let go);
+  // when empty or not open, the calibration opens and locks it itself.
+  std::shared_ptr<DiskFile> file;
 };
 
 class LT1_obd1 : public PCM {
  public:
-  static constexpr int kMainVeRows = 9;
-  static constexpr int kFirstExtendedRow = 8;  // the 2000 rpm row, in both tables
   static constexpr std::int32_t kIdleCellNumber = 16;
   static constexpr int kBoundaryBytes = 6;
 
-  // Opens the image at path for reading and writing (never creating or
-  // truncating it), locks it for this run and builds the VE grid for
-  // rpmLimit. Throws TrimwrightError when the image cannot be opened or is
-  // being tuned by another run.
-  LT1_obd1(const std::string& path, std::int32_t rpmLimit);
   ~LT1_obd1() override;
 
-  using PCM::OptimizeVETable;
+  void OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
+                       const std::string& logfileName) override;
 
-  // The tuning itself, with the offsets of the image format. Computes every
-  // new byte in memory, writes the whole report, and only then writes the
-  // changed region of the image in one write and syncs it. Call once, after
-  // ReadFTCellBoundaries. Throws TrimwrightError when the report or the image
-  // cannot be written; the image is unchanged when the report failed.
-  virtual void OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
-                               const std::string& logfileName, std::int32_t veOffset,
-                               std::int32_t extVeOffset, std::int32_t checksumOffset);
+  void BeginOptimize() override;
+  void AddLog(const LoggedData& data, const AuxWindow& auxWindow) override;
+  PassPlan PlanVETable(std::int32_t targetBlm, const PassLimits& limits) override;
+  void ApplyPlan(const PassPlan& plan) override;
 
   // Reads the six boundary bytes at ftBoundsOffset and builds the fuel trim
   // table from them.
   void ReadFTCellBoundaries(std::int32_t ftBoundsOffset);
 
-  // Files every warm record the PCM logged in the idle cell into the idle
-  // cell, then derives the idle cell's ranges from them.
-  void FillIdleCell(const LoggedData& data);
+  // Files every warm record the PCM logged in the idle cell (second trim values
+  // inside auxWindow) into the idle cell. The idle cell's ranges follow from
+  // its records when the pass is planned. Returns the records the window left
+  // out.
+  std::uint32_t FillIdleCell(const LoggedData& data, const AuxWindow& auxWindow = {});
 
-  // Writes the report line of VE cell (row, column) and returns its new value.
-  std::uint8_t ModifyVECell(std::uint8_t oldValue, int row, int column, std::int32_t targetBlm,
-                            std::ostream& report, bool& overflow);
+  // Plans VE cell (row, column) from its old value; a new value outside 0 to
+  // 255 keeps the old one and gives the out-of-bounds warning.
+  VECellPlan ModifyVECell(std::uint8_t oldValue, int row, int column, std::int32_t targetBlm,
+                          const PassLimits& limits);
 
   // Exchanges the two bytes of word.
   static void SwapBytes16(std::uint16_t& word);
 
+  const VEGrid& grid() const { return grid_; }
+  const std::vector<std::int32_t>& ftRpmBounds() const { return ftRpmBounds_; }
+  const std::vector<float>& ftMapBounds() const { return ftMapBounds_; }
+  FuelTrimTable& fuelTrimTable() { return *fuelTrimTable_; }
+  FuelTrimCell& idleCell() { return idleCell_; }
+
  protected:
+  // Opens the image as access says and builds the VE grid for rpmLimit.
+  // Throws TrimwrightError when the image cannot be opened or is being tuned
+  // by another run. layout and diagnostics must outlive the object.
+  LT1_obd1(const std::string& path, std::int32_t rpmLimit, const ImageLayout& layout,
+           ImageAccess access, Diagnostics& sink);
+
   // For the image classes: writes the class's constructor line, refuses an
-  // image too short for what this run touches, and reads the boundaries.
-  void CompleteConstruction(const std::string& className, const ImageOffsets& offsets);
-
-  // For the image classes: writes the class's line and tunes with offsets.
-  void OptimizeImage(const std::string& className, const ImageOffsets& offsets,
-                     const LoggedData* data, std::int32_t targetBlm,
-                     const std::string& logfileName);
-
-  // Rows of the VE grid that the rpm limit lets this run reach.
-  int ReachableRows() const { return static_cast<int>(veRpmBounds.size()) - 1; }
-
-  DiskFile pcmFile;
-  std::vector<std::int32_t> ftRpmBounds;
-  std::vector<float> ftMapBounds;
-  std::vector<std::int32_t> veRpmBounds;
-  std::vector<float> veKpaBounds;
-  std::vector<std::int32_t> veRpmAxis;
-  std::vector<std::int32_t> veKpaAxis;
-  float veScale = 0.0f;
-  std::unique_ptr<FuelTrimTable> fuelTrimTable;
-  FuelTrimCell idleCell;
+  // image too short for what a pass touches, and reads the boundaries.
+  void CompleteConstruction();
 
  private:
-  // The bytes [begin, end) of the image that a tuning call reads and writes.
+  // The bytes [begin, end) of the image that a pass reads and writes.
   struct Span {
     std::int64_t begin;
     std::int64_t end;
   };
 
-  void BuildVEGrid(std::int32_t rpmLimit);
-  Span TunedSpan(std::int32_t veOffset, std::int32_t extVeOffset,
-                 std::int32_t checksumOffset) const;
-  void RequireImageBytes(std::int64_t needed);
+  Span TunedSpan() const;
+  void RequireImageBytes(std::int64_t needed, std::int64_t size) const;
   [[noreturn]] void Fail(const std::string& message) const;
 
+  const ImageLayout& layout_;
   std::string imagePath_;
+  bool readOnly_;
+  std::shared_ptr<DiskFile> pcmFile_;
+  std::vector<std::int32_t> ftRpmBounds_;
+  std::vector<float> ftMapBounds_;
+  std::int32_t rpmLimit_;
+  VEGrid grid_;
+  float veScale_;
+  std::unique_ptr<FuelTrimTable> fuelTrimTable_;
+  FuelTrimCell idleCell_;
+  std::array<std::uint32_t, VEGrid::kRows * VEGrid::kColumns> hits_{};
+  std::uint32_t auxFilteredRecords_ = 0;
 };
 
 }  // namespace trimwright

@@ -1,18 +1,15 @@
 #include "calibration/LT1edit.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace trimwright {
 
-LT1edit::LT1edit(const std::string& path, std::int32_t rpmLimit) : LT1_obd1(path, rpmLimit) {
-  CompleteConstruction("LT1edit", kOffsets);
+LT1edit::LT1edit(const std::string& path, std::int32_t rpmLimit, ImageAccess access,
+                 Diagnostics& sink)
+    : LT1_obd1(path, rpmLimit, kLayout, std::move(access), sink) {
+  CompleteConstruction();
 }
 
-LT1edit::~LT1edit() { std::cout << "LT1edit:  destructing" << std::endl; }
-
-void LT1edit::OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
-                              const std::string& logfileName) {
-  OptimizeImage("LT1edit", kOffsets, data, targetBlm, logfileName);
-}
+LT1edit::~LT1edit() { diagnostics().Out() << "LT1edit:  destructing" << std::endl; }
 
 }  // namespace trimwright

@@ -1,9 +1,9 @@
 #include "calibration/PCM.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace trimwright {
 
-PCM::~PCM() { std::cout << "PCM:  destructing" << std::endl; }
+PCM::~PCM() { diagnostics_.Out() << "PCM:  destructing" << std::endl; }
 
 }  // namespace trimwright

@@ -1,29 +1,52 @@
 // The calibration image of an engine computer as a tuning run sees it: it can
-// tune its VE tables from a logged data set and be destroyed. Created with the
-// image path by the run, which owns it for the run's length.
+// tune its VE tables from a logged data set in one call, or in steps (logs in,
+// a plan out, the plan applied apart), and be destroyed. Created with the image
+// path by the run, which owns it for the run's length.
 #ifndef TRIMWRIGHT_CALIBRATION_PCM_H_
 #define TRIMWRIGHT_CALIBRATION_PCM_H_
 
 #include <cstdint>
 #include <string>
 
+#include "calibration/PassLimits.h"
+#include "calibration/PassPlan.h"
+#include "common/Diagnostics.h"
+#include "fueltrim/FuelTrimTable.h"
 #include "logdata/LoggedData.h"
 
 namespace trimwright {
 
 class PCM {
  public:
-  PCM() = default;
+  // diagnostics must outlive the object.
+  explicit PCM(Diagnostics& diagnostics) : diagnostics_(diagnostics) {}
   virtual ~PCM();
 
   PCM(const PCM&) = delete;
   PCM& operator=(const PCM&) = delete;
 
   // Tunes the VE tables of the image from data toward targetBlm and writes the
-  // report to logfileName. data is only read and must outlive the call.
-  // Throws TrimwrightError when the report or the image cannot be written.
+  // report to logfileName: the steps below in order, report before image.
+  // data is only read and must outlive the call. Throws TrimwrightError when
+  // the report or the image cannot be written; the image is unchanged when
+  // the report failed.
   virtual void OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
                                const std::string& logfileName) = 0;
+
+  // The steps of a pass. BeginOptimize writes the pass's first lines; AddLog
+  // takes the records of one log (call it once per log, in order);
+  // PlanVETable computes every new byte without writing anything; ApplyPlan
+  // writes the plan's bytes to the image in one write and syncs it.
+  virtual void BeginOptimize() = 0;
+  virtual void AddLog(const LoggedData& data, const AuxWindow& auxWindow) = 0;
+  virtual PassPlan PlanVETable(std::int32_t targetBlm, const PassLimits& limits) = 0;
+  virtual void ApplyPlan(const PassPlan& plan) = 0;
+
+ protected:
+  Diagnostics& diagnostics() const { return diagnostics_; }
+
+ private:
+  Diagnostics& diagnostics_;
 };
 
 }  // namespace trimwright

@@ -1,18 +1,15 @@
 #include "calibration/Tunercat.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace trimwright {
 
-Tunercat::Tunercat(const std::string& path, std::int32_t rpmLimit) : LT1_obd1(path, rpmLimit) {
-  CompleteConstruction("Tunercat", kOffsets);
+Tunercat::Tunercat(const std::string& path, std::int32_t rpmLimit, ImageAccess access,
+                   Diagnostics& sink)
+    : LT1_obd1(path, rpmLimit, kLayout, std::move(access), sink) {
+  CompleteConstruction();
 }
 
-Tunercat::~Tunercat() { std::cout << "Tunercat:  destructing" << std::endl; }
-
-void Tunercat::OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
-                               const std::string& logfileName) {
-  OptimizeImage("Tunercat", kOffsets, data, targetBlm, logfileName);
-}
+Tunercat::~Tunercat() { diagnostics().Out() << "Tunercat:  destructing" << std::endl; }
 
 }  // namespace trimwright

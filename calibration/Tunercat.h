@@ -1,7 +1,6 @@
-// The Tunercat .bin image: the VE tables and the checksum lie in the upper 64 KB, the
-// fuel trim boundaries in the lower 64 KB.
-// All reading, tuning and writing is LT1_obd1's; this class supplies the
-// offsets and its diagnostic lines.
+// The Tunercat .bin image: the VE tables and the checksum lie in the upper
+// 64 KB, the fuel trim boundaries in the lower 64 KB. All reading, tuning and
+// writing is LT1_obd1's; this class supplies the layout and its lines.
 #ifndef TRIMWRIGHT_CALIBRATION_TUNERCAT_H_
 #define TRIMWRIGHT_CALIBRATION_TUNERCAT_H_
 
@@ -14,18 +13,15 @@ namespace trimwright {
 
 class Tunercat : public LT1_obd1 {
  public:
-  // ftBoundsOffset, veOffset, extVeOffset, checksumOffset
-  static constexpr ImageOffsets kOffsets{0x273F, 0x12BEE, 0x12C8A, 0x12015};
+  static constexpr ImageLayout kLayout{"Tunercat", 0x273F, 0x12BEE, 0x12C8A, 0x12015};
 
   // Opens the image and reads the fuel trim boundaries. REQUIRES: rpmLimit is
   // at most 7000. Throws TrimwrightError when the image cannot be opened, is
-  // locked by another run or is too short for this run.
-  Tunercat(const std::string& path, std::int32_t rpmLimit);
+  // locked by another run or is too short for this run. sink must
+  // outlive the object.
+  Tunercat(const std::string& path, std::int32_t rpmLimit, ImageAccess access = {},
+           Diagnostics& sink = Diagnostics::Standard());
   ~Tunercat() override;
-
-  using LT1_obd1::OptimizeVETable;
-  void OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
-                       const std::string& logfileName) override;
 };
 
 }  // namespace trimwright

@@ -6,20 +6,20 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
 add_library(trimwright_window STATIC
-  app/AboutDialog.cpp
-  app/AppIcon.cpp
-  app/DialogUnits.cpp
-  app/QtDialogServices.cpp
-  app/TunerApp.cpp
-  app/TunerDialog.cpp
+  gui/AboutDialog.cpp
+  gui/AppIcon.cpp
+  gui/DialogUnits.cpp
+  gui/QtDialogServices.cpp
+  gui/TunerApp.cpp
+  gui/TunerDialog.cpp
 )
 set_target_properties(trimwright_window PROPERTIES AUTOMOC ON)
 target_link_libraries(trimwright_window PUBLIC trimwright_core Qt6::Widgets)
 
-add_executable(trimwright app/trimwright_main.cpp)
+add_executable(trimwright gui/trimwright_main.cpp)
 target_link_libraries(trimwright PRIVATE trimwright_window)
 
-add_executable(trimwright_screenshot app/screenshot_main.cpp)
+add_executable(trimwright_screenshot gui/screenshot_main.cpp)
 target_link_libraries(trimwright_screenshot PRIVATE trimwright_window)
 
 add_executable(tunerdialog_test

@@ -39,6 +39,24 @@ bool DiskFile::TryLockExclusive() {
   return result == 0;
 }
 
+bool DiskFile::TryLockShared() {
+  int result;
+  do {
+    result = ::flock(fd_, LOCK_SH | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+bool DiskFile::ReadAll(std::string& bytes) const {
+  const std::int64_t size = Size();
+  if (size < 0) return false;
+  bytes.resize(static_cast<std::size_t>(size));
+  const std::int64_t got = ReadUpTo(0, bytes.data(), bytes.size());
+  if (got < 0) return false;
+  bytes.resize(static_cast<std::size_t>(got));
+  return true;
+}
+
 std::int64_t DiskFile::Size() const {
   struct stat status;
   if (::fstat(fd_, &status) != 0) return -1;

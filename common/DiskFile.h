@@ -19,6 +19,7 @@ class DiskFile {
   ~DiskFile();
   DiskFile(const DiskFile&) = delete;
   DiskFile& operator=(const DiskFile&) = delete;
+  DiskFile(DiskFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
 
   // Opens an existing file for reading only. False when it cannot be opened
   // or is a directory (which opens like a file on Linux but has no bytes).
@@ -34,6 +35,9 @@ class DiskFile {
   // Takes an exclusive advisory lock without waiting. False when another
   // open file description holds it.
   bool TryLockExclusive();
+  // Takes a shared advisory lock without waiting: readers share it, and an
+  // exclusive holder keeps it from being taken. False when refused.
+  bool TryLockShared();
 
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -42,6 +46,8 @@ class DiskFile {
 
   // Whole transfers at an absolute offset; false on any error or short count.
   bool ReadAt(std::int64_t offset, void* data, std::size_t size) const;
+  // The whole file from offset 0 to its end into bytes; false on an error.
+  bool ReadAll(std::string& bytes) const;
   // Reads at an absolute offset until size bytes or the end of the file.
   // Returns the number of bytes read, or -1 on an error.
   std::int64_t ReadUpTo(std::int64_t offset, void* data, std::size_t size) const;

@@ -3,17 +3,18 @@
 //  - Large arrays are mapped straight from the system on 2 MiB boundaries and
 //    asked to be backed by huge pages, so filling them takes hundreds of page
 //    faults instead of hundreds of thousands.
-//  - Sizing an array does not write zeros into it: memory comes zeroed from
-//    the allocator (large arrays straight from the system, small ones cleared
-//    once), and a resize leaves the entries it adds as the memory holds them.
-//    So an array sized once, as the readers do, reads as zeros without a
-//    second pass over it; an entry dropped by a smaller resize and added
-//    back by a larger one keeps its old value.
+//  - Sizing an array does not write zeros into it a second time: memory comes
+//    zeroed from the allocator (large arrays straight from the system, small
+//    ones cleared once), and a resize leaves the entries it adds as the
+//    memory holds them. RecordArray clears the entries a shrinking resize
+//    drops, so every entry a resize adds reads as zero.
 // Exhausted memory is reported as std::bad_alloc, like any other allocation.
 #ifndef TRIMWRIGHT_COMMON_RECORDALLOCATOR_H_
 #define TRIMWRIGHT_COMMON_RECORDALLOCATOR_H_
 
+#include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <limits>
 #include <new>
 #include <type_traits>
@@ -61,9 +62,45 @@ class RecordAllocator {
   }
 };
 
-// One entry per record.
+// One entry per record: a vector on RecordAllocator whose entries never show
+// what the memory held before. A fresh or grown array reads as zeros, and the
+// entries a shrinking resize or clear drops are zeroed, since a later resize
+// hands them out again without writing them.
 template <typename T>
-using RecordArray = std::vector<T, RecordAllocator<T>>;
+class RecordArray : private std::vector<T, RecordAllocator<T>> {
+  using Base = std::vector<T, RecordAllocator<T>>;
+
+ public:
+  using typename Base::const_iterator;
+  using typename Base::iterator;
+  using typename Base::value_type;
+
+  RecordArray() = default;
+  explicit RecordArray(std::size_t count) : Base(count) {}
+  RecordArray(std::initializer_list<T> values) : Base(values) {}
+
+  using Base::back;
+  using Base::begin;
+  using Base::capacity;
+  using Base::data;
+  using Base::empty;
+  using Base::end;
+  using Base::front;
+  using Base::push_back;
+  using Base::reserve;
+  using Base::size;
+  using Base::operator[];
+
+  void resize(std::size_t count) {
+    if (count < size()) std::fill(begin() + static_cast<std::ptrdiff_t>(count), end(), T{});
+    Base::resize(count);
+  }
+  void clear() { resize(0); }
+
+  friend bool operator==(const RecordArray& a, const RecordArray& b) {
+    return static_cast<const Base&>(a) == static_cast<const Base&>(b);
+  }
+};
 
 }  // namespace trimwright
 

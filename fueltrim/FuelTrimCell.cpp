@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace trimwright {
 
@@ -51,6 +50,8 @@ void FuelTrimCell::AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft,
   blmRight_.push_back(blmRight);
   auxLeft_.push_back(auxLeft);
   auxRight_.push_back(auxRight);
+  averageLeft_ = -1.0f;
+  averageRight_ = -1.0f;
 }
 
 void FuelTrimCell::ReserveRecords(std::size_t count) {
@@ -77,12 +78,13 @@ bool FuelTrimCell::IsAdvisedTarget(std::int32_t targetBlm) {
   return targetBlm >= kLowestAdvisedTarget && targetBlm <= kHighestAdvisedTarget;
 }
 
-float FuelTrimCell::AdjustmentFactor(std::int32_t targetBlm) {
+float FuelTrimCell::AdjustmentFactor(std::int32_t targetBlm, Diagnostics& diagnostics,
+                                     std::int32_t minRecords) {
   if (!IsAdvisedTarget(targetBlm)) {
-    std::cout << "Warning - you are tuning for a blm of " << targetBlm
-              << ".\nIt is recommended you tune for 118 - 124" << std::endl;
+    diagnostics.Warning(StreamedText("Warning - you are tuning for a blm of ", targetBlm,
+                                     ".\nIt is recommended you tune for 118 - 124"));
   }
-  if (RecordCount() <= 0) return 1.0f;
+  if (RecordCount() <= 0 || RecordCount() < minRecords) return 1.0f;
 
   const float left = AverageLeftBlm();
   const float right = AverageRightBlm();
@@ -93,16 +95,16 @@ float FuelTrimCell::AdjustmentFactor(std::int32_t targetBlm) {
     const float factor = left / target;
     const float predictedRight = right / factor;
     if (predictedRight < kLowestPredictedBlm) {
-      std::cout << "Warning:  tuning your left blm to " << targetBlm << " puts your right blm to "
-                << predictedRight << std::endl;
+      diagnostics.Warning(StreamedText("Warning:  tuning your left blm to ", targetBlm,
+                                       " puts your right blm to ", predictedRight));
     }
     return factor;
   }
   const float factor = right / target;
   const float predictedLeft = left / factor;
   if (predictedLeft < kLowestPredictedBlm) {
-    std::cout << "Warning:  tuning your right blm to " << targetBlm << " puts your left blm to "
-              << predictedLeft << std::endl;
+    diagnostics.Warning(StreamedText("Warning:  tuning your right blm to ", targetBlm,
+                                     " puts your left blm to ", predictedLeft));
   }
   return factor;
 }
@@ -125,35 +127,36 @@ void FuelTrimCell::RangesFromRecords() {
             static_cast<std::int32_t>(static_cast<double>(meanRpm) + rpmDeviation));
 }
 
-void FuelTrimCell::Print(std::ostream& out) const {
-  out << number_ << ":\t" << RecordCount() << "\tmap: " << mapLow_ << " - " << mapHigh_
-      << ", rpm: " << rpmLow_ << " - " << rpmHigh_ << std::endl;
-  if (RecordCount() > 0) {
-    // One pass for both banks. The sums are exact in 64-bit integers (and in
-    // a double, which holds every integer up to 2^53), so they equal a sum
-    // taken in double one value at a time.
-    std::int32_t minLeft = blmLeft_[0];
-    std::int32_t maxLeft = blmLeft_[0];
-    std::int32_t minRight = blmRight_[0];
-    std::int32_t maxRight = blmRight_[0];
-    std::int64_t sumLeft = 0;
-    std::int64_t sumRight = 0;
-    for (std::size_t k = 0; k < blmLeft_.size(); ++k) {
-      const std::int32_t left = blmLeft_[k];
-      const std::int32_t right = blmRight_[k];
-      minLeft = std::min(minLeft, left);
-      maxLeft = std::max(maxLeft, left);
-      minRight = std::min(minRight, right);
-      maxRight = std::max(maxRight, right);
-      sumLeft += left;
-      sumRight += right;
-    }
-    const double count = static_cast<double>(RecordCount());
-    out << "\t\t" << minLeft << "/" << static_cast<double>(sumLeft) / count << "/" << maxLeft
-        << "\t" << minRight << "/" << static_cast<double>(sumRight) / count << "/" << maxRight
-        << std::endl;
+TrimCellStats FuelTrimCell::Statistics() const {
+  TrimCellStats stats;
+  stats.number = number_;
+  stats.records = RecordCount();
+  stats.mapLow = mapLow_;
+  stats.mapHigh = mapHigh_;
+  stats.rpmLow = rpmLow_;
+  stats.rpmHigh = rpmHigh_;
+  if (blmLeft_.empty()) return stats;
+  // One pass for both banks. The sums are exact in 64-bit integers (and in a
+  // double, which holds every integer up to 2^53), so they equal a sum taken
+  // in double one value at a time.
+  stats.left = {blmLeft_[0], 0.0, blmLeft_[0]};
+  stats.right = {blmRight_[0], 0.0, blmRight_[0]};
+  std::int64_t sumLeft = 0;
+  std::int64_t sumRight = 0;
+  for (std::size_t k = 0; k < blmLeft_.size(); ++k) {
+    const std::int32_t left = blmLeft_[k];
+    const std::int32_t right = blmRight_[k];
+    stats.left.min = std::min(stats.left.min, left);
+    stats.left.max = std::max(stats.left.max, left);
+    stats.right.min = std::min(stats.right.min, right);
+    stats.right.max = std::max(stats.right.max, right);
+    sumLeft += left;
+    sumRight += right;
   }
-  out << std::endl;
+  const double count = static_cast<double>(stats.records);
+  stats.left.avg = static_cast<double>(sumLeft) / count;
+  stats.right.avg = static_cast<double>(sumRight) / count;
+  return stats;
 }
 
 }  // namespace trimwright

@@ -9,7 +9,9 @@
 #include <ostream>
 #include <vector>
 
+#include "common/Diagnostics.h"
 #include "common/RecordAllocator.h"
+#include "fueltrim/TrimCellStats.h"
 
 namespace trimwright {
 
@@ -27,6 +29,8 @@ class FuelTrimCell {
   // True when the cell's ranges enclose the given ranges, ends included.
   bool Encloses(float mapLow, float mapHigh, std::int32_t rpmLow, std::int32_t rpmHigh) const;
 
+  // Appends one record. Records may be added at any time, from any number of
+  // logs; the cached averages start afresh.
   void AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft, std::int32_t blmRight,
                  std::int32_t auxLeft, std::int32_t auxRight);
 
@@ -36,8 +40,7 @@ class FuelTrimCell {
 
   std::int32_t RecordCount() const { return static_cast<std::int32_t>(blmLeft_.size()); }
 
-  // Means of the BLM lists, computed once and cached. REQUIRES: all records
-  // were added before the first call (adding records does not reset the cache).
+  // Means of the BLM lists, computed once and cached until a record is added.
   float AverageLeftBlm();
   float AverageRightBlm();
 
@@ -45,15 +48,21 @@ class FuelTrimCell {
   static bool IsAdvisedTarget(std::int32_t targetBlm);
 
   // The factor by which the VE values of the cell's region are multiplied to
-  // move the BLM to targetBlm. Writes its warnings to standard output.
-  float AdjustmentFactor(std::int32_t targetBlm);
+  // move the BLM to targetBlm, with its warnings. A cell with fewer than
+  // minRecords records (and an empty one) gives 1.0: too little data to move
+  // the table.
+  float AdjustmentFactor(std::int32_t targetBlm, Diagnostics& diagnostics = Diagnostics::Standard(),
+                         std::int32_t minRecords = 1);
 
   // Sets both ranges to the mean plus and minus one standard deviation of the
   // records. An empty cell gets 0 - 0 kPa and 0 - 0 rpm, enclosing nothing.
   void RangesFromRecords();
 
+  // The cell's number, ranges and BLM statistics.
+  TrimCellStats Statistics() const;
+
   // Writes the cell's lines of the fuel trim statistics section.
-  void Print(std::ostream& out) const;
+  void Print(std::ostream& out) const { Statistics().Print(out); }
 
  private:
   static float CachedAverage(float& cache, const RecordArray<std::int32_t>& values);

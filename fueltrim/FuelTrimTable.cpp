@@ -1,8 +1,6 @@
 #include "fueltrim/FuelTrimTable.h"
 
-#include "common/ParallelParts.h"
-
-#include <iostream>
+#include <ostream>
 
 namespace trimwright {
 
@@ -36,12 +34,14 @@ bool IsBand(int band, int bandCount) { return band >= 0 && band < bandCount; }
 }  // namespace
 
 FuelTrimTable::FuelTrimTable(const std::vector<std::int32_t>& rpmBounds,
-                             const std::vector<float>& mapBounds)
+                             const std::vector<float>& mapBounds, Diagnostics& diagnostics)
     : rpmBounds_(rpmBounds),
       mapBounds_(mapBounds),
       cellCount_(BandCount(rpmBounds.size()) * BandCount(mapBounds.size())),
-      cells_(std::make_unique<FuelTrimCell[]>(static_cast<std::size_t>(cellCount_))) {
-  std::cout << "Constructing fuel trim table:" << std::endl;
+      cells_(std::make_unique<FuelTrimCell[]>(static_cast<std::size_t>(cellCount_))),
+      diagnostics_(diagnostics) {
+  std::ostream& out = diagnostics_.Out();
+  out << "Constructing fuel trim table:" << std::endl;
   for (std::int32_t k = 0; k < cellCount_; ++k) Cell(k).SetNumber(k);
 
   const int rpmBands = BandCount(rpmBounds_.size());
@@ -53,8 +53,8 @@ FuelTrimTable::FuelTrimTable(const std::vector<std::int32_t>& rpmBounds,
       const float mapHigh = mapBounds_[static_cast<std::size_t>(i) + 1];
       const std::int32_t rpmLow = rpmBounds_[static_cast<std::size_t>(j)];
       const std::int32_t rpmHigh = rpmBounds_[static_cast<std::size_t>(j) + 1];
-      std::cout << "Creating fuel trim cell " << n << ":  [" << mapLow << ", " << mapHigh << "]["
-                << rpmLow << ", " << rpmHigh << "]" << std::endl;
+      out << "Creating fuel trim cell " << n << ":  [" << mapLow << ", " << mapHigh << "]["
+          << rpmLow << ", " << rpmHigh << "]" << std::endl;
       Cell(n).SetRanges(mapLow, mapHigh, rpmLow, rpmHigh);
     }
   }
@@ -64,37 +64,36 @@ FuelTrimCell& FuelTrimTable::CellAt(int mapBand, int rpmBand) {
   return Cell(mapBand * BandCount(rpmBounds_.size()) + rpmBand);
 }
 
-void FuelTrimTable::Fill(const LoggedData& data) {
-  auto counted = [&](std::uint32_t r) {
-    // Cell k carries the number k, so the cell with a number is found by index.
+std::uint32_t FuelTrimTable::Fill(const LoggedData& data, const AuxWindow& auxWindow) {
+  // Cell k carries the number k, so the cell with a number is found by index.
+  auto learning = [&](std::uint32_t r) {
     return data.engineWarm[r] && !data.highThrottle[r] && data.blmCell[r] >= 0 &&
            data.blmCell[r] < cellCount_;
   };
-  const auto cells = static_cast<std::size_t>(cellCount_);
-  std::vector<std::size_t> perCell(cells, 0);
+  const bool filtered = !auxWindow.IsOpen();
+  std::vector<std::size_t> perCell(static_cast<std::size_t>(cellCount_), 0);
+  std::uint32_t leftOut = 0;
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (counted(r)) ++perCell[static_cast<std::size_t>(data.blmCell[r])];
-  }
-
-  // The cells are filled in two groups side by side, each group taking about
-  // half of the records. Both walk the whole log in order, so every cell gets
-  // its records in the order they were logged, as one walk would give them.
-  constexpr std::size_t kGroups = 2;
-  std::vector<std::size_t> groupOf(cells, 0);
-  std::size_t groupRecords[kGroups] = {};
-  for (std::size_t k = 0; k < cells; ++k) {
-    Cell(static_cast<std::int32_t>(k)).ReserveRecords(perCell[k]);
-    groupOf[k] = groupRecords[0] <= groupRecords[1] ? 0 : 1;
-    groupRecords[groupOf[k]] += perCell[k];
-  }
-  RunParts(kGroups, [&](std::size_t group) {
-    for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-      if (!counted(r) || groupOf[static_cast<std::size_t>(data.blmCell[r])] != group) continue;
-      Cell(data.blmCell[r])
-          .AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r], data.auxLeft[r],
-                     data.auxRight[r]);
+    if (!learning(r)) continue;
+    if (filtered && !auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
+      ++leftOut;
+      continue;
     }
-  });
+    ++perCell[static_cast<std::size_t>(data.blmCell[r])];
+  }
+  // Sized first, so that a large log fills the cells without regrowing them.
+  for (std::int32_t k = 0; k < cellCount_; ++k) {
+    Cell(k).ReserveRecords(perCell[static_cast<std::size_t>(k)]);
+  }
+  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+    if (!learning(r) || (filtered && !auxWindow.Contains(data.auxLeft[r], data.auxRight[r]))) {
+      continue;
+    }
+    Cell(data.blmCell[r])
+        .AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r], data.auxLeft[r],
+                   data.auxRight[r]);
+  }
+  return leftOut;
 }
 
 void FuelTrimTable::PrintStatistics(std::ostream& out) const {
@@ -116,7 +115,9 @@ float FuelTrimTable::FactorForVECell(std::int32_t rpmLow, std::int32_t rpmHigh, 
   // edge; it is treated like one whose edges are out of order.
   const bool bandsExist =
       IsBand(i0, mapBands) && IsBand(i1, mapBands) && IsBand(j0, rpmBands) && IsBand(j1, rpmBands);
-  auto factor = [&](int i, int j) { return CellAt(i, j).AdjustmentFactor(targetBlm); };
+  auto factor = [&](int i, int j) {
+    return CellAt(i, j).AdjustmentFactor(targetBlm, diagnostics_, minRecords_);
+  };
 
   if (bandsExist && i0 == i1 && j0 == j1) return factor(i0, j0);
 
@@ -159,8 +160,8 @@ float FuelTrimTable::FactorForVECell(std::int32_t rpmLow, std::int32_t rpmHigh, 
     return products / weights;
   }
 
-  std::cout << "No match found for VE Cell [" << mapLow << ", " << mapHigh << "][" << rpmLow << ", "
-            << rpmHigh << std::endl;
+  diagnostics_.Out() << "No match found for VE Cell [" << mapLow << ", " << mapHigh << "]["
+                     << rpmLow << ", " << rpmHigh << std::endl;
   return 1.0f;
 }
 

@@ -11,23 +11,43 @@
 #include <ostream>
 #include <vector>
 
+#include "common/Diagnostics.h"
 #include "fueltrim/FuelTrimCell.h"
 #include "logdata/LoggedData.h"
 
 namespace trimwright {
 
+// The range of the second trim values (auxLeft and auxRight) a record must
+// lie in to count; the default lets every record through.
+struct AuxWindow {
+  std::int32_t low = 0;
+  std::int32_t high = 255;
+
+  bool IsOpen() const { return low <= 0 && high >= 255; }
+  bool Contains(std::int32_t auxLeft, std::int32_t auxRight) const {
+    return auxLeft >= low && auxLeft <= high && auxRight >= low && auxRight <= high;
+  }
+};
+
 class FuelTrimTable {
  public:
   // Cell n = i x (rpm bands) + j covers map band i and rpm band j. Writes the
-  // construction lines to standard output.
-  FuelTrimTable(const std::vector<std::int32_t>& rpmBounds, const std::vector<float>& mapBounds);
+  // construction lines, and later the no-match lines and the cells'
+  // warnings, to diagnostics, which must outlive the table.
+  FuelTrimTable(const std::vector<std::int32_t>& rpmBounds, const std::vector<float>& mapBounds,
+                Diagnostics& diagnostics = Diagnostics::Standard());
 
   FuelTrimTable(const FuelTrimTable&) = delete;
   FuelTrimTable& operator=(const FuelTrimTable&) = delete;
 
-  // Hands every record with engineWarm set and highThrottle clear to the cell
-  // whose number equals its blmCell. Call once.
-  void Fill(const LoggedData& data);
+  // Hands every record with engineWarm set and highThrottle clear (and its
+  // second trim values inside auxWindow) to the cell whose number equals its
+  // blmCell. Each call adds the records of one more log. Returns how many
+  // records the window left out.
+  std::uint32_t Fill(const LoggedData& data, const AuxWindow& auxWindow = {});
+
+  // Cells with fewer records than this count as no correction (factor 1.0).
+  void SetMinRecords(std::int32_t minRecords) { minRecords_ = minRecords; }
 
   // Writes the fuel trim statistics section.
   void PrintStatistics(std::ostream& out) const;
@@ -39,6 +59,9 @@ class FuelTrimTable {
 
   std::int32_t CellCount() const { return cellCount_; }
   FuelTrimCell& Cell(std::int32_t number) { return cells_[static_cast<std::size_t>(number)]; }
+  const FuelTrimCell& Cell(std::int32_t number) const {
+    return cells_[static_cast<std::size_t>(number)];
+  }
 
  private:
   FuelTrimCell& CellAt(int mapBand, int rpmBand);
@@ -47,6 +70,8 @@ class FuelTrimTable {
   std::vector<float> mapBounds_;
   std::int32_t cellCount_;
   std::unique_ptr<FuelTrimCell[]> cells_;
+  Diagnostics& diagnostics_;
+  std::int32_t minRecords_ = 1;
 };
 
 }  // namespace trimwright

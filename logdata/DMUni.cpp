@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 #include <vector>
 
 #include "common/DiskFile.h"
@@ -31,24 +31,24 @@ constexpr double kMapKpaOffset = 10.4;
 
 }  // namespace
 
-DMUni::DMUni(const std::string& path, const ReadPlan& plan) {
-  std::cout << "DMUni:  in constructor with arg " << path << std::endl;
+DMUni::DMUni(const std::string& path, const ReadPlan& plan, Diagnostics& sink) : LoggedData(sink) {
+  diagnostics().Out() << "DMUni:  in constructor with arg " << path << std::endl;
 
   DiskFile file;
   if (!file.OpenForReading(path)) {
     const std::string message = "Unable to open datamaster file " + path;
-    std::cout << message << std::endl;
+    diagnostics().Out() << message << std::endl;
     throw TrimwrightError(message);
   }
 
   const std::int64_t size = std::max<std::int64_t>(file.Size(), 0);
   // A file shorter than its header record holds no data records.
   recordCount = CountFromFile(size / kRecordSize - 1);
-  std::cout << "DMUni:  the number of records is " << recordCount << std::endl;
+  diagnostics().Out() << "DMUni:  the number of records is " << recordCount << std::endl;
 
   Allocate();
 
-  std::cout << "DMUni:  reading in data..." << std::flush;
+  diagnostics().Out() << "DMUni:  reading in data..." << std::flush;
   const std::uint32_t total = recordCount;
   const unsigned partCount = std::min(plan.PartsFor(size), std::max(total, 1u));
   std::vector<RecordPart> parts(partCount);
@@ -60,7 +60,7 @@ DMUni::DMUni(const std::string& path, const ReadPlan& plan) {
     parts[p] = RecordPart{first, DecodeRecords(file, first, last, recordsPerRead)};
   });
   JoinParts(parts);
-  std::cout << "okay" << std::endl;
+  diagnostics().Out() << "okay" << std::endl;
 }
 
 std::uint32_t DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
@@ -109,6 +109,6 @@ bool DMUni::DecodeRecord(std::uint32_t i, const unsigned char* record) {
   return true;
 }
 
-DMUni::~DMUni() { std::cout << "DMUni:  destructing" << std::endl; }
+DMUni::~DMUni() { diagnostics().Out() << "DMUni:  destructing" << std::endl; }
 
 }  // namespace trimwright

@@ -19,7 +19,8 @@ class DMUni : public LoggedData {
 
   // Throws TrimwrightError when the file cannot be opened or memory runs out.
   // A large file is read in parts as the plan says.
-  explicit DMUni(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
+  DMUni(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine(),
+        Diagnostics& sink = Diagnostics::Standard());
   ~DMUni() override;
 
  private:

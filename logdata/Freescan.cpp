@@ -1,6 +1,6 @@
 #include "logdata/Freescan.h"
 
-#include <iostream>
+#include <ostream>
 
 #include "common/NumberText.h"
 #include "logdata/TextLogFile.h"
@@ -29,26 +29,27 @@ constexpr std::int64_t kHeaderLines = 1;
 
 }  // namespace
 
-Freescan::Freescan(const std::string& path, const ReadPlan& plan) {
-  TextLogFile file(path, "", plan);
+Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
+    : LoggedData(sink) {
+  TextLogFile file(path, "", plan, sink);
 
   // The read that meets the end of the file is counted too, and the header is
   // not a record.
   const std::int64_t count = file.CountLineReads() - (kHeaderLines + 1);
   recordCount = CountFromFile(count);
-  std::cout << "No. records:  " << recordCount << std::endl;
+  diagnostics().Out() << "No. records:  " << recordCount << std::endl;
 
   Allocate();
   AllocateTemperature();
 
-  std::cout << "reading in data..." << std::flush;
+  diagnostics().Out() << "reading in data..." << std::flush;
   const std::vector<RecordPart> parts = file.DecodeRecords(
       kHeaderLines, recordCount,
       [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
   JoinParts(parts);
   JoinParts(temperature, parts);
   file.Close();
-  std::cout << "done" << std::endl;
+  diagnostics().Out() << "done" << std::endl;
 }
 
 bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
@@ -68,14 +69,14 @@ bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
 }
 
 Freescan::~Freescan() {
-  std::cout << "Freescan:  destructor" << std::endl;
+  diagnostics().Out() << "Freescan:  destructor" << std::endl;
   temperature = {};
 }
 
 void Freescan::AllocateTemperature() {
-  std::cout << "allocating memory..." << std::flush;
+  diagnostics().Out() << "allocating memory..." << std::flush;
   AllocateArray(temperature);
-  std::cout << "okay" << std::endl;
+  diagnostics().Out() << "okay" << std::endl;
 }
 
 Freescan::Fields Freescan::SplitCommaFields(std::string_view line) {

@@ -21,8 +21,10 @@ class Freescan : public LoggedData {
   static constexpr std::size_t kFieldsNeeded = 26;
 
   // Throws TrimwrightError when the file cannot be opened or read, or memory
-  // runs out. A large file is read in parts as the plan says.
-  explicit Freescan(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
+  // runs out. A large file is read in parts as the plan says. Writes its lines
+  // to sink, which must outlive the object.
+  Freescan(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine(),
+           Diagnostics& sink = Diagnostics::Standard());
   ~Freescan() override;
 
   using Fields = FieldList<kFieldsNeeded, FieldRule::kEverySeparator>;

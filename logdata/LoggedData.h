@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "common/Diagnostics.h"
 #include "common/RecordAllocator.h"
 
 namespace trimwright {
@@ -28,6 +29,21 @@ bool InRange(T value, T low, T high) {
   return value >= low && value <= high;
 }
 
+// The per-record columns of a logged data set, each as X(element type, name),
+// in member order. Declaring, sizing, joining and releasing the columns all
+// expand this one list, so a new column is one line here.
+#define TRIMWRIGHT_LOGGED_DATA_COLUMNS(X) \
+  X(std::int32_t, rpm)                    \
+  X(float, map) /* kPa */                 \
+  X(std::int32_t, blmLeft)                \
+  X(std::int32_t, blmRight)               \
+  X(std::int32_t, auxLeft)                \
+  X(std::int32_t, auxRight)               \
+  X(std::int32_t, blmCell)                \
+  X(std::uint8_t, engineWarm)             \
+  X(std::uint8_t, highThrottle)           \
+  X(float, throttle) /* percent; filled by the text readers only */
+
 // One part of a reading pass that ran in parts: its records were stored from
 // index `first` on, and `accepted` of them were accepted.
 struct RecordPart {
@@ -37,7 +53,9 @@ struct RecordPart {
 
 class LoggedData {
  public:
-  LoggedData();
+  // Writes its lines, and those of the reader built on it, to diagnostics,
+  // which must outlive the object.
+  explicit LoggedData(Diagnostics& diagnostics = Diagnostics::Standard());
   virtual ~LoggedData();
 
   LoggedData(const LoggedData&) = delete;
@@ -52,20 +70,23 @@ class LoggedData {
   // here on have no meaning.
   std::uint32_t recordCount = 0;
 
-  RecordArray<std::int32_t> rpm;
-  RecordArray<float> map;  // kPa
-  RecordArray<std::int32_t> blmLeft;
-  RecordArray<std::int32_t> blmRight;
-  RecordArray<std::int32_t> auxLeft;
-  RecordArray<std::int32_t> auxRight;
-  RecordArray<std::int32_t> blmCell;
-  RecordArray<std::uint8_t> engineWarm;
-  RecordArray<std::uint8_t> highThrottle;
-  RecordArray<float> throttle;  // percent; filled by the text readers only
+#define TRIMWRIGHT_DECLARE_COLUMN(type, name) RecordArray<type> name;
+  TRIMWRIGHT_LOGGED_DATA_COLUMNS(TRIMWRIGHT_DECLARE_COLUMN)
+#undef TRIMWRIGHT_DECLARE_COLUMN
+
+  // Calls visit(column) for every column, in member order.
+  template <typename Visit>
+  void ForEachColumn(Visit&& visit) {
+#define TRIMWRIGHT_VISIT_COLUMN(type, name) visit(name);
+    TRIMWRIGHT_LOGGED_DATA_COLUMNS(TRIMWRIGHT_VISIT_COLUMN)
+#undef TRIMWRIGHT_VISIT_COLUMN
+  }
 
  protected:
+  Diagnostics& diagnostics() const { return diagnostics_; }
+
   // REQUIRES: recordCount holds the count of records in the file.
-  // Sizes the ten arrays for recordCount entries. Throws TrimwrightError after
+  // Sizes every column for recordCount entries. Throws TrimwrightError after
   // the out-of-memory lines when memory runs out.
   void Allocate();
 
@@ -81,7 +102,7 @@ class LoggedData {
   }
 
   // After a pass in parts: moves each part's accepted records down to follow
-  // those of the parts before it, in all ten arrays, and sets recordCount to
+  // those of the parts before it, in every column, and sets recordCount to
   // the number of accepted records.
   void JoinParts(const std::vector<RecordPart>& parts);
 
@@ -110,10 +131,12 @@ class LoggedData {
   // from the temperature and highThrottle from the throttle.
   bool AcceptTextRecord(std::uint32_t index, float temperature, const TemperatureRule& rule);
 
-  // Writes the out-of-memory lines to standard output and throws.
-  [[noreturn]] static void ReportOutOfMemory(const std::bad_alloc& failure);
+  // Writes the out-of-memory lines and throws.
+  [[noreturn]] void ReportOutOfMemory(const std::bad_alloc& failure) const;
 
  private:
+  Diagnostics& diagnostics_;
+
   // The accepted ranges every reader shares.
   static constexpr std::int32_t kMinRpm = 500;
   static constexpr std::int32_t kMaxRpm = 7000;

@@ -1,6 +1,6 @@
 #include "logdata/PCMcomm.h"
 
-#include <iostream>
+#include <ostream>
 
 #include "common/NumberText.h"
 #include "logdata/TextLogFile.h"
@@ -27,26 +27,27 @@ constexpr std::int64_t kHeaderLines = 5;
 
 }  // namespace
 
-PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan) {
-  TextLogFile file(path, "PCMcomm:  ", plan);
+PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
+    : LoggedData(sink) {
+  TextLogFile file(path, "PCMcomm:  ", plan, sink);
 
   // The read that meets the end of the file is counted too, and the header
   // lines are not records.
   const std::int64_t count = file.CountLineReads() - (kHeaderLines + 1);
   recordCount = CountFromFile(count);
-  std::cout << "PCMcomm:  No. records:  " << recordCount << std::endl;
+  diagnostics().Out() << "PCMcomm:  No. records:  " << recordCount << std::endl;
 
   Allocate();
   AllocateTemperature();
 
-  std::cout << "PCMcomm:  reading in data..." << std::flush;
+  diagnostics().Out() << "PCMcomm:  reading in data..." << std::flush;
   const std::vector<RecordPart> parts = file.DecodeRecords(
       kHeaderLines, recordCount,
       [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
   JoinParts(parts);
   JoinParts(temperature, parts);
   file.Close();
-  std::cout << "done" << std::endl;
+  diagnostics().Out() << "done" << std::endl;
 }
 
 bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
@@ -66,15 +67,15 @@ bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
 }
 
 PCMcomm::~PCMcomm() {
-  std::cout << "PCMcomm:  destructing..." << std::flush;
+  diagnostics().Out() << "PCMcomm:  destructing..." << std::flush;
   temperature = {};
-  std::cout << "...done" << std::endl;
+  diagnostics().Out() << "...done" << std::endl;
 }
 
 void PCMcomm::AllocateTemperature() {
-  std::cout << "PCMcomm:  allocating memory..." << std::flush;
+  diagnostics().Out() << "PCMcomm:  allocating memory..." << std::flush;
   AllocateArray(temperature);
-  std::cout << "okay" << std::endl;
+  diagnostics().Out() << "okay" << std::endl;
 }
 
 PCMcomm::Fields PCMcomm::SplitSpaceFields(std::string_view line, char separator) {

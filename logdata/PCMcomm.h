@@ -20,8 +20,10 @@ class PCMcomm : public LoggedData {
   static constexpr std::size_t kFieldsPerRecord = 25;
 
   // Throws TrimwrightError when the file cannot be opened or read, or memory
-  // runs out. A large file is read in parts as the plan says.
-  explicit PCMcomm(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine());
+  // runs out. A large file is read in parts as the plan says. Writes its lines
+  // to sink, which must outlive the object.
+  PCMcomm(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine(),
+          Diagnostics& sink = Diagnostics::Standard());
   ~PCMcomm() override;
 
   // Keeps one field more than a record has, so a full list means too many.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
+#include <ostream>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -41,9 +41,10 @@ std::int64_t CountLineFeeds(const char* data, std::size_t size) {
 }  // namespace
 
 TextLogFile::TextLogFile(const std::string& path, const std::string& diagnosticPrefix,
-                         const ReadPlan& plan)
+                         const ReadPlan& plan, Diagnostics& diagnostics)
     : path_(path),
       diagnosticPrefix_(diagnosticPrefix),
+      diagnostics_(diagnostics),
       plan_(plan),
       blockBytes_(std::max<std::size_t>(plan.blockBytes, 1)) {
   if (!file_.OpenForReading(path_)) Fail("Unable to open input file ");
@@ -51,7 +52,7 @@ TextLogFile::TextLogFile(const std::string& path, const std::string& diagnosticP
 
 void TextLogFile::Fail(const std::string& what) const {
   const std::string message = what + path_;
-  std::cerr << diagnosticPrefix_ << message << std::endl;
+  diagnostics_.Err() << diagnosticPrefix_ << message << std::endl;
   throw TrimwrightError(message);
 }
 

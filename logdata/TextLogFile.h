@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Diagnostics.h"
 #include "common/DiskFile.h"
 #include "logdata/LineCursor.h"
 #include "logdata/LoggedData.h"
@@ -23,8 +24,10 @@ namespace trimwright {
 class TextLogFile {
  public:
   // diagnosticPrefix starts every failure line ("" or "PCMcomm:  "). The
-  // failure lines go to standard error, then TrimwrightError is thrown.
-  TextLogFile(const std::string& path, const std::string& diagnosticPrefix, const ReadPlan& plan);
+  // failure lines go to the error stream of diagnostics (which must outlive
+  // the object), then TrimwrightError is thrown.
+  TextLogFile(const std::string& path, const std::string& diagnosticPrefix, const ReadPlan& plan,
+              Diagnostics& diagnostics);
 
   TextLogFile(const TextLogFile&) = delete;
   TextLogFile& operator=(const TextLogFile&) = delete;
@@ -78,6 +81,7 @@ class TextLogFile {
 
   std::string path_;
   std::string diagnosticPrefix_;
+  Diagnostics& diagnostics_;
   ReadPlan plan_;
   // The unit of reading: the counting pass reads and records one block at a
   // time, and each part of the decoding pass reads through a buffer this size.

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/AppIcon.h"
+#include "gui/AppIcon.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) {

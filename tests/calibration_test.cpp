@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calibration/LT1edit.h"
+#include "calibration/PassReport.h"
 #include "calibration/Tunercat.h"
 #include "common/TrimwrightError.h"
 #include "tests/support/CapturedOutput.h"
@@ -27,18 +28,7 @@ using testing::TempDir;
 using tools::CalibrationImage;
 using tools::ImageLayout;
 
-// A Tunercat image with its insides open to the test.
-class InspectableTunercat : public Tunercat {
- public:
-  using LT1_obd1::ftMapBounds;
-  using LT1_obd1::ftRpmBounds;
-  using LT1_obd1::fuelTrimTable;
-  using LT1_obd1::idleCell;
-  using LT1_obd1::veKpaBounds;
-  using LT1_obd1::veRpmAxis;
-  using LT1_obd1::veRpmBounds;
-  using Tunercat::Tunercat;
-};
+using InspectableTunercat = Tunercat;
 
 std::string kTargetWarning128() {
   return "Warning - you are tuning for a blm of 128.\nIt is recommended you tune for 118 - 124\n";
@@ -102,11 +92,11 @@ class ReachableRowsTest : public CalibrationTest, public ::testing::WithParamInt
 
 TEST_P(ReachableRowsTest, RowsAreTunedWhileTheirUpperEdgeIsBelowTheLimit) {
   InspectableTunercat pcm(WriteImage(CalibrationImage()), GetParam().rpmLimit);
-  ASSERT_EQ(pcm.veRpmBounds.size() - 1, GetParam().rows);
-  EXPECT_EQ(pcm.veRpmBounds.front(), 0);
+  ASSERT_EQ(pcm.grid().veRpmBounds.size() - 1, GetParam().rows);
+  EXPECT_EQ(pcm.grid().veRpmBounds.front(), 0);
   if (GetParam().rows > 0) {
-    EXPECT_EQ(pcm.veRpmAxis[GetParam().rows - 1], GetParam().lastRowLabel);
-    EXPECT_LT(pcm.veRpmBounds.back(), GetParam().rpmLimit);
+    EXPECT_EQ(pcm.grid().veRpmAxis[GetParam().rows - 1], GetParam().lastRowLabel);
+    EXPECT_LT(pcm.grid().veRpmBounds.back(), GetParam().rpmLimit);
   }
 }
 
@@ -123,10 +113,10 @@ TEST_F(CalibrationTest, ColumnsHaveEighteenEdgesHalfwayBetweenLabels) {
   std::vector<float> expected{0.0f};
   for (float edge = 22.5f; edge < 100.0f; edge += 5.0f) expected.push_back(edge);
   expected.push_back(104.0f);
-  EXPECT_EQ(pcm.veKpaBounds, expected);
-  EXPECT_EQ(pcm.veKpaBounds.size(), 18u);
-  EXPECT_EQ(pcm.veRpmBounds[1], 500);
-  EXPECT_EQ(pcm.veRpmBounds[9], 2100);
+  EXPECT_EQ(pcm.grid().veKpaBounds, expected);
+  EXPECT_EQ(pcm.grid().veKpaBounds.size(), 18u);
+  EXPECT_EQ(pcm.grid().veRpmBounds[1], 500);
+  EXPECT_EQ(pcm.grid().veRpmBounds[9], 2100);
 }
 
 // ---------------------------------------------------- construction lines
@@ -169,8 +159,8 @@ TEST_F(CalibrationTest, BoundaryBytesAreUsedUnchecked) {
   CalibrationImage image;
   image.SetBoundaryBytes({0, 255, 100, 255, 0, 104});
   InspectableTunercat pcm(WriteImage(image), 3000);
-  EXPECT_EQ(pcm.ftRpmBounds, (std::vector<std::int32_t>{0, 0, 6375, 2500, 7000}));
-  EXPECT_EQ(pcm.ftMapBounds, (std::vector<float>{0.0f, 255.0f, 0.0f, 104.0f, 104.0f}));
+  EXPECT_EQ(pcm.ftRpmBounds(), (std::vector<std::int32_t>{0, 0, 6375, 2500, 7000}));
+  EXPECT_EQ(pcm.ftMapBounds(), (std::vector<float>{0.0f, 255.0f, 0.0f, 104.0f, 104.0f}));
   EXPECT_NE(output_.Stdout().find("Fuel trim rpm bnds:  0 0 6375 2500 7000 \n"
                                   "Fuel trim map bnds:  0 255 0 104 104 \n"),
             std::string::npos);
@@ -201,11 +191,10 @@ class ModifyVECellTest : public CalibrationTest {
 
   std::string Line(std::uint8_t oldValue, int row, int column, int target, std::uint8_t expectedNew,
                    bool expectedOverflow) {
-    std::ostringstream report;
-    bool overflow = false;
-    EXPECT_EQ(pcm_.ModifyVECell(oldValue, row, column, target, report, overflow), expectedNew);
-    EXPECT_EQ(overflow, expectedOverflow);
-    return report.str();
+    const VECellPlan cell = pcm_.ModifyVECell(oldValue, row, column, target, PassLimits{});
+    EXPECT_EQ(cell.newValue, expectedNew);
+    EXPECT_EQ(cell.overflow, expectedOverflow);
+    return ReportLine(cell, 0.390588f);
   }
 
   InspectableTunercat pcm_;
@@ -214,13 +203,13 @@ class ModifyVECellTest : public CalibrationTest {
 // VE row 3 (1000 rpm, 900 to 1100) and column 5 (45 kPa, 42.5 to 47.5) lie
 // inside fuel trim cell 4 (40 to 60 kPa, 0 to 1200 rpm).
 TEST_F(ModifyVECellTest, ScalesTheOldValueAndReportsThreeDigits) {
-  pcm_.fuelTrimTable->Cell(4).AddRecord(1000, 45.0f, 130, 126, 0, 0);
+  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 130, 126, 0, 0);
   EXPECT_EQ(Line(100, 3, 5, 128, 102, false), "cell[1000][45]\t39.1\t1.02\t39.8\t\n");
   EXPECT_EQ(output_.Stdout(), kTargetWarning128());
 }
 
 TEST_F(ModifyVECellTest, KeepsOldValueOnOverflow) {
-  pcm_.fuelTrimTable->Cell(4).AddRecord(1000, 45.0f, 103, 103, 0, 0);  // 1.03 at target 100
+  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 103, 103, 0, 0);  // 1.03 at target 100
   EXPECT_EQ(Line(250, 3, 5, 100, 250, true), "cell[1000][45]\t97.6\t1.03\t(*)\t\n");
   EXPECT_NE(
       output_.Stdout().find(
@@ -229,17 +218,17 @@ TEST_F(ModifyVECellTest, KeepsOldValueOnOverflow) {
 }
 
 TEST_F(ModifyVECellTest, HalfwayValuesRoundUp) {
-  pcm_.fuelTrimTable->Cell(4).AddRecord(1000, 45.0f, 60, 60, 0, 0);  // 0.5 at target 120
+  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 60, 60, 0, 0);  // 0.5 at target 120
   EXPECT_EQ(Line(3, 3, 5, 120, 2, false), "cell[1000][45]\t1.17\t0.5\t0.781\t\n");
 }
 
 TEST_F(ModifyVECellTest, IdleCellFactorIsAveragedIn) {
   // VE row 2 (800 rpm, 700 to 900), column 3 (35 kPa, 32.5 to 37.5): inside
   // fuel trim cell 0 and inside the idle cell's 30 to 40 kPa, 600 to 1000 rpm.
-  pcm_.fuelTrimTable->Cell(0).AddRecord(800, 35.0f, 102, 102, 0, 0);
-  pcm_.idleCell.AddRecord(600, 30.0f, 98, 98, 0, 0);
-  pcm_.idleCell.AddRecord(1000, 40.0f, 98, 98, 0, 0);
-  pcm_.idleCell.RangesFromRecords();
+  pcm_.fuelTrimTable().Cell(0).AddRecord(800, 35.0f, 102, 102, 0, 0);
+  pcm_.idleCell().AddRecord(600, 30.0f, 98, 98, 0, 0);
+  pcm_.idleCell().AddRecord(1000, 40.0f, 98, 98, 0, 0);
+  pcm_.idleCell().RangesFromRecords();
   EXPECT_EQ(Line(120, 2, 3, 100, 120, false),
             "cell[800][35]\t46.9\t1.02\t0.98\t1\t46.9\tIdle cell\n");
   // Column 4 (37.5 to 42.5 kPa) reaches beyond the idle cell.
@@ -247,7 +236,7 @@ TEST_F(ModifyVECellTest, IdleCellFactorIsAveragedIn) {
 }
 
 TEST_F(ModifyVECellTest, InfiniteFactorCountsAsOverflow) {
-  pcm_.fuelTrimTable->Cell(4).AddRecord(1000, 45.0f, 130, 120, 0, 0);
+  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 130, 120, 0, 0);
   EXPECT_EQ(Line(100, 3, 5, 0, 100, true), "cell[1000][45]\t39.1\tinf\t(*)\t\n");
   EXPECT_EQ(Line(0, 3, 5, 0, 0, true), "cell[1000][45]\t0\tinf\t(*)\t\n");
 }

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "app/ControlIds.h"
 #include "app/TuningRun.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/Golden.h"
@@ -60,16 +59,14 @@ TEST_F(CliTest, TunesTheSampleLikeTheRunItself) {
   tools::WriteFile(other.File("car.bin"), tools::ReadFile(kExamples + "/sample.bin"));
   class Fields : public RunWindow {
     void ShowMessage(const std::string&) override {}
-    std::string FieldText(int id) override { return id == IDC_TARGET_BLM ? "124" : "3000"; }
     void SetProgress(int) override {}
     void RepaintProgress() override {}
   } window;
-  std::int32_t target = 0;
-  std::int32_t limit = 0;
   {
     CapturedOutput quiet;
-    TuningRun(window).Perform(kExamples + "/sample.uni", other.File("car.bin"),
-                              other.File("car_trw.txt"), target, limit);
+    TuningRun(window).Perform(RunRequest::ForOneLog(kExamples + "/sample.uni",
+                                                    other.File("car.bin"),
+                                                    other.File("car_trw.txt"), "124", "3000"));
   }
   const std::string tuned = tools::ReadFile(dir_.File("sample.bin"));
   EXPECT_EQ(tuned, tools::ReadFile(other.File("car.bin")));

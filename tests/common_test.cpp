@@ -67,6 +67,18 @@ TEST(RecordArrayTest, SharedChunksServeManyArraysThroughoutTheirLives) {
   }
 }
 
+TEST(RecordArrayTest, EntriesDroppedAndAddedAgainReadAsZeros) {
+  RecordArray<std::int32_t> array(100);
+  std::fill(array.begin(), array.end(), 7);
+  array.resize(10);
+  array.resize(100);
+  EXPECT_EQ(array[9], 7);
+  EXPECT_TRUE(std::all_of(array.begin() + 10, array.end(), [](std::int32_t v) { return v == 0; }));
+  array.clear();
+  array.resize(5);
+  EXPECT_EQ(array[0], 0);
+}
+
 TEST(RecordArrayTest, ImpossibleSizesAreReportedAsExhaustedMemory) {
   RecordArray<std::int32_t> array;
   EXPECT_THROW(array.reserve(std::size_t{1} << 60), std::bad_alloc);

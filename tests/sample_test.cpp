@@ -6,7 +6,6 @@
 #include <clocale>
 #include <string>
 
-#include "app/ControlIds.h"
 #include "app/TuningRun.h"
 #include "logdata/DMUni.h"
 #include "tests/support/CapturedOutput.h"
@@ -27,13 +26,10 @@ constexpr int kTarget = 124;
 constexpr std::uint32_t kSeed = 1;
 constexpr int kRecords = 420;
 
-// A window that answers the two fields and ignores everything else.
+// A window that keeps its messages and ignores everything else.
 class QuietWindow : public RunWindow {
  public:
   void ShowMessage(const std::string& text) override { messages += text + "\n"; }
-  std::string FieldText(int controlId) override {
-    return controlId == IDC_TARGET_BLM ? std::to_string(kTarget) : "3000";
-  }
   void SetProgress(int) override {}
   void RepaintProgress() override {}
   std::string messages;
@@ -41,9 +37,9 @@ class QuietWindow : public RunWindow {
 
 void Tune(const std::string& log, const std::string& image, const std::string& report) {
   QuietWindow window;
-  std::int32_t target = 0;
-  std::int32_t limit = 0;
-  ASSERT_EQ(TuningRun(window).Perform(log, image, report, target, limit), RunOutcome::kCompleted);
+  const RunRequest request =
+      RunRequest::ForOneLog(log, image, report, std::to_string(kTarget), "3000");
+  ASSERT_EQ(TuningRun(window).Perform(request).outcome, RunOutcome::kCompleted);
   EXPECT_EQ(window.messages, "Processing complete\n");
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/ControlIds.h"
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
 #include "common/TrimwrightError.h"
@@ -29,10 +28,6 @@ using tools::ImageLayout;
 class RecordingWindow : public RunWindow {
  public:
   void ShowMessage(const std::string& text) override { events.push_back("message: " + text); }
-  std::string FieldText(int controlId) override {
-    events.push_back("field " + std::to_string(controlId));
-    return fields[controlId];
-  }
   void SetProgress(int position) override {
     progress = position;
     events.push_back("progress " + std::to_string(position));
@@ -47,7 +42,6 @@ class RecordingWindow : public RunWindow {
     return messages;
   }
 
-  std::map<int, std::string> fields{{IDC_TARGET_BLM, "124"}, {IDC_RPM_LIMIT, "3000"}};
   std::vector<std::string> events;
   int progress = 0;
 };
@@ -66,13 +60,21 @@ class TuningRunTest : public ::testing::Test {
   RunOutcome Run(const std::string& log, const std::string& pcm,
                  const std::string& report = "report.txt") {
     TuningRun run(window_);
-    return run.Perform(log.empty() ? "" : dir_.File(log), pcm.empty() ? "" : dir_.File(pcm),
-                       report.empty() ? "" : dir_.File(report), targetBlm_, rpmLimit_);
+    const RunResult result = run.Perform(
+        RunRequest::ForOneLog(log.empty() ? "" : dir_.File(log), pcm.empty() ? "" : dir_.File(pcm),
+                              report.empty() ? "" : dir_.File(report), targetText_, rpmText_));
+    if (result.numbersRead) {
+      targetBlm_ = result.targetBlm;
+      rpmLimit_ = result.rpmLimit;
+    }
+    return result.outcome;
   }
 
   TempDir dir_;
   CapturedOutput output_;
   RecordingWindow window_;
+  std::string targetText_ = "124";
+  std::string rpmText_ = "3000";
   std::int32_t targetBlm_ = -1;
   std::int32_t rpmLimit_ = -1;
 };
@@ -95,9 +97,8 @@ TEST_F(TuningRunTest, MissingInputsAreReportedOneAtATimeInOrder) {
 
 TEST_F(TuningRunTest, CompleteRunMovesTheBarThroughItsPositions) {
   EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
-  EXPECT_EQ(window_.events,
-            (Strings{"field 1009", "field 1010", "progress 20", "progress 40", "progress 60",
-                     "progress 100", "message: Processing complete", "progress 0", "repaint"}));
+  EXPECT_EQ(window_.events, (Strings{"progress 20", "progress 40", "progress 60", "progress 100",
+                                     "message: Processing complete", "progress 0", "repaint"}));
   EXPECT_EQ(targetBlm_, 124);
   EXPECT_EQ(rpmLimit_, 3000);
   EXPECT_TRUE(output_.Stdout().ends_with(
@@ -114,7 +115,7 @@ struct TextCase {
 class TargetBlmTextTest : public TuningRunTest, public ::testing::WithParamInterface<TextCase> {};
 
 TEST_P(TargetBlmTextTest, ConvertsLikeAtoiAndWarnsOutside118To124) {
-  window_.fields[IDC_TARGET_BLM] = GetParam().text;
+  targetText_ = GetParam().text;
   EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
   EXPECT_EQ(targetBlm_, GetParam().value);
   const Strings expected =
@@ -138,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, TargetBlmTextTest,
 class RpmLimitTextTest : public TuningRunTest, public ::testing::WithParamInterface<TextCase> {};
 
 TEST_P(RpmLimitTextTest, ClampsAbove7000WithAMessageAndNothingElse) {
-  window_.fields[IDC_RPM_LIMIT] = GetParam().text;
+  rpmText_ = GetParam().text;
   EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
   EXPECT_EQ(rpmLimit_, GetParam().value);
   const Strings expected = GetParam().warns
@@ -155,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, RpmLimitTextTest,
                                            TextCase{"2100", 2100, false}));
 
 TEST_F(TuningRunTest, ClampedLimitReachesTheCalibration) {
-  window_.fields[IDC_RPM_LIMIT] = "7001";
+  rpmText_ = "7001";
   Run("drive.uni", "car.bin");
   const std::string report = tools::ReadFile(dir_.File("report.txt"));
   EXPECT_NE(report.find("cell[6500][100]"), std::string::npos);
@@ -163,8 +164,8 @@ TEST_F(TuningRunTest, ClampedLimitReachesTheCalibration) {
 }
 
 TEST_F(TuningRunTest, BlmMessageComesBeforeRpmMessage) {
-  window_.fields[IDC_TARGET_BLM] = "100";
-  window_.fields[IDC_RPM_LIMIT] = "9000";
+  targetText_ = "100";
+  rpmText_ = "9000";
   EXPECT_EQ(Run("drive.uni", "car.bin"), RunOutcome::kCompleted);
   EXPECT_EQ(window_.Messages(), (Strings{"It is recommended to tune for a blm of 118-124",
                                          "Cannot tune above 7000 rpm", "Processing complete"}));
@@ -211,8 +212,8 @@ TEST_F(TuningRunTest, ImageExtensionSelectsTheFormat) {
 TEST_F(TuningRunTest, UnknownImageExtensionEndsTheRunAfterTheLogWasRead) {
   tools::WriteFile(dir_.File("car.Lt1"), CalibrationImage().Bytes(ImageLayout::kLt1));
   EXPECT_EQ(Run("drive.uni", "car.Lt1"), RunOutcome::kEndedEarly);
-  EXPECT_EQ(window_.events, (Strings{"field 1009", "field 1010", "progress 20", "progress 40",
-                                     "message: Unknown type of pcm file"}));
+  EXPECT_EQ(window_.events,
+            (Strings{"progress 20", "progress 40", "message: Unknown type of pcm file"}));
   EXPECT_TRUE(output_.Stdout().ends_with(
       "DMUni:  reading in data...okay\nDMUni:  destructing\nLoggedData:  destructing......done\n"));
   EXPECT_FALSE(std::filesystem::exists(dir_.File("report.txt")));

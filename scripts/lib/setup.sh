@@ -28,7 +28,8 @@ ensure_packages() {
 
 # The packages a build of the program and its tests needs.
 ensure_build_packages() {
-  ensure_packages g++ make cmake libgtest-dev libcli11-dev qt6-base-dev libgl-dev \
+  ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev \
+    qt6-base-dev libgl-dev \
     fonts-dejavu-core locales help2man
 }
 
@@ -42,7 +43,8 @@ ensure_package_packages() {
 # The packages scripts/bench needs: a build without the window, and GNU time
 # for peak memory.
 ensure_bench_packages() {
-  ensure_packages g++ make cmake libgtest-dev libcli11-dev time
+  ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev \
+    time
 }
 
 # Generates a German locale so that the tests can show that parsing does not

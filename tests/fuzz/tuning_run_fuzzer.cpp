@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "app/ControlIds.h"
 #include "app/RunWindow.h"
 #include "app/TuningRun.h"
 #include "common/TrimwrightError.h"
@@ -37,20 +36,12 @@ constexpr char kCompletedMessage[] = "Processing complete";
 constexpr char kReportFirstLine[] = "Cell\t Old VE\t Adj. Factor\t New VE\n";
 constexpr char kReportStatistics[] = " ******** Fuel trim table statistics ********";
 
-// The window's four operations: the two field texts from the input, and a
-// count of completion messages.
+// The window's operations: a count of completion messages and a check of
+// the progress positions.
 class FuzzWindow : public RunWindow {
  public:
-  FuzzWindow(const std::string& targetText, const std::string& rpmText)
-      : targetText_(targetText), rpmText_(rpmText) {}
-
   void ShowMessage(const std::string& text) override {
     if (text == kCompletedMessage) ++completions;
-  }
-  std::string FieldText(int controlId) override {
-    if (controlId == IDC_TARGET_BLM) return targetText_;
-    if (controlId == IDC_RPM_LIMIT) return rpmText_;
-    Fail("the run asked for field " + std::to_string(controlId), __FILE__, __LINE__);
   }
   void SetProgress(int position) override {
     TRIMWRIGHT_FUZZ_CHECK(position >= 0 && position <= 100);
@@ -58,10 +49,6 @@ class FuzzWindow : public RunWindow {
   void RepaintProgress() override {}
 
   int completions = 0;
-
- private:
-  const std::string& targetText_;
-  const std::string& rpmText_;
 };
 
 enum class Ending { kCompleted, kEndedEarly, kThrew };
@@ -160,15 +147,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteBytes(imagePath, image);
   const int descriptors = OpenDescriptorCount();
 
-  FuzzWindow window(input.targetText, input.rpmText);
+  FuzzWindow window;
   Ending ending = Ending::kThrew;
   {
     SilencedStreams silenced;
-    std::int32_t targetBlm = 0;
-    std::int32_t rpmLimit = 0;
     try {
       const RunOutcome outcome =
-          TuningRun(window).Perform(logPath, imagePath, reportPath, targetBlm, rpmLimit);
+          TuningRun(window)
+              .Perform(RunRequest::ForOneLog(logPath, imagePath, reportPath, input.targetText,
+                                             input.rpmText))
+              .outcome;
       ending = outcome == RunOutcome::kCompleted ? Ending::kCompleted : Ending::kEndedEarly;
     } catch (const TrimwrightError&) {
       ending = Ending::kThrew;

@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "app/AboutDialog.h"
-#include "app/ControlIds.h"
-#include "app/DialogServices.h"
-#include "app/DialogUnits.h"
-#include "app/TunerApp.h"
-#include "app/TunerDialog.h"
 #include "app/TuningRun.h"
+#include "gui/AboutDialog.h"
+#include "gui/ControlIds.h"
+#include "gui/DialogServices.h"
+#include "gui/DialogUnits.h"
+#include "gui/TunerApp.h"
+#include "gui/TunerDialog.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
@@ -105,14 +105,10 @@ class ScriptedServices : public DialogServices {
   }
 };
 
-// The window's side of a run driven without the window: fixed field texts,
-// messages recorded.
+// The window's side of a run driven without the window: messages recorded.
 class FixedFieldsWindow : public RunWindow {
  public:
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  std::string FieldText(int controlId) override {
-    return controlId == IDC_TARGET_BLM ? "124" : controlId == IDC_RPM_LIMIT ? "3000" : "";
-  }
   void SetProgress(int) override {}
   void RepaintProgress() override {}
 
@@ -431,10 +427,8 @@ class TunerDialogTest : public QObject {
     QCOMPARE(dialog.rpmLimit(), 3000);
 
     FixedFieldsWindow direct;
-    std::int32_t targetBlm = 0;
-    std::int32_t rpmLimit = 0;
-    TuningRun(direct).Perform(dir.File("direct.txt"), dir.File("direct.bin"),
-                              dir.File("direct_trw.txt"), targetBlm, rpmLimit);
+    TuningRun(direct).Perform(RunRequest::ForOneLog(dir.File("direct.txt"), dir.File("direct.bin"),
+                                                    dir.File("direct_trw.txt"), "124", "3000"));
     QCOMPARE(direct.messages, std::vector<std::string>{"Processing complete"});
 
     const std::string report = tools::ReadFile(dir.File("window_trw.txt"));

@@ -1,4 +1,4 @@
-#include "app/AppIcon.h"
+#include "gui/AppIcon.h"
 
 #include <QColor>
 #include <QPainter>

@@ -5,9 +5,9 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "app/AppIcon.h"
-#include "app/TunerApp.h"
-#include "app/TunerDialog.h"
+#include "gui/AppIcon.h"
+#include "gui/TunerApp.h"
+#include "gui/TunerDialog.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

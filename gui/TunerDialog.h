@@ -3,8 +3,8 @@
 // fields, the Process and Exit buttons and a progress bar. Process performs a
 // TuningRun, to which the window lends itself as the RunWindow. The child
 // widgets belong to the window's widget tree.
-#ifndef TRIMWRIGHT_APP_TUNERDIALOG_H_
-#define TRIMWRIGHT_APP_TUNERDIALOG_H_
+#ifndef TRIMWRIGHT_GUI_TUNERDIALOG_H_
+#define TRIMWRIGHT_GUI_TUNERDIALOG_H_
 
 #include <QDialog>
 #include <QIcon>
@@ -16,8 +16,8 @@
 #include <optional>
 #include <string>
 
-#include "app/DialogServices.h"
 #include "app/RunWindow.h"
+#include "gui/DialogServices.h"
 
 class QContextMenuEvent;
 class QLineEdit;
@@ -87,29 +87,31 @@ class TunerDialog : public QDialog, private RunWindow {
   void ShowMessageBox(const QString& text, QMessageBox::Icon icon);
   void ShowAbout();
 
+  // The text of the input field with the control id.
+  std::string FieldText(int controlId) const;
+
   // RunWindow, for the tuning run.
   void ShowMessage(const std::string& text) override;
-  std::string FieldText(int controlId) override;
   void SetProgress(int position) override;
   void RepaintProgress() override;
 
-  std::unique_ptr<DialogServices> ownedServices_;  // set when the window runs its own
-  DialogServices* services_;
+  std::unique_ptr<DialogServices> m_ownedServices;  // set when the window runs its own
+  DialogServices* m_services;
 
-  QIcon m_icon;
+  QIcon m_hIcon;
   std::string m_logPath;
   std::string m_pcmPath;
   std::string m_logfileName;
   std::int32_t m_targetBlm = 0;
   std::int32_t m_rpmLimit = 0;
 
-  std::map<int, QWidget*> controls_;
-  QLineEdit* logPathField_ = nullptr;
-  QLineEdit* pcmPathField_ = nullptr;
-  QLineEdit* logfileField_ = nullptr;
-  QProgressBar* progress_ = nullptr;
+  std::map<int, QWidget*> m_controls;
+  QLineEdit* m_logPathField = nullptr;
+  QLineEdit* m_pcmPathField = nullptr;
+  QLineEdit* m_logfileField = nullptr;
+  QProgressBar* m_progress = nullptr;
 };
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_TUNERDIALOG_H_
+#endif  // TRIMWRIGHT_GUI_TUNERDIALOG_H_

@@ -1,7 +1,7 @@
 // Ids of the main window's controls, shared by the window and the tuning run
 // (which reads two fields and moves the progress bar by id).
-#ifndef TRIMWRIGHT_APP_CONTROLIDS_H_
-#define TRIMWRIGHT_APP_CONTROLIDS_H_
+#ifndef TRIMWRIGHT_GUI_CONTROLIDS_H_
+#define TRIMWRIGHT_GUI_CONTROLIDS_H_
 
 namespace trimwright {
 
@@ -18,4 +18,4 @@ constexpr int IDC_RPM_LIMIT = 1010;
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_CONTROLIDS_H_
+#endif  // TRIMWRIGHT_GUI_CONTROLIDS_H_

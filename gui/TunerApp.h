@@ -1,8 +1,8 @@
 // The application object: it sets up Qt for the program (name, icon) and
 // runs the main window modally; the program ends when the window closes. One
 // exists for the life of the program, made by main().
-#ifndef TRIMWRIGHT_APP_TUNERAPP_H_
-#define TRIMWRIGHT_APP_TUNERAPP_H_
+#ifndef TRIMWRIGHT_GUI_TUNERAPP_H_
+#define TRIMWRIGHT_GUI_TUNERAPP_H_
 
 #include <QApplication>
 
@@ -28,4 +28,4 @@ class TunerApp {
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_TUNERAPP_H_
+#endif  // TRIMWRIGHT_GUI_TUNERAPP_H_

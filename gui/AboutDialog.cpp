@@ -1,10 +1,11 @@
-#include "app/AboutDialog.h"
+#include "gui/AboutDialog.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/AppIcon.h"
-#include "app/DialogUnits.h"
+#include "common/Version.h"
+#include "gui/AppIcon.h"
+#include "gui/DialogUnits.h"
 
 namespace trimwright {
 
@@ -28,7 +29,7 @@ AboutDialog::AboutDialog(QWidget* parent)
   icon->setPixmap(AppIcon::Paint(AppIcon::kLargeSize));
   icon->setGeometry(units.X(11), units.Y(17), AppIcon::kLargeSize, AppIcon::kLargeSize);
 
-  auto* name = new QLabel(QStringLiteral("Trimwright v1.33"), this);
+  auto* name = new QLabel(QStringLiteral("Trimwright v") + QString::fromLatin1(kVersion), this);
   name->setTextFormat(Qt::PlainText);
   name->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   name->setGeometry(units.Rect(41, 10, 70, 8));

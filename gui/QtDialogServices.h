@@ -1,9 +1,9 @@
 // Runs the main window's modal parts on the screen with Qt's own modal loops:
 // what the program uses outside the tests. Holds no state.
-#ifndef TRIMWRIGHT_APP_QTDIALOGSERVICES_H_
-#define TRIMWRIGHT_APP_QTDIALOGSERVICES_H_
+#ifndef TRIMWRIGHT_GUI_QTDIALOGSERVICES_H_
+#define TRIMWRIGHT_GUI_QTDIALOGSERVICES_H_
 
-#include "app/DialogServices.h"
+#include "gui/DialogServices.h"
 
 namespace trimwright {
 
@@ -16,4 +16,4 @@ class QtDialogServices : public DialogServices {
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_QTDIALOGSERVICES_H_
+#endif  // TRIMWRIGHT_GUI_QTDIALOGSERVICES_H_

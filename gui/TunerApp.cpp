@@ -1,7 +1,8 @@
-#include "app/TunerApp.h"
+#include "gui/TunerApp.h"
 
-#include "app/AppIcon.h"
-#include "app/TunerDialog.h"
+#include "common/Version.h"
+#include "gui/AppIcon.h"
+#include "gui/TunerDialog.h"
 
 namespace trimwright {
 
@@ -15,7 +16,7 @@ constexpr char kDesktopFileName[] = "org.trimwright.Trimwright";
 
 TunerApp::TunerApp(int& argc, char** argv) : application_(argc, argv) {
   QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
-  QApplication::setApplicationVersion(QStringLiteral("1.33"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
   QApplication::setWindowIcon(AppIcon::Create());
 }

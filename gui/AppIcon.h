@@ -1,8 +1,8 @@
 // The application's icon, drawn here rather than loaded: a dial on a dark
 // tile whose needle stands in the upper range, with a red zone at its end.
 // Painted sharp at each size the window system asks for (32 and 16 pixels).
-#ifndef TRIMWRIGHT_APP_APPICON_H_
-#define TRIMWRIGHT_APP_APPICON_H_
+#ifndef TRIMWRIGHT_GUI_APPICON_H_
+#define TRIMWRIGHT_GUI_APPICON_H_
 
 #include <QIcon>
 #include <QPixmap>
@@ -23,4 +23,4 @@ class AppIcon {
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_APPICON_H_
+#endif  // TRIMWRIGHT_GUI_APPICON_H_

@@ -3,8 +3,8 @@
 // answer them without a display and without blocking. The window builds each
 // dialog or menu itself and only hands over the running of it.
 // QtDialogServices runs them for real.
-#ifndef TRIMWRIGHT_APP_DIALOGSERVICES_H_
-#define TRIMWRIGHT_APP_DIALOGSERVICES_H_
+#ifndef TRIMWRIGHT_GUI_DIALOGSERVICES_H_
+#define TRIMWRIGHT_GUI_DIALOGSERVICES_H_
 
 #include <QString>
 #include <optional>
@@ -35,4 +35,4 @@ class DialogServices {
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_DIALOGSERVICES_H_
+#endif  // TRIMWRIGHT_GUI_DIALOGSERVICES_H_

@@ -1,4 +1,4 @@
-#include "app/TunerDialog.h"
+#include "gui/TunerDialog.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -14,14 +14,15 @@
 #include <exception>
 #include <utility>
 
-#include "app/AboutDialog.h"
-#include "app/AppIcon.h"
-#include "app/ControlIds.h"
-#include "app/DialogUnits.h"
 #include "app/PathRules.h"
-#include "app/QtDialogServices.h"
 #include "app/TuningRun.h"
 #include "common/TrimwrightError.h"
+#include "common/Version.h"
+#include "gui/AboutDialog.h"
+#include "gui/AppIcon.h"
+#include "gui/ControlIds.h"
+#include "gui/DialogUnits.h"
+#include "gui/QtDialogServices.h"
 
 namespace trimwright {
 
@@ -47,11 +48,11 @@ TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogSe
                          QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      ownedServices_(std::move(ownedServices)),
-      services_(services ? services : ownedServices_.get()),
-      m_icon(AppIcon::Create()) {
-  setWindowTitle(QStringLiteral("Trimwright 1.33"));
-  setWindowIcon(m_icon);
+      m_ownedServices(std::move(ownedServices)),
+      m_services(services ? services : m_ownedServices.get()),
+      m_hIcon(AppIcon::Create()) {
+  setWindowTitle(QStringLiteral("Trimwright ") + QString::fromLatin1(kVersion));
+  setWindowIcon(m_hIcon);
   setFont(DialogUnits::DialogFont());
   const DialogUnits units = DialogUnits::ForFont(QFontMetrics(font(), this));
   setFixedSize(units.Size(kWidthUnits, kHeightUnits));
@@ -71,23 +72,23 @@ void TunerDialog::BuildControls(const DialogUnits& units) {
       AddButton(IDC_CHOOSE_LOG, QStringLiteral("Choose File"), units.Rect(162, 7, 50, 14));
   QPushButton* exitButton =
       AddButton(IDC_EXIT, QStringLiteral("Exit"), units.Rect(162, 90, 50, 14));
-  logPathField_ = AddField(IDC_LOG_PATH, units.Rect(59, 7, 95, 14));
+  m_logPathField = AddField(IDC_LOG_PATH, units.Rect(59, 7, 95, 14));
   AddLabel(QStringLiteral("logged data file"), units.Rect(7, 9, 49, 8));
   AddLabel(QStringLiteral("PCM file"), units.Rect(7, 34, 46, 8));
-  pcmPathField_ = AddField(IDC_PCM_PATH, units.Rect(59, 31, 95, 14));
+  m_pcmPathField = AddField(IDC_PCM_PATH, units.Rect(59, 31, 95, 14));
   QPushButton* process =
       AddButton(IDC_PROCESS, QStringLiteral("Process"), units.Rect(7, 126, 50, 14));
   QPushButton* choosePcm =
       AddButton(IDC_CHOOSE_PCM, QStringLiteral("Choose File"), units.Rect(162, 31, 50, 14));
   AddLabel(QStringLiteral("Logfile"), units.Rect(7, 58, 28, 8));
-  logfileField_ = AddField(IDC_LOGFILE, units.Rect(59, 55, 95, 14));
+  m_logfileField = AddField(IDC_LOGFILE, units.Rect(59, 55, 95, 14));
 
-  progress_ = new QProgressBar(this);
-  progress_->setRange(0, kProgressMaximum);
-  progress_->setValue(0);
-  progress_->setTextVisible(false);
-  progress_->setGeometry(units.Rect(69, 126, 143, 14));
-  controls_[IDC_PROGRESS] = progress_;
+  m_progress = new QProgressBar(this);
+  m_progress->setRange(0, kProgressMaximum);
+  m_progress->setValue(0);
+  m_progress->setTextVisible(false);
+  m_progress->setGeometry(units.Rect(69, 126, 143, 14));
+  m_controls[IDC_PROGRESS] = m_progress;
 
   AddLabel(QStringLiteral("Target blm"), units.Rect(7, 81, 34, 8));
   AddField(IDC_TARGET_BLM, units.Rect(59, 79, 40, 14));
@@ -104,14 +105,14 @@ void TunerDialog::BuildControls(const DialogUnits& units) {
 QPushButton* TunerDialog::AddButton(int controlId, const QString& text, const QRect& geometry) {
   auto* button = new QPushButton(text, this);
   button->setGeometry(geometry);
-  controls_[controlId] = button;
+  m_controls[controlId] = button;
   return button;
 }
 
 QLineEdit* TunerDialog::AddField(int controlId, const QRect& geometry) {
   auto* field = new QLineEdit(this);
   field->setGeometry(geometry);
-  controls_[controlId] = field;
+  m_controls[controlId] = field;
   return field;
 }
 
@@ -127,8 +128,8 @@ void TunerDialog::AddLabel(const QString& text, const QRect& geometry) {
 }
 
 QWidget* TunerDialog::Control(int controlId) const {
-  const auto found = controls_.find(controlId);
-  return found == controls_.end() ? nullptr : found->second;
+  const auto found = m_controls.find(controlId);
+  return found == m_controls.end() ? nullptr : found->second;
 }
 
 QStringList TunerDialog::LogFileFilters() {
@@ -143,8 +144,18 @@ QStringList TunerDialog::PcmFileFilters() {
 
 void TunerDialog::OnProcess() {
   try {
+    RunRequest request;
+    if (!m_logPath.empty()) request.logPaths.push_back(m_logPath);
+    request.pcmPath = m_pcmPath;
+    request.logfileName = m_logfileName;
+    request.targetBlmText = FieldText(IDC_TARGET_BLM);
+    request.rpmLimitText = FieldText(IDC_RPM_LIMIT);
     TuningRun run(*this);
-    run.Perform(m_logPath, m_pcmPath, m_logfileName, m_targetBlm, m_rpmLimit);
+    const RunResult result = run.Perform(request);
+    if (result.numbersRead) {
+      m_targetBlm = result.targetBlm;
+      m_rpmLimit = result.rpmLimit;
+    }
   } catch (const TrimwrightError& error) {
     ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
   } catch (const std::exception& error) {
@@ -155,14 +166,14 @@ void TunerDialog::OnProcess() {
 
 void TunerDialog::OnChooseLogFile() {
   if (std::optional<std::string> chosen = ChooseFile(LogFileFilters())) m_logPath = *chosen;
-  logPathField_->setText(FromFileSystem(m_logPath));
+  m_logPathField->setText(FromFileSystem(m_logPath));
 }
 
 void TunerDialog::OnChoosePcmFile() {
   if (std::optional<std::string> chosen = ChooseFile(PcmFileFilters())) m_pcmPath = *chosen;
-  pcmPathField_->setText(FromFileSystem(m_pcmPath));
+  m_pcmPathField->setText(FromFileSystem(m_pcmPath));
   m_logfileName = DeriveLogfileName(m_pcmPath);
-  logfileField_->setText(FromFileSystem(m_logfileName));
+  m_logfileField->setText(FromFileSystem(m_logfileName));
 }
 
 void TunerDialog::OnExit() { accept(); }
@@ -170,7 +181,7 @@ void TunerDialog::OnExit() { accept(); }
 void TunerDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   QAction* about = menu.addAction(QStringLiteral("&About trimwright..."));
-  if (services_->RunMenu(menu, event->globalPos()) == about) ShowAbout();
+  if (m_services->RunMenu(menu, event->globalPos()) == about) ShowAbout();
 }
 
 std::optional<std::string> TunerDialog::ChooseFile(const QStringList& filters) {
@@ -178,7 +189,7 @@ std::optional<std::string> TunerDialog::ChooseFile(const QStringList& filters) {
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   chooser.setFileMode(QFileDialog::ExistingFile);
   chooser.setNameFilters(filters);
-  const std::optional<QString> chosen = services_->RunFileChooser(chooser);
+  const std::optional<QString> chosen = m_services->RunFileChooser(chooser);
   if (!chosen) return std::nullopt;
   return ToFileSystem(*chosen);
 }
@@ -187,25 +198,25 @@ void TunerDialog::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {
   // Paths may hold "<" or "&"; the text is never markup.
   QMessageBox box(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
-  services_->RunModal(box);
+  m_services->RunModal(box);
 }
 
 void TunerDialog::ShowAbout() {
   AboutDialog about(this);
-  services_->RunModal(about);
+  m_services->RunModal(about);
 }
 
 void TunerDialog::ShowMessage(const std::string& text) {
   ShowMessageBox(QString::fromStdString(text), QMessageBox::NoIcon);
 }
 
-std::string TunerDialog::FieldText(int controlId) {
+std::string TunerDialog::FieldText(int controlId) const {
   const auto* field = qobject_cast<const QLineEdit*>(Control(controlId));
   return field ? field->text().toStdString() : std::string();
 }
 
-void TunerDialog::SetProgress(int position) { progress_->setValue(position); }
+void TunerDialog::SetProgress(int position) { m_progress->setValue(position); }
 
-void TunerDialog::RepaintProgress() { progress_->repaint(); }
+void TunerDialog::RepaintProgress() { m_progress->repaint(); }
 
 }  // namespace trimwright

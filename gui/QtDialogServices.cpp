@@ -1,4 +1,4 @@
-#include "app/QtDialogServices.h"
+#include "gui/QtDialogServices.h"
 
 #include <QDialog>
 #include <QFileDialog>

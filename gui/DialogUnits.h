@@ -3,8 +3,8 @@
 // font's average character width, a vertical unit an eighth of its character
 // height, each value rounded to the nearest pixel on its own. Both dialogs
 // lay out their fixed templates with it. A plain value; copy freely.
-#ifndef TRIMWRIGHT_APP_DIALOGUNITS_H_
-#define TRIMWRIGHT_APP_DIALOGUNITS_H_
+#ifndef TRIMWRIGHT_GUI_DIALOGUNITS_H_
+#define TRIMWRIGHT_GUI_DIALOGUNITS_H_
 
 #include <QFont>
 #include <QFontMetrics>
@@ -47,4 +47,4 @@ class DialogUnits {
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_DIALOGUNITS_H_
+#endif  // TRIMWRIGHT_GUI_DIALOGUNITS_H_

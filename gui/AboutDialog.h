@@ -1,7 +1,7 @@
 // The About box: the application's icon, the name with its version and an OK
 // button that closes it. It lives only while the main window runs it modally.
-#ifndef TRIMWRIGHT_APP_ABOUTDIALOG_H_
-#define TRIMWRIGHT_APP_ABOUTDIALOG_H_
+#ifndef TRIMWRIGHT_GUI_ABOUTDIALOG_H_
+#define TRIMWRIGHT_GUI_ABOUTDIALOG_H_
 
 #include <QDialog>
 
@@ -17,4 +17,4 @@ class AboutDialog : public QDialog {
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_ABOUTDIALOG_H_
+#endif  // TRIMWRIGHT_GUI_ABOUTDIALOG_H_

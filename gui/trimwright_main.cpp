@@ -1,5 +1,5 @@
 // The window program: the application object does all the work.
-#include "app/TunerApp.h"
+#include "gui/TunerApp.h"
 
 int main(int argc, char** argv) {
   trimwright::TunerApp app(argc, argv);

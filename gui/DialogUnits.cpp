@@ -1,4 +1,4 @@
-#include "app/DialogUnits.h"
+#include "gui/DialogUnits.h"
 
 #include <QString>
 

@@ -1,0 +1,94 @@
+#include "app/PlanGrid.h"
+
+#include <iomanip>
+#include <locale>
+#include <sstream>
+#include <string>
+
+namespace trimwright {
+
+namespace {
+
+constexpr int kWidth = 6;
+
+// The change of a cell's byte in percent, "." for none, "*" where the new
+// value overflowed and the old one stays.
+void WriteChange(std::ostream& out, const VECellPlan& cell) {
+  out << std::setw(kWidth);
+  if (cell.overflow) {
+    out << "*";
+  } else if (cell.newValue == cell.oldValue) {
+    out << ".";
+  } else if (cell.oldValue == 0) {
+    out << "new";
+  } else {
+    const double percent =
+        (static_cast<double>(cell.newValue) - cell.oldValue) * 100.0 / cell.oldValue;
+    out << std::showpos << std::fixed << std::setprecision(1) << percent << std::noshowpos;
+  }
+}
+
+std::string Range(double low, double high) {
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << low << "-" << high;
+  return text.str();
+}
+
+}  // namespace
+
+std::string PlanGrid(const PassPlan& plan) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out << "VE change in percent (. unchanged, * overflow kept the old value; rows beyond the rpm "
+         "limit are not tuned)\n";
+  out << "  rpm\\kPa";
+  for (int column = 0; column < 17; ++column) out << std::setw(kWidth) << plan.Cell(0, column).kpa;
+  out << "\n";
+  for (int row = 0; row < 25; ++row) {
+    out << std::setw(9) << plan.Cell(row, 0).rpm;
+    if (!plan.Cell(row, 0).tuned) {
+      out << "   (not tuned)\n";
+      continue;
+    }
+    for (int column = 0; column < 17; ++column) WriteChange(out, plan.Cell(row, column));
+    out << "\n";
+  }
+
+  out << "\nFuel trim cells: records, mean left/right BLM (target " << plan.targetBlm << ")\n";
+  constexpr int kBands = 4;
+  if (plan.trimCells.size() == kBands * kBands) {
+    out << "  map\\rpm";
+    for (int j = 0; j < kBands; ++j) {
+      const TrimCellStats& cell = plan.trimCells[static_cast<std::size_t>(j)];
+      out << std::setw(18) << Range(cell.rpmLow, cell.rpmHigh);
+    }
+    out << "\n";
+    for (int i = kBands - 1; i >= 0; --i) {
+      const TrimCellStats& first = plan.trimCells[static_cast<std::size_t>(i * kBands)];
+      out << std::setw(9) << Range(first.mapLow, first.mapHigh);
+      for (int j = 0; j < kBands; ++j) {
+        const TrimCellStats& cell = plan.trimCells[static_cast<std::size_t>(i * kBands + j)];
+        out << std::setw(8) << cell.records << " ";
+        if (cell.records > 0) {
+          out << std::fixed << std::setprecision(0) << std::setw(4) << cell.left.avg << "/"
+              << std::left << std::setw(4) << cell.right.avg << std::right;
+        } else {
+          out << std::setw(9) << "-";
+        }
+      }
+      out << "\n";
+    }
+  }
+  const TrimCellStats& idle = plan.idleCell;
+  out << "  idle " << idle.number << ": ";
+  if (idle.records > 0) {
+    out << idle.records << " records, mean " << std::fixed << std::setprecision(1) << idle.left.avg
+        << "/" << idle.right.avg << "\n";
+  } else {
+    out << "no records\n";
+  }
+  return out.str();
+}
+
+}  // namespace trimwright

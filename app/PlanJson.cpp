@@ -1,0 +1,92 @@
+#include "app/PlanJson.h"
+
+#include <nlohmann/json.hpp>
+
+namespace trimwright {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kFormatVersion = 1;
+
+Json CellJson(const VECellPlan& cell) {
+  Json json;
+  json["rpm"] = cell.rpm;
+  json["kpa"] = cell.kpa;
+  json["old"] = cell.inImage ? Json(cell.oldValue) : Json(nullptr);
+  json["new"] = cell.inImage ? Json(cell.newValue) : Json(nullptr);
+  json["factor"] = cell.tuned ? Json(cell.factor) : Json(nullptr);
+  json["idle_factor"] = cell.tuned && cell.idle ? Json(cell.idleFactor) : Json(nullptr);
+  json["applied_factor"] = cell.tuned ? Json(cell.appliedFactor) : Json(nullptr);
+  json["capped"] = cell.capped;
+  json["overflow"] = cell.overflow;
+  json["tuned"] = cell.tuned;
+  json["hits"] = cell.hits;
+  json["table"] = cell.extended ? "extended" : "main";
+  json["offset"] = cell.offset >= 0 ? Json(cell.offset) : Json(nullptr);
+  return json;
+}
+
+Json BankJson(const TrimCellStats& cell, const BlmStats& bank) {
+  if (cell.records <= 0) return nullptr;
+  return Json{{"min", bank.min}, {"avg", bank.avg}, {"max", bank.max}};
+}
+
+Json TrimCellJson(const TrimCellStats& cell) {
+  return Json{{"number", cell.number},
+              {"records", cell.records},
+              {"rpm_range", {cell.rpmLow, cell.rpmHigh}},
+              {"map_range", {cell.mapLow, cell.mapHigh}},
+              {"left", BankJson(cell, cell.left)},
+              {"right", BankJson(cell, cell.right)}};
+}
+
+}  // namespace
+
+std::string PlanJson(const PassPlan& plan, bool dryRun) {
+  Json json;
+  json["version"] = kFormatVersion;
+  json["dry_run"] = dryRun;
+  json["target_blm"] = plan.targetBlm;
+  json["rpm_limit"] = plan.rpmLimit;
+  json["log"] = plan.logs.empty() ? Json(nullptr) : Json(plan.logs.front().path);
+  Json logs = Json::array();
+  for (const LogSummary& log : plan.logs) {
+    logs.push_back(Json{{"path", log.path}, {"records", log.records}});
+  }
+  json["logs"] = logs;
+  json["image"] = plan.imagePath;
+  json["image_format"] = plan.imageFormat;
+  json["image_sha256"] = plan.imageSha256;
+  json["checksum"] = Json{{"old", plan.oldChecksum}, {"new", plan.newChecksum}};
+  json["cells_changed"] = plan.CellsChanged();
+  json["records_used"] = plan.RecordsUsed();
+  json["overflow"] = plan.overflow;
+
+  const PassLimits& limits = plan.limits;
+  json["limits"] =
+      Json{{"min_records", limits.minRecords ? Json(*limits.minRecords) : Json(nullptr)},
+           {"max_change_percent",
+            limits.maxChangePercent ? Json(*limits.maxChangePercent) : Json(nullptr)},
+           {"aux_window",
+            limits.auxWindow ? Json{limits.auxWindow->low, limits.auxWindow->high} : Json(nullptr)},
+           {"held_back_cells", plan.heldBackCells},
+           {"aux_filtered_records", plan.auxFilteredRecords}};
+
+  Json cells = Json::array();
+  for (const VECellPlan& cell : plan.grid) cells.push_back(CellJson(cell));
+  json["ve_cells"] = cells;
+  Json extended = Json::array();
+  for (const VECellPlan& cell : plan.extendedRow2000) extended.push_back(CellJson(cell));
+  json["extended_row_2000"] = extended;
+
+  Json trims = Json::array();
+  for (const TrimCellStats& cell : plan.trimCells) trims.push_back(TrimCellJson(cell));
+  trims.push_back(TrimCellJson(plan.idleCell));
+  json["trim_cells"] = trims;
+  json["warnings"] = plan.warnings;
+  return json.dump(2) + "\n";
+}
+
+}  // namespace trimwright

@@ -1,0 +1,62 @@
+// What one tuning run is asked to do, filled by each front end from its own
+// controls: the window from its fields, the command line from its arguments.
+// A plain value; the run reads it and keeps no reference.
+#ifndef TRIMWRIGHT_APP_RUNREQUEST_H_
+#define TRIMWRIGHT_APP_RUNREQUEST_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "calibration/PassLimits.h"
+#include "calibration/PassPlan.h"
+
+namespace trimwright {
+
+struct RunRequest {
+  // The logged data files, in the order their records are taken; one or more.
+  std::vector<std::string> logPaths;
+  std::string pcmPath;
+  // The report. A dry run writes one only when this names a file.
+  std::string logfileName;
+  // The two number texts as typed.
+  std::string targetBlmText;
+  std::string rpmLimitText;
+  // Read and compute everything, but open the image read-only and never
+  // write it.
+  bool dryRun = false;
+  PassLimits limits;
+
+  // A request with one log, an empty log path meaning none.
+  static RunRequest ForOneLog(const std::string& logPath, const std::string& pcmPath,
+                              const std::string& logfileName, const std::string& targetBlmText,
+                              const std::string& rpmLimitText) {
+    RunRequest request;
+    if (!logPath.empty()) request.logPaths.push_back(logPath);
+    request.pcmPath = pcmPath;
+    request.logfileName = logfileName;
+    request.targetBlmText = targetBlmText;
+    request.rpmLimitText = rpmLimitText;
+    return request;
+  }
+};
+
+enum class RunOutcome {
+  kCompleted,   // the pass completed (written, or computed for a dry run)
+  kEndedEarly,  // a message ended the run before anything was written
+};
+
+struct RunResult {
+  RunOutcome outcome = RunOutcome::kEndedEarly;
+  // The numbers the run read from its texts, once it got that far.
+  bool numbersRead = false;
+  std::int32_t targetBlm = 0;
+  std::int32_t rpmLimit = 0;
+  // The pass as planned (and, unless dry, written) when it completed.
+  std::optional<PassPlan> plan;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_APP_RUNREQUEST_H_

@@ -1,0 +1,21 @@
+// Where an image format keeps the fields a pass reads and writes, and the
+// name its diagnostic lines carry. The two formats are the same calibration
+// at different offsets, so a format is this value and nothing more.
+#ifndef TRIMWRIGHT_CALIBRATION_IMAGELAYOUT_H_
+#define TRIMWRIGHT_CALIBRATION_IMAGELAYOUT_H_
+
+#include <cstdint>
+
+namespace trimwright {
+
+struct ImageLayout {
+  const char* className;        // "Tunercat" or "LT1edit"
+  std::int32_t ftBoundsOffset;  // six boundary bytes: three rpm / 25, three kPa
+  std::int32_t veOffset;        // main VE table, 9 rows of 17 bytes
+  std::int32_t extVeOffset;     // extended VE table, from the 2000 rpm row up
+  std::int32_t checksumOffset;  // 16-bit big-endian additive checksum
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_CALIBRATION_IMAGELAYOUT_H_

@@ -1,0 +1,102 @@
+// The result of planning a pass, as a value: for every VE cell its labels, old
+// and new byte, factors, idle blend, overflow and the logged records behind
+// it; the fuel trim cells' statistics; the old and new checksum; the bytes of
+// the image region the pass rewrites, before and after; and what the pass was
+// planned from. The report, the JSON account and the window are written from
+// it, and applying it to the image writes exactly its new bytes.
+#ifndef TRIMWRIGHT_CALIBRATION_PASSPLAN_H_
+#define TRIMWRIGHT_CALIBRATION_PASSPLAN_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "calibration/PassLimits.h"
+#include "fueltrim/TrimCellStats.h"
+
+namespace trimwright {
+
+struct VECellPlan {
+  int row = 0;               // 0 to 24, by rpm
+  int column = 0;            // 0 to 16, by MAP
+  std::int32_t rpm = 0;      // row label
+  std::int32_t kpa = 0;      // column label
+  bool extended = false;     // the byte lies in the extended VE table
+  bool inImage = false;      // the image holds this cell (old and new are known)
+  bool tuned = false;        // the rpm limit reaches the row, so the pass rewrites it
+  std::int64_t offset = -1;  // in the image file
+  std::uint8_t oldValue = 0;
+  std::uint8_t newValue = 0;
+  // Tuned cells only: the fuel trim factor, and for a cell inside the idle
+  // cell the idle factor and their mean; applied is what the byte was
+  // multiplied by (the mean or the fuel trim factor, capped by the limits).
+  float factor = 1.0f;
+  bool idle = false;
+  float idleFactor = 1.0f;
+  float blendedFactor = 1.0f;
+  float appliedFactor = 1.0f;
+  bool capped = false;
+  // The new value left 0 to 255, so the old one stays; outOfBounds is that
+  // value in VE percent.
+  bool overflow = false;
+  float outOfBounds = 0.0f;
+  // Learning records (warm, not at high throttle, in a fuel trim cell) whose
+  // rpm and MAP lie in the cell's band; for display only.
+  std::uint32_t hits = 0;
+};
+
+struct LogSummary {
+  std::string path;
+  std::uint32_t records = 0;  // accepted by the reader
+};
+
+struct PassPlan {
+  // What the pass was planned from.
+  std::vector<LogSummary> logs;
+  std::string imagePath;
+  std::string imageFormat;  // "Tunercat" or "LT1edit"
+  std::string imageSha256;  // of the whole image as planned
+  std::int32_t targetBlm = 0;
+  std::int32_t rpmLimit = 0;
+  PassLimits limits;
+  float veScale = 0.0f;
+
+  // The cells the pass rewrites, in the order it visits them: the main table
+  // row by row, then the extended table. The 2000 rpm row is in both.
+  std::vector<VECellPlan> tunedCells;
+  // The whole grid, 25 rows of 17, rows ascending; the 2000 rpm row as the
+  // main table holds it, and extendedRow2000 as the extended table does.
+  std::vector<VECellPlan> grid;
+  std::vector<VECellPlan> extendedRow2000;
+
+  std::vector<TrimCellStats> trimCells;  // numbers 0 to 15
+  TrimCellStats idleCell;
+  std::vector<std::int32_t> heldBackCells;  // fewer records than the minimum
+  std::uint32_t auxFilteredRecords = 0;
+
+  std::int64_t checksumOffset = 0;
+  std::uint16_t oldChecksum = 0;
+  std::uint16_t newChecksum = 0;
+  bool overflow = false;
+
+  // The one stretch of the image the pass writes: its offset, and its bytes
+  // as read and as they will be written.
+  std::int64_t regionOffset = 0;
+  std::string oldRegion;
+  std::string newRegion;
+
+  // Warnings in the order the pass gave them.
+  std::vector<std::string> warnings;
+
+  const VECellPlan& Cell(int row, int column) const {
+    return grid[static_cast<std::size_t>(row * 17 + column)];
+  }
+  // Tuned cells whose byte changes.
+  int CellsChanged() const;
+  // Records the fuel trim table used.
+  std::uint32_t RecordsUsed() const;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_CALIBRATION_PASSPLAN_H_

@@ -1,0 +1,41 @@
+// The plain-text report of a pass, written from its plan: one line per
+// rewritten VE cell, the overflow note, the fuel trim statistics, the idle
+// cell, and the limits when any was set.
+#ifndef TRIMWRIGHT_CALIBRATION_PASSREPORT_H_
+#define TRIMWRIGHT_CALIBRATION_PASSREPORT_H_
+
+#include <ostream>
+#include <string>
+
+#include "calibration/PassPlan.h"
+#include "common/Diagnostics.h"
+#include "common/DiskFile.h"
+
+namespace trimwright {
+
+// Writes the whole report of plan to out.
+void WriteReport(std::ostream& out, const PassPlan& plan);
+
+// One VE cell's line of the report.
+std::string ReportLine(const VECellPlan& cell, float veScale);
+
+// The whole report as text, in the "C" locale.
+std::string ReportText(const PassPlan& plan);
+
+// The statistics section of the fuel trim table: its head and every cell's
+// lines, in number order.
+void WriteTrimStatistics(std::ostream& out, const std::vector<TrimCellStats>& cells);
+
+// Creates or truncates the report file. When that fails, writes "Unable to
+// open logfile " and the name to the error stream and throws TrimwrightError.
+DiskFile OpenReport(const std::string& name, Diagnostics& diagnostics);
+
+// Writes the report of plan to the opened file, syncs and closes it. When
+// that fails, writes "Unable to write logfile " and the name to the error
+// stream and throws TrimwrightError: the image has not been written then.
+void SaveReport(DiskFile& file, const std::string& name, const PassPlan& plan,
+                Diagnostics& diagnostics);
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_CALIBRATION_PASSREPORT_H_

@@ -1,0 +1,42 @@
+// The VE grid of the calibration: 25 rpm rows by 17 MAP columns with their
+// labels and band edges, and which rows an rpm limit lets a pass reach. A
+// plain value built once per pass; it reads no file.
+#ifndef TRIMWRIGHT_CALIBRATION_VEGRID_H_
+#define TRIMWRIGHT_CALIBRATION_VEGRID_H_
+
+#include <cstdint>
+#include <vector>
+
+namespace trimwright {
+
+class VEGrid {
+ public:
+  static constexpr int kRows = 25;
+  static constexpr int kColumns = 17;
+  static constexpr int kMainVeRows = 9;
+  static constexpr int kFirstExtendedRow = 8;  // the 2000 rpm row, in both tables
+  // The extended table holds the rows up to 6500 rpm.
+  static constexpr int kExtendedRows = 16;
+
+  explicit VEGrid(std::int32_t rpmLimit);
+
+  // Rows whose upper edge is below the rpm limit.
+  int ReachableRows() const { return static_cast<int>(veRpmBounds.size()) - 1; }
+  int Columns() const { return static_cast<int>(veKpaBounds.size()) - 1; }
+
+  // The row and column whose band holds a logged record, lower edge included
+  // and upper edge excluded; every row's edges lie halfway between labels, the
+  // first row reaching down to 0 rpm and the top row and column open upward.
+  // -1 for an rpm or MAP below the first edge or not a number.
+  static int RowOf(std::int32_t rpm);
+  static int ColumnOf(float map);
+
+  std::vector<std::int32_t> veRpmBounds;  // 0, then the row edges below the limit
+  std::vector<float> veKpaBounds;         // 18 column edges
+  std::vector<std::int32_t> veRpmAxis;    // 25 row labels
+  std::vector<std::int32_t> veKpaAxis;    // 17 column labels
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_CALIBRATION_VEGRID_H_

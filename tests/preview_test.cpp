@@ -1,0 +1,155 @@
+// A pass seen before it is written: a dry run prints what the real pass
+// prints and changes nothing, the plan as JSON agrees with the bytes the real
+// pass writes, the grid view, and the image's lock taken before any log is
+// read.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tools/ImageWriter.h"
+#include "tools/LogWriter.h"
+
+namespace trimwright {
+namespace {
+
+using Json = nlohmann::json;
+using testing::ProcessResult;
+using testing::RunProcess;
+using testing::TempDir;
+
+const std::string kCli = TRIMWRIGHT_CLI_PATH;
+const std::string kExamples = TRIMWRIGHT_EXAMPLES_DIR;
+
+class PreviewTest : public ::testing::Test {
+ protected:
+  PreviewTest() {
+    for (const char* ext : {"bin", "csv"}) {
+      tools::WriteFile(dir_.File(std::string("sample.") + ext),
+                       tools::ReadFile(kExamples + "/sample." + ext));
+    }
+  }
+
+  ProcessResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), kCli);
+    return RunProcess(args);
+  }
+
+  std::string Image() const { return tools::ReadFile(dir_.File("sample.bin")); }
+
+  TempDir dir_;
+};
+
+TEST_F(PreviewTest, DryRunPrintsWhatTheRealPassPrintsAndPlansItsBytes) {
+  const std::string before = Image();
+  const std::vector<std::string> inputs{"--rpm-limit", "7000", dir_.File("sample.csv"),
+                                        dir_.File("sample.bin")};
+  std::vector<std::string> dry{"--dry-run", "--json", dir_.File("dry.json")};
+  dry.insert(dry.end(), inputs.begin(), inputs.end());
+  const ProcessResult preview = Cli(dry);
+  ASSERT_EQ(preview.exitStatus, 0) << preview.err;
+  EXPECT_EQ(Image(), before);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("sample_trw.txt")));
+
+  std::vector<std::string> real{"--json", dir_.File("real.json")};
+  real.insert(real.end(), inputs.begin(), inputs.end());
+  const ProcessResult pass = Cli(real);
+  ASSERT_EQ(pass.exitStatus, 0) << pass.err;
+  EXPECT_EQ(preview.out, pass.out);
+  EXPECT_NE(Image(), before);
+
+  Json planned = Json::parse(tools::ReadFile(dir_.File("dry.json")));
+  Json written = Json::parse(tools::ReadFile(dir_.File("real.json")));
+  EXPECT_TRUE(planned["dry_run"].get<bool>());
+  EXPECT_FALSE(written["dry_run"].get<bool>());
+  planned.erase("dry_run");
+  written.erase("dry_run");
+  EXPECT_EQ(planned, written);
+
+  // Every byte the plan gives as new is in the image now, and the plan's
+  // checksum is the image's.
+  const std::string after = Image();
+  int changed = 0;
+  for (const Json& cell : written["ve_cells"]) {
+    if (!cell["tuned"].get<bool>()) continue;
+    const auto offset = cell["offset"].get<std::size_t>();
+    EXPECT_EQ(static_cast<unsigned char>(after[offset]), cell["new"].get<int>()) << cell.dump();
+    changed += cell["new"] != cell["old"] ? 1 : 0;
+  }
+  EXPECT_GT(changed, 0);
+  const auto stored = static_cast<int>((static_cast<unsigned char>(after[0x12015]) << 8) |
+                                       static_cast<unsigned char>(after[0x12016]));
+  EXPECT_EQ(written["checksum"]["new"].get<int>(), stored);
+
+  // A dry run with a named report writes that report and still not the image.
+  const ProcessResult reported = Cli({"--dry-run", "--report", dir_.File("preview.txt"),
+                                      dir_.File("sample.csv"), dir_.File("sample.bin")});
+  EXPECT_EQ(reported.exitStatus, 0);
+  EXPECT_NE(tools::ReadFile(dir_.File("preview.txt")).find("VE table modifications"),
+            std::string::npos);
+  EXPECT_EQ(Image(), after);
+}
+
+TEST_F(PreviewTest, JsonOnStandardOutputIsTheWholeGridAndNothingElse) {
+  const ProcessResult result =
+      Cli({"--dry-run", "--grid", "--json", "-", dir_.File("sample.csv"), dir_.File("sample.bin")});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  const Json plan = Json::parse(result.out);  // throws if anything else is there
+  EXPECT_EQ(plan["version"], 1);
+  EXPECT_EQ(plan["target_blm"], 124);
+  EXPECT_EQ(plan["rpm_limit"], 3000);
+  EXPECT_EQ(plan["log"], dir_.File("sample.csv"));
+  EXPECT_EQ(plan["image"], dir_.File("sample.bin"));
+  ASSERT_EQ(plan["ve_cells"].size(), 425u);
+  ASSERT_EQ(plan["trim_cells"].size(), 17u);
+  EXPECT_EQ(plan["trim_cells"][16]["number"], 16);
+
+  // Rows ascend by rpm and columns by kPa; rows beyond the limit carry no
+  // factor but still their hits, and every record the table used is a hit.
+  std::uint64_t hits = 0;
+  for (std::size_t k = 0; k < 425; ++k) {
+    const Json& cell = plan["ve_cells"][k];
+    EXPECT_EQ(cell["kpa"], 20 + 5 * static_cast<int>(k % 17));
+    EXPECT_EQ(cell["tuned"], cell["rpm"].get<int>() <= 2800);
+    EXPECT_EQ(cell["factor"].is_null(), !cell["tuned"].get<bool>());
+    hits += cell["hits"].get<std::uint64_t>();
+  }
+  EXPECT_EQ(plan["ve_cells"][12 * 17]["rpm"], 2800);
+  EXPECT_EQ(hits, plan["records_used"].get<std::uint64_t>());
+  EXPECT_GT(hits, 0u);
+
+  // The diagnostic lines and the grid went to standard error.
+  EXPECT_NE(result.err.find("LT1_obd1:  OptimizeVETable"), std::string::npos);
+  EXPECT_NE(result.err.find("VE change in percent"), std::string::npos);
+  EXPECT_NE(result.err.find("(not tuned)"), std::string::npos);
+}
+
+TEST_F(PreviewTest, SecondRunIsRefusedBeforeItReadsItsLog) {
+  const int held = open(dir_.File("sample.bin").c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);  // a first run in the middle of its pass
+  const auto start = std::chrono::steady_clock::now();
+  const ProcessResult second = Cli({dir_.File("sample.csv"), dir_.File("sample.bin")});
+  const auto took = std::chrono::steady_clock::now() - start;
+  // A dry run is refused too rather than read an image that may be written.
+  const ProcessResult dry = Cli({"--dry-run", dir_.File("sample.csv"), dir_.File("sample.bin")});
+  close(held);
+  EXPECT_EQ(dry.exitStatus, 3);
+  EXPECT_EQ(dry.out, "");
+  EXPECT_EQ(second.exitStatus, 3);
+  EXPECT_EQ(second.out, "");  // not a line of the log reader
+  EXPECT_EQ(second.err, "trimwright-cli: error: Unable to lock file " + dir_.File("sample.bin") +
+                            ": another run is tuning this image\n");
+  EXPECT_LT(took, std::chrono::seconds(1));
+  EXPECT_EQ(Image(), tools::ReadFile(kExamples + "/sample.bin"));
+}
+
+}  // namespace
+}  // namespace trimwright
