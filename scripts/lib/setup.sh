@@ -30,7 +30,14 @@ ensure_packages() {
 ensure_build_packages() {
   ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev \
     qt6-base-dev libgl-dev \
-    fonts-dejavu-core locales
+    fonts-dejavu-core locales help2man
+}
+
+# What scripts/package and its test need besides the build: the Debian
+# package tools, the validators of the desktop entry and the AppStream
+# metainfo, and man to read the installed man pages.
+ensure_package_packages() {
+  ensure_packages dpkg-dev desktop-file-utils appstream man-db file
 }
 
 # The packages scripts/bench needs: a build without the window, and GNU time
@@ -46,6 +53,17 @@ ensure_german_locale() {
   if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
     as_root localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "note: could not generate de_DE.UTF-8"
   fi
+}
+
+# The version in project() of CMakeLists.txt.
+project_version() {
+  local version
+  version="$(sed -n 's/^project(Trimwright VERSION \([0-9.]*\).*/\1/p' "$TRIMWRIGHT_ROOT/CMakeLists.txt")"
+  if [ -z "$version" ]; then
+    echo "no project(Trimwright VERSION ...) line in CMakeLists.txt" >&2
+    return 1
+  fi
+  echo "$version"
 }
 
 # build_project [CMAKE OPTION...]: configures and builds into $TRIMWRIGHT_BUILD;
