@@ -26,13 +26,30 @@ std::string SequenceOf(const std::string& name) {
   return name.substr(start, name.find('-') - start);
 }
 
-std::string Describe(const HistoryEntry& entry) {
-  std::string text = "#" + std::to_string(entry.sequence) + " of " + entry.time + " UTC";
-  if (!entry.logs.empty()) {
-    text += " from";
-    for (std::size_t k = 0; k < entry.logs.size(); ++k) text += (k ? ", " : " ") + entry.logs[k];
+// The newest pass entry that no undo entry names.
+const HistoryEntry* NewestNotUndone(const std::vector<HistoryEntry>& entries) {
+  std::set<std::string> undone;
+  for (const HistoryEntry& entry : entries) {
+    if (entry.kind == "undo") undone.insert(entry.undoes);
   }
-  return text;
+  for (const HistoryEntry& entry : entries) {
+    if (entry.kind == "pass" && !undone.count(entry.name)) return &entry;
+  }
+  return nullptr;
+}
+
+// The image read whole under a lock of the given kind.
+std::string ReadLocked(DiskFile& image, const std::string& imagePath, bool exclusive) {
+  if (!(exclusive ? image.OpenExisting(imagePath) : image.OpenForReading(imagePath))) {
+    throw TrimwrightError("Unable to open file " + imagePath);
+  }
+  if (!(exclusive ? image.TryLockExclusive() : image.TryLockShared())) {
+    throw TrimwrightError("Unable to lock file " + imagePath +
+                          ": another run is tuning this image");
+  }
+  std::string bytes;
+  if (!image.ReadAll(bytes)) throw TrimwrightError("Unable to read file " + imagePath);
+  return bytes;
 }
 
 // What differs between the image as it is and as a pass left it.
@@ -54,15 +71,18 @@ std::string Difference(const std::string& now, const std::string& expected) {
 
 }  // namespace
 
+std::string DescribePass(const HistoryEntry& entry) {
+  std::string text = "#" + std::to_string(entry.sequence) + " of " + entry.time + " UTC";
+  if (!entry.logs.empty()) {
+    text += " from";
+    for (std::size_t k = 0; k < entry.logs.size(); ++k) text += (k ? ", " : " ") + entry.logs[k];
+  }
+  return text;
+}
+
 std::string HistoryListing(const std::string& imagePath) {
   DiskFile image;
-  if (!image.OpenForReading(imagePath)) throw TrimwrightError("Unable to open file " + imagePath);
-  if (!image.TryLockShared()) {
-    throw TrimwrightError("Unable to lock file " + imagePath +
-                          ": another run is tuning this image");
-  }
-  std::string bytes;
-  if (!image.ReadAll(bytes)) throw TrimwrightError("Unable to read file " + imagePath);
+  const std::string bytes = ReadLocked(image, imagePath, false);
   const std::string current = Sha256Hex(bytes);
   const std::vector<HistoryEntry> entries = PassHistory(imagePath).List(current);
   if (entries.empty()) return "No passes recorded for " + imagePath + "\n";
@@ -95,31 +115,28 @@ std::string HistoryListing(const std::string& imagePath) {
   return text;
 }
 
+std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath) {
+  DiskFile image;
+  const std::string now = ReadLocked(image, imagePath, false);
+  const std::string nowSha = Sha256Hex(now);
+  const PassHistory history(imagePath);
+  const std::vector<HistoryEntry> entries = history.List(nowSha);
+  const HistoryEntry* target = NewestNotUndone(entries);
+  if (!target) return std::nullopt;
+  UndoCandidate candidate{*target, nowSha == target->afterSha256, ""};
+  if (!candidate.imageAsLeft) candidate.difference = Difference(now, history.ImageLeftBy(*target));
+  return candidate;
+}
+
 std::string UndoLastPass(const std::string& imagePath, bool force, int keepHistory) {
   DiskFile image;
-  if (!image.OpenExisting(imagePath)) throw TrimwrightError("Unable to open file " + imagePath);
-  if (!image.TryLockExclusive()) {
-    throw TrimwrightError("Unable to lock file " + imagePath +
-                          ": another run is tuning this image");
-  }
-  std::string now;
-  if (!image.ReadAll(now)) throw TrimwrightError("Unable to read file " + imagePath);
+  const std::string now = ReadLocked(image, imagePath, true);
   const std::string nowSha = Sha256Hex(now);
 
   PassHistory history(imagePath);
   history.Recover(nowSha);
   const std::vector<HistoryEntry> entries = history.List(nowSha);
-  std::set<std::string> undone;
-  for (const HistoryEntry& entry : entries) {
-    if (entry.kind == "undo") undone.insert(entry.undoes);
-  }
-  const HistoryEntry* target = nullptr;
-  for (const HistoryEntry& entry : entries) {
-    if (entry.kind == "pass" && !undone.count(entry.name)) {
-      target = &entry;
-      break;
-    }
-  }
+  const HistoryEntry* target = NewestNotUndone(entries);
   if (!target) {
     throw TrimwrightError(
         "No pass of " + imagePath + " is left to undo in " + PassHistory::FolderFor(imagePath),
@@ -128,7 +145,7 @@ std::string UndoLastPass(const std::string& imagePath, bool force, int keepHisto
 
   const std::string restored = history.SavedImage(*target);
   if (nowSha != target->afterSha256 && !force) {
-    throw TrimwrightError("The image " + imagePath + " is not as pass " + Describe(*target) +
+    throw TrimwrightError("The image " + imagePath + " is not as pass " + DescribePass(*target) +
                           " left it (" + Difference(now, history.ImageLeftBy(*target)) +
                           "); nothing was written. --force puts back the image from before "
                           "that pass anyway");
@@ -159,7 +176,7 @@ std::string UndoLastPass(const std::string& imagePath, bool force, int keepHisto
   }
   history.Commit();
   history.Retain(keepHistory);
-  return "Put back " + imagePath + " as it was before pass " + Describe(*target);
+  return "Put back " + imagePath + " as it was before pass " + DescribePass(*target);
 }
 
 }  // namespace trimwright

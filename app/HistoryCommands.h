@@ -4,9 +4,27 @@
 #ifndef TRIMWRIGHT_APP_HISTORYCOMMANDS_H_
 #define TRIMWRIGHT_APP_HISTORYCOMMANDS_H_
 
+#include <optional>
 #include <string>
 
+#include "app/PassHistory.h"
+
 namespace trimwright {
+
+// The pass an undo would put back, and how the image stands to it.
+struct UndoCandidate {
+  HistoryEntry pass;
+  bool imageAsLeft = false;  // the image is still exactly as the pass left it
+  std::string difference;    // what differs when it is not
+};
+
+// The newest pass of the image at imagePath not yet undone, or nothing when
+// none is left. Takes the image's shared lock; changes nothing. Throws
+// TrimwrightError when the image cannot be read or a run holds it.
+std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath);
+
+// One line naming a pass: its number, time and logs.
+std::string DescribePass(const HistoryEntry& entry);
 
 // The history of the image at imagePath as text, newest entry first: when,
 // which logs, target BLM, rpm limit, cells changed, and whether the image is

@@ -18,6 +18,7 @@ add_library(trimwright_window STATIC
   gui/AboutDialog.cpp
   gui/AppIcon.cpp
   gui/DialogUnits.cpp
+  gui/OptionsDialog.cpp
   gui/PassWindow.cpp
   gui/VeCellDelegate.cpp
   gui/QtDialogServices.cpp

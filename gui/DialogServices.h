@@ -7,6 +7,7 @@
 #define TRIMWRIGHT_GUI_DIALOGSERVICES_H_
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QAction;
@@ -14,6 +15,7 @@ class QDialog;
 class QFileDialog;
 class QMenu;
 class QPoint;
+class QSettings;
 
 namespace trimwright {
 
@@ -27,6 +29,18 @@ class DialogServices {
   // Runs chooser modally; returns the full path of the chosen file, or
   // nothing when the user cancelled.
   virtual std::optional<QString> RunFileChooser(QFileDialog& chooser) = 0;
+
+  // Runs a chooser that may return several files; by default the one file
+  // RunFileChooser returns.
+  virtual std::optional<QStringList> RunFilesChooser(QFileDialog& chooser) {
+    std::optional<QString> one = RunFileChooser(chooser);
+    if (!one) return std::nullopt;
+    return QStringList{*one};
+  }
+
+  // Where the window keeps what it remembers from one start to the next, or
+  // nullptr to remember nothing (the default, and what tests use).
+  virtual QSettings* Settings() { return nullptr; }
 
   // Pops up menu at globalPos and returns the action the user chose, or
   // nullptr when the menu was dismissed. The action belongs to menu.

@@ -14,11 +14,13 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QUrl>
 #include <algorithm>
 #include <exception>
 #include <utility>
 
+#include "app/HistoryCommands.h"
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
 #include "common/TrimwrightError.h"
@@ -27,6 +29,7 @@
 #include "gui/AppIcon.h"
 #include "gui/ControlIds.h"
 #include "gui/DialogUnits.h"
+#include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
 #include "gui/QtDialogServices.h"
 
@@ -37,6 +40,15 @@ namespace {
 constexpr int kWidthUnits = 219;
 constexpr int kHeightUnits = 146;
 constexpr int kProgressMaximum = 100;
+
+// What the window remembers from one start to the next.
+const QString kTargetBlmKey = QStringLiteral("fields/targetBlm");
+const QString kRpmLimitKey = QStringLiteral("fields/rpmLimit");
+const QString kLogFolderKey = QStringLiteral("folders/logs");
+const QString kImageFolderKey = QStringLiteral("folders/images");
+const QString kMinRecordsKey = QStringLiteral("limits/minRecords");
+const QString kMaxChangeKey = QStringLiteral("limits/maxChangePercent");
+const QString kAuxWindowKey = QStringLiteral("limits/auxWindow");
 
 QString FromFileSystem(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
@@ -66,6 +78,7 @@ TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogSe
 
   qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM))->setText(QStringLiteral("124"));
   qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT))->setText(QStringLiteral("3000"));
+  LoadSettings();
   Control(IDC_CHOOSE_LOG)->setFocus();
   setAcceptDrops(true);
 }
@@ -160,7 +173,9 @@ QStringList TunerDialog::PcmFileFilters() {
 RunRequest TunerDialog::Request(bool dryRun) const {
   RunRequest request = RunRequest::ForOneLog(m_logPath, m_pcmPath, dryRun ? "" : m_logfileName,
                                              FieldText(IDC_TARGET_BLM), FieldText(IDC_RPM_LIMIT));
+  if (m_logPaths.size() > 1) request.logPaths = m_logPaths;
   request.dryRun = dryRun;
+  request.limits = m_limits;
   return request;
 }
 
@@ -193,6 +208,7 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
 }
 
 void TunerDialog::OnProcess() {
+  SaveSettings();
   const std::optional<PassPlan> written = RunPass(Request(false));
   m_previewRequest.reset();
   m_previewPlan.reset();
@@ -200,6 +216,7 @@ void TunerDialog::OnProcess() {
 }
 
 void TunerDialog::OnPreview() {
+  SaveSettings();
   const RunRequest request = Request(true);
   std::optional<PassPlan> plan = RunPass(request);
   if (!plan) return;
@@ -234,9 +251,22 @@ void TunerDialog::OnApplyPreview() {
   }
 }
 
-void TunerDialog::SetLogPath(const std::string& path) {
-  m_logPath = path;
-  m_logPathField->setText(FromFileSystem(m_logPath));
+void TunerDialog::SetLogPaths(const std::vector<std::string>& paths) {
+  m_logPaths = paths;
+  m_logPath = paths.empty() ? std::string() : paths.front();
+  // One log shows its path; several show how many and their names, with the
+  // whole list in the tooltip.
+  QStringList names;
+  QStringList full;
+  for (const std::string& path : paths) {
+    names << QFileInfo(FromFileSystem(path)).fileName();
+    full << FromFileSystem(path);
+  }
+  m_logPathField->setText(
+      paths.size() > 1
+          ? QStringLiteral("%1 logs: %2").arg(paths.size()).arg(names.join(QStringLiteral(", ")))
+          : FromFileSystem(m_logPath));
+  m_logPathField->setToolTip(full.join(QLatin1Char('\n')));
 }
 
 void TunerDialog::SetPcmPath(const std::string& path) {
@@ -248,6 +278,7 @@ void TunerDialog::SetPcmPath(const std::string& path) {
 
 void TunerDialog::OpenFiles(const QStringList& paths) {
   QStringList unusable;
+  std::vector<std::string> logs;
   for (const QString& path : paths) {
     const std::string file = ToFileSystem(path);
     const std::string extension = FileExtension(file);
@@ -255,7 +286,7 @@ void TunerDialog::OpenFiles(const QStringList& paths) {
       unusable << path + QStringLiteral(": no such file");
     } else if (extension == "uni" || extension == "UNI" || extension == "csv" ||
                extension == "CSV" || extension == "txt" || extension == "TXT") {
-      SetLogPath(file);
+      logs.push_back(file);
     } else if (extension == "bin" || extension == "BIN" || extension == "lt1" ||
                extension == "LT1") {
       SetPcmPath(file);
@@ -265,6 +296,7 @@ void TunerDialog::OpenFiles(const QStringList& paths) {
                              "(.bin, .lt1)");
     }
   }
+  if (!logs.empty()) SetLogPaths(logs);
   if (!unusable.isEmpty()) {
     ShowMessageBox(QStringLiteral("These files cannot be used:\n") + unusable.join('\n'),
                    QMessageBox::Warning);
@@ -285,12 +317,13 @@ void TunerDialog::dropEvent(QDropEvent* event) {
 }
 
 void TunerDialog::OnChooseLogFile() {
-  if (std::optional<std::string> chosen = ChooseFile(LogFileFilters())) m_logPath = *chosen;
-  SetLogPath(m_logPath);
+  std::vector<std::string> chosen = ChooseFiles(LogFileFilters(), kLogFolderKey);
+  SetLogPaths(chosen.empty() ? m_logPaths : chosen);
 }
 
 void TunerDialog::OnChoosePcmFile() {
-  if (std::optional<std::string> chosen = ChooseFile(PcmFileFilters())) m_pcmPath = *chosen;
+  const std::vector<std::string> chosen = ChooseFiles(PcmFileFilters(), kImageFolderKey, false);
+  if (!chosen.empty()) m_pcmPath = chosen.front();
   SetPcmPath(m_pcmPath);
 }
 
@@ -298,18 +331,106 @@ void TunerDialog::OnExit() { accept(); }
 
 void TunerDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
+  QAction* options = menu.addAction(QStringLiteral("&Options..."));
+  QAction* undo = menu.addAction(QStringLiteral("&Undo last pass..."));
   QAction* about = menu.addAction(QStringLiteral("&About trimwright..."));
-  if (m_services->RunMenu(menu, event->globalPos()) == about) ShowAbout();
+  QAction* chosen = m_services->RunMenu(menu, event->globalPos());
+  if (chosen == about) ShowAbout();
+  if (chosen == options) OnOptions();
+  if (chosen == undo) OnUndoLastPass();
 }
 
-std::optional<std::string> TunerDialog::ChooseFile(const QStringList& filters) {
+std::vector<std::string> TunerDialog::ChooseFiles(const QStringList& filters,
+                                                  const QString& folderKey, bool several) {
   QFileDialog chooser(this, QStringLiteral("Open"));
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
-  chooser.setFileMode(QFileDialog::ExistingFile);
+  chooser.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   chooser.setNameFilters(filters);
-  const std::optional<QString> chosen = m_services->RunFileChooser(chooser);
-  if (!chosen) return std::nullopt;
-  return ToFileSystem(*chosen);
+  QSettings* settings = m_services->Settings();
+  if (settings && settings->contains(folderKey)) {
+    chooser.setDirectory(settings->value(folderKey).toString());
+  }
+  std::vector<std::string> paths;
+  if (several) {
+    if (std::optional<QStringList> chosen = m_services->RunFilesChooser(chooser)) {
+      for (const QString& path : *chosen) paths.push_back(ToFileSystem(path));
+    }
+  } else if (std::optional<QString> chosen = m_services->RunFileChooser(chooser)) {
+    paths.push_back(ToFileSystem(*chosen));
+  }
+  if (settings && !paths.empty()) {
+    settings->setValue(folderKey, QFileInfo(FromFileSystem(paths.front())).absolutePath());
+  }
+  return paths;
+}
+
+void TunerDialog::LoadSettings() {
+  QSettings* settings = m_services->Settings();
+  if (!settings) return;
+  auto* target = qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM));
+  auto* rpm = qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT));
+  target->setText(settings->value(kTargetBlmKey, target->text()).toString());
+  rpm->setText(settings->value(kRpmLimitKey, rpm->text()).toString());
+  if (settings->value(kMinRecordsKey, 0).toInt() > 0) {
+    m_limits.minRecords = settings->value(kMinRecordsKey).toInt();
+  }
+  if (settings->value(kMaxChangeKey, 0.0).toDouble() > 0.0) {
+    m_limits.maxChangePercent = settings->value(kMaxChangeKey).toDouble();
+  }
+  const QStringList window = settings->value(kAuxWindowKey).toString().split(QLatin1Char('-'));
+  if (window.size() == 2) m_limits.auxWindow = AuxWindow{window[0].toInt(), window[1].toInt()};
+}
+
+void TunerDialog::SaveSettings() {
+  QSettings* settings = m_services->Settings();
+  if (!settings) return;
+  settings->setValue(kTargetBlmKey, QString::fromStdString(FieldText(IDC_TARGET_BLM)));
+  settings->setValue(kRpmLimitKey, QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
+  settings->setValue(kMinRecordsKey, m_limits.minRecords.value_or(0));
+  settings->setValue(kMaxChangeKey, m_limits.maxChangePercent.value_or(0.0));
+  settings->setValue(
+      kAuxWindowKey,
+      m_limits.auxWindow
+          ? QStringLiteral("%1-%2").arg(m_limits.auxWindow->low).arg(m_limits.auxWindow->high)
+          : QString());
+  settings->sync();
+}
+
+void TunerDialog::OnOptions() {
+  OptionsDialog options(m_limits, this);
+  if (m_services->RunModal(options) != QDialog::Accepted) return;
+  m_limits = options.Limits();
+  SaveSettings();
+}
+
+void TunerDialog::OnUndoLastPass() {
+  if (m_pcmPath.empty()) {
+    ShowMessage("Please enter a Tunercat file");
+    return;
+  }
+  try {
+    const std::optional<UndoCandidate> candidate = NewestPassToUndo(m_pcmPath);
+    if (!candidate) {
+      ShowMessage("No pass of " + m_pcmPath + " is left to undo");
+      return;
+    }
+    std::string question = "Undo pass " + DescribePass(candidate->pass) + " (" +
+                           std::to_string(candidate->pass.cellsChanged) +
+                           " cells changed)? The image is put back as it was before that pass.";
+    if (!candidate->imageAsLeft) {
+      question += "\n\nThe image is not as that pass left it (" + candidate->difference +
+                  "): undoing it loses those changes too.";
+    }
+    QMessageBox confirm(QMessageBox::Question, QCoreApplication::applicationName(),
+                        QString::fromStdString(question), QMessageBox::Ok | QMessageBox::Cancel,
+                        this);
+    confirm.setTextFormat(Qt::PlainText);
+    confirm.setDefaultButton(QMessageBox::Cancel);
+    if (m_services->RunModal(confirm) != QMessageBox::Ok) return;
+    ShowMessage(UndoLastPass(m_pcmPath, !candidate->imageAsLeft, RunRequest().keepHistory));
+  } catch (const TrimwrightError& error) {
+    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+  }
 }
 
 void TunerDialog::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/RunRequest.h"
 #include "app/RunWindow.h"
@@ -75,6 +76,12 @@ class TunerDialog : public QDialog, private RunWindow {
   // logfile name follows the image). Each file it cannot use is reported in
   // one message box.
   void OpenFiles(const QStringList& paths);
+  // Edits the limits of the passes the window runs (Options dialog).
+  void OnOptions();
+  // Puts back the image as it was before its newest pass, after asking.
+  void OnUndoLastPass();
+  const PassLimits& limits() const { return m_limits; }
+  const std::vector<std::string>& logPaths() const { return m_logPaths; }
   // The pass window, once a pass was shown (nullptr before).
   PassWindow* passWindow() const { return m_passWindow; }
   // Lets the user choose the logged data file and shows the stored path.
@@ -102,9 +109,14 @@ class TunerDialog : public QDialog, private RunWindow {
   QLineEdit* AddField(int controlId, const QRect& geometry);
   void AddLabel(const QString& text, const QRect& geometry);
 
-  // Runs an open-file chooser with filters; the chosen path in the file
-  // system's encoding, or nothing after Cancel.
-  std::optional<std::string> ChooseFile(const QStringList& filters);
+  // Runs an open-file chooser with filters in the folder last used for
+  // folderKey; the chosen paths in the file system's encoding, none after
+  // Cancel.
+  std::vector<std::string> ChooseFiles(const QStringList& filters, const QString& folderKey,
+                                       bool several = true);
+  // The fields, limits and folders remembered from the last start.
+  void LoadSettings();
+  void SaveSettings();
   void ShowMessageBox(const QString& text, QMessageBox::Icon icon);
   void ShowAbout();
 
@@ -112,7 +124,7 @@ class TunerDialog : public QDialog, private RunWindow {
   std::string FieldText(int controlId) const;
   // The request of a run with the stored paths and the two number fields.
   RunRequest Request(bool dryRun) const;
-  void SetLogPath(const std::string& path);
+  void SetLogPaths(const std::vector<std::string>& paths);
   void SetPcmPath(const std::string& path);
   void ShowPass(const PassPlan& plan, bool preview);
   // Runs request; shows failures in a message box. The plan when it completed.
@@ -127,11 +139,13 @@ class TunerDialog : public QDialog, private RunWindow {
   DialogServices* m_services;
 
   QIcon m_hIcon;
-  std::string m_logPath;
+  std::string m_logPath;  // the first of m_logPaths
   std::string m_pcmPath;
   std::string m_logfileName;
   std::int32_t m_targetBlm = 0;
   std::int32_t m_rpmLimit = 0;
+  std::vector<std::string> m_logPaths;
+  PassLimits m_limits;
 
   std::map<int, QWidget*> m_controls;
   QLineEdit* m_logPathField = nullptr;

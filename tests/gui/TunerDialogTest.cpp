@@ -2,6 +2,7 @@
 // DialogServices answers the file choosers, message boxes, context menu and
 // About box, so no test ever waits in a modal loop.
 #include <QApplication>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -10,8 +11,12 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +26,7 @@
 #include "gui/ControlIds.h"
 #include "gui/DialogServices.h"
 #include "gui/DialogUnits.h"
+#include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
@@ -52,7 +58,27 @@ class ScriptedServices : public DialogServices {
   AboutDialog* aboutShown = nullptr;  // valid only inside RunModal
   QStringList aboutContents;
 
+  // Sets the Options dialog before it is accepted; nullptr cancels it.
+  std::function<void(OptionsDialog&)> onOptions;
+  // Where the window remembers its settings; nothing by default.
+  std::unique_ptr<QSettings> settings;
+
+  QSettings* Settings() override { return settings.get(); }
+
+  // An answer may name several files, separated by "|".
+  std::optional<QStringList> RunFilesChooser(QFileDialog& chooser) override {
+    const std::optional<QString> answer = RunFileChooser(chooser);
+    if (!answer) return std::nullopt;
+    return answer->split(QLatin1Char('|'));
+  }
+
   int RunModal(QDialog& dialog) override {
+    if (auto* options = qobject_cast<OptionsDialog*>(&dialog)) {
+      events << QStringLiteral("options");
+      if (!onOptions) return QDialog::Rejected;
+      onOptions(*options);
+      return QDialog::Accepted;
+    }
     if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
       const bool error = box->icon() == QMessageBox::Critical;
       events << (error ? QStringLiteral("error ") : QStringLiteral("message ")) + box->text();
@@ -83,8 +109,10 @@ class ScriptedServices : public DialogServices {
 
   std::optional<QString> RunFileChooser(QFileDialog& chooser) override {
     chooserFilters << chooser.nameFilters();
+    // The log chooser takes several files, the image chooser one.
     if (chooser.acceptMode() != QFileDialog::AcceptOpen ||
-        chooser.fileMode() != QFileDialog::ExistingFile) {
+        (chooser.fileMode() != QFileDialog::ExistingFile &&
+         chooser.fileMode() != QFileDialog::ExistingFiles)) {
       events << QStringLiteral("chooser not in open mode");
     }
     if (answers.empty()) {
@@ -513,6 +541,80 @@ class TunerDialogTest : public QObject {
     QVERIFY(Field(dialog, IDC_LOG_PATH)->isReadOnly());
   }
 
+  // Several logs chosen at once feed one pass; the field says how many and
+  // names them, the tooltip lists them whole.
+  void logChooserTakesSeveralLogs() {
+    TempDir dir;
+    tools::WriteFile(dir.File("a.txt"), LeanDrive());
+    tools::WriteFile(dir.File("b.txt"), LeanDrive());
+    tools::WriteFile(dir.File("car.bin"), ImageBytes());
+    ScriptedServices services;
+    services.answers = {Q(dir.File("a.txt")) + "|" + Q(dir.File("b.txt")), Q(dir.File("car.bin"))};
+    TunerDialog dialog(services);
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    QCOMPARE(Field(dialog, IDC_LOG_PATH)->text(), QStringLiteral("2 logs: a.txt, b.txt"));
+    QCOMPARE(Field(dialog, IDC_LOG_PATH)->toolTip(),
+             Q(dir.File("a.txt")) + "\n" + Q(dir.File("b.txt")));
+    CapturedOutput output;
+    Click(dialog, IDC_PREVIEW);
+    QVERIFY(dialog.passWindow());
+    const std::string lines = output.Stdout();
+    const std::size_t first = lines.find("PCMcomm:  No. records:");
+    QVERIFY(first != std::string::npos);
+    QVERIFY(lines.find("PCMcomm:  No. records:", first + 1) != std::string::npos);
+  }
+
+  // The limits set in Options reach the passes and, with the typed numbers,
+  // are there again at the next start; Undo last pass puts the image back
+  // after asking.
+  void optionsAreRememberedAndUndoPutsTheImageBack() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    const std::string image = ImageBytes();
+    tools::WriteFile(dir.File("car.bin"), image);
+    const QString ini = Q(dir.File("settings.ini"));
+    {
+      ScriptedServices services;
+      services.settings = std::make_unique<QSettings>(ini, QSettings::IniFormat);
+      services.onOptions = [](OptionsDialog& options) {
+        options.maxChangeBox()->setChecked(true);
+        options.maxChangeField()->setValue(2.5);
+      };
+      services.menuChoice = QStringLiteral("&Options...");
+      services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
+      TunerDialog dialog(services);
+      dialog.show();
+      QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                   dialog.mapToGlobal(QPoint(2, 2)));
+      QApplication::sendEvent(&dialog, &rightClick);
+      QCOMPARE(dialog.limits().maxChangePercent, std::optional<double>(2.5));
+      QVERIFY(!dialog.limits().minRecords);
+      Field(dialog, IDC_TARGET_BLM)->setText(QStringLiteral("122"));
+      Click(dialog, IDC_CHOOSE_LOG);
+      Click(dialog, IDC_CHOOSE_PCM);
+      CapturedOutput output;
+      Click(dialog, IDC_PROCESS);
+      QVERIFY(tools::ReadFile(dir.File("car.bin")) != image);
+      QVERIFY(tools::ReadFile(dir.File("car_trw.txt")).find("2.5%") != std::string::npos);
+
+      services.events.clear();
+      services.menuChoice = QStringLiteral("&Undo last pass...");
+      QApplication::sendEvent(&dialog, &rightClick);
+      QCOMPARE(services.events.size(), 2);
+      QVERIFY(services.events[0].startsWith(QStringLiteral("message Undo pass #1 of ")));
+      QVERIFY(services.events[0].contains(QStringLiteral("drive.txt")));
+      QVERIFY(services.events[1].startsWith(QStringLiteral("message Put back ")));
+      QVERIFY(tools::ReadFile(dir.File("car.bin")) == image);
+    }
+    ScriptedServices again;
+    again.settings = std::make_unique<QSettings>(ini, QSettings::IniFormat);
+    TunerDialog dialog(again);
+    QCOMPARE(Field(dialog, IDC_TARGET_BLM)->text(), QStringLiteral("122"));
+    QCOMPARE(dialog.limits().maxChangePercent, std::optional<double>(2.5));
+    QVERIFY(!dialog.limits().auxWindow);
+  }
+
   // A file failure during a run is shown with its text; the window stays
   // open and the next run works once the file is there.
   void fatalErrorIsShownAndTheWindowStays() {
@@ -560,7 +662,8 @@ class TunerDialogTest : public QObject {
                                  label->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(label, &rightClick);
 
-    QCOMPARE(services.menuItems, QStringList{"&About trimwright..."});
+    QCOMPARE(services.menuItems,
+             (QStringList{"&Options...", "&Undo last pass...", "&About trimwright..."}));
     QCOMPARE(services.events, events);
     if (events.isEmpty()) return;
     QCOMPARE(services.aboutContents,
