@@ -106,6 +106,21 @@ trimwright::AuxWindow ReadAuxWindow(const std::string& text) {
 
 int Exit(trimwright::ExitStatus status) { return static_cast<int>(status); }
 
+// Runs work and turns a failure into its line on standard error and its
+// exit status: the one place the program decides how an error ends it.
+template <typename Work>
+int ExitReportingErrors(Work work) {
+  try {
+    return work();
+  } catch (const trimwright::TrimwrightError& e) {
+    std::cerr << kProgram << ": error: " << e.what() << std::endl;
+    return Exit(e.status());
+  } catch (const std::bad_alloc& e) {
+    std::cerr << kProgram << ": error: out of memory (" << e.what() << ")" << std::endl;
+    return Exit(trimwright::ExitStatus::kFileOrMemory);
+  }
+}
+
 // Writes text to path, or to standard output for "-".
 void WriteOutput(const std::string& path, const std::string& text) {
   if (path == "-") {
@@ -218,20 +233,14 @@ int main(int argc, char** argv) {
   }
   if (!historyImage.empty() || !undoImage.empty()) {
     trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
-    try {
+    return ExitReportingErrors([&] {
       if (!historyImage.empty()) {
         std::cout << trimwright::HistoryListing(historyImage) << std::flush;
       } else {
         window.ShowMessage(trimwright::UndoLastPass(undoImage, force, request.keepHistory));
       }
       return Exit(ExitStatus::kSuccess);
-    } catch (const trimwright::TrimwrightError& e) {
-      std::cerr << kProgram << ": error: " << e.what() << std::endl;
-      return Exit(e.status());
-    } catch (const std::bad_alloc& e) {
-      std::cerr << kProgram << ": error: out of memory (" << e.what() << ")" << std::endl;
-      return Exit(ExitStatus::kFileOrMemory);
-    }
+    });
   }
   request.history = !noHistory;
   request.logPaths = logPaths;
@@ -248,7 +257,7 @@ int main(int argc, char** argv) {
   trimwright::Diagnostics& diagnostics =
       json == "-" ? toStandardError : trimwright::Diagnostics::Standard();
   trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
-  try {
+  return ExitReportingErrors([&] {
     trimwright::TuningRun run(window, diagnostics);
     const trimwright::RunResult result = run.Perform(request);
     if (result.outcome != trimwright::RunOutcome::kCompleted) return Exit(ExitStatus::kEndedEarly);
@@ -258,11 +267,5 @@ int main(int argc, char** argv) {
     if (grid) std::cerr << trimwright::PlanGrid(*result.plan) << std::flush;
     if (!json.empty()) WriteOutput(json, trimwright::PlanJson(*result.plan, request.dryRun));
     return Exit(ExitStatus::kSuccess);
-  } catch (const trimwright::TrimwrightError& e) {
-    std::cerr << kProgram << ": error: " << e.what() << std::endl;
-    return Exit(e.status());
-  } catch (const std::bad_alloc& e) {
-    std::cerr << kProgram << ": error: out of memory (" << e.what() << ")" << std::endl;
-    return Exit(ExitStatus::kFileOrMemory);
-  }
+  });
 }

@@ -1,5 +1,7 @@
 #include "gui/TrimTableModel.h"
 
+#include "gui/VeTableModel.h"
+
 #include <algorithm>
 #include <cmath>
 

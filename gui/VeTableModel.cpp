@@ -55,12 +55,15 @@ double VeTableModel::ChangePercent(const VECellPlan& cell) {
   return (static_cast<double>(cell.newValue) - cell.oldValue) * 100.0 / cell.oldValue;
 }
 
-QColor VeTableModel::ChangeColor(double percent) {
+QColor VeTableModel::DivergingColor(double position) {
   static const QColor kNeutral(246, 246, 246);
-  static const QColor kRicher(226, 88, 34);
-  static const QColor kLeaner(44, 123, 210);
-  const double t = std::min(std::abs(percent) / kFullColourPercent, 1.0);
-  return Mix(kNeutral, percent >= 0.0 ? kRicher : kLeaner, t);
+  static const QColor kWarm(226, 88, 34);
+  static const QColor kCool(44, 123, 210);
+  return Mix(kNeutral, position >= 0.0 ? kWarm : kCool, std::min(std::abs(position), 1.0));
+}
+
+QColor VeTableModel::ChangeColor(double percent) {
+  return DivergingColor(percent / kFullColourPercent);
 }
 
 QColor VeTableModel::UntunedColor() { return QColor(214, 214, 214); }

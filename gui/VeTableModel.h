@@ -47,6 +47,9 @@ class VeTableModel : public QAbstractTableModel {
   // The colour of a change in percent: neutral at 0, warmer toward +10 % and
   // beyond, cooler toward -10 %.
   static QColor ChangeColor(double percent);
+  // The diverging scale both pass tables use: neutral at 0, warm toward +1,
+  // cool toward -1 (beyond those, the full colour).
+  static QColor DivergingColor(double position);
   // The colour of a row the rpm limit does not reach.
   static QColor UntunedColor();
 
