@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "logdata/DMUni.h"
+#include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 #include "tools/ConvergenceLoop.h"
 
@@ -86,6 +88,32 @@ TEST(ConvergenceTest, WithoutLimitsTheNoisyEngineKeepsTheTrimsWandering) {
     carefulSum += careful[k].meanDistance;
   }
   EXPECT_LT(carefulSum, openSum * 0.75) << "the limits should keep the trims closer on average";
+}
+
+// Each cell counts by the bank that needs more fuel, weighted by its records;
+// cold, high-throttle and idle records stay out.
+TEST(TrimCellsTest, CellsCountByTheRicherBankAndTheirRecords) {
+  auto record = [](int cell, int left, int right) {
+    tools::UniRecord r;
+    r.blmCell = static_cast<std::uint8_t>(cell);
+    r.blmLeft = static_cast<std::uint8_t>(left);
+    r.blmRight = static_cast<std::uint8_t>(right);
+    return r;
+  };
+  tools::UniRecord cold = record(5, 100, 100);
+  cold.engineWarmFlags = 0;
+  tools::UniRecord wideOpen = record(5, 100, 100);
+  wideOpen.highThrottleFlags = 1;
+  TempDir dir;
+  tools::WriteFile(dir.File("cells.uni"),
+                   tools::UniLog({record(5, 126, 130), record(5, 126, 130), record(9, 121, 118),
+                                  record(16, 150, 150), cold, wideOpen}));
+  testing::CapturedOutput output;
+  const DMUni log(dir.File("cells.uni"));
+  const tools::TrimSummary cells = tools::SummarizeTrimCells(log, 124);
+  EXPECT_EQ(cells.records, 3);
+  EXPECT_DOUBLE_EQ(cells.meanBlm, (130.0 * 2 + 121.0) / 3);
+  EXPECT_DOUBLE_EQ(cells.meanDistance, (6.0 * 2 + 3.0) / 3);
 }
 
 TEST(DriveRoughnessTest, TransientsSwingTheFastCorrectionOnlyInRoughDrives) {
