@@ -50,3 +50,9 @@ add_executable(pass_models_test tests/gui/PassModelsTest.cpp)
 set_target_properties(pass_models_test PROPERTIES AUTOMOC ON)
 target_link_libraries(pass_models_test PRIVATE trimwright_models Qt6::Test)
 add_test(NAME pass_models_test COMMAND pass_models_test)
+
+# Draws docs/convergence.png (scripts/convergence): the convergence loops of
+# tools/ConvergenceLoop with QPainter, no widget. The loops' scratch folder is
+# the tests' TempDir.
+add_executable(convergence_chart tools/convergence_chart.cpp tests/support/TempDir.cpp)
+target_link_libraries(convergence_chart PRIVATE trimwright_writers Qt6::Gui)

@@ -25,6 +25,59 @@ class Noise {
   std::uint32_t state_;
 };
 
+// How a tip-in or tip-out fades: its swing is largest on the first record and
+// gone after kTransientRecords. A tip-in raises the MAP and makes the fast
+// correction add fuel; a tip-out the opposite. The logged BLMs move with the
+// fast correction for as long as it swings.
+constexpr int kTransientRecords = 6;
+constexpr double kTransientKpa = 14.0;
+constexpr double kTransientAux = 30.0;
+constexpr double kBlmFollowsAux = 0.4;
+
+// What a transient adds to one record.
+struct Swing {
+  double mapKpa = 0.0;
+  double aux = 0.0;
+  double blm = 0.0;
+};
+
+// The rough part of a drive, drawn from a generator of its own so that a
+// smooth drive draws exactly the numbers it always drew.
+class Roughness {
+ public:
+  Roughness(const DriveRoughness& roughness, std::uint32_t seed)
+      : roughness_(roughness), noise_(seed + 0x9E3779B9u) {}
+
+  // The swing of the next cruise record: a transient may start, one under
+  // way fades.
+  Swing NextCruiseSwing() {
+    if (left_ == 0 && roughness_.transientPercent > 0.0 &&
+        (noise_.Next() + 1.0) * 50.0 < roughness_.transientPercent) {
+      left_ = kTransientRecords;
+      direction_ = noise_.Next() < 0.0 ? -1.0 : 1.0;
+    }
+    Swing swing;
+    if (left_ > 0) {
+      const double fade = static_cast<double>(left_) / kTransientRecords;
+      swing.mapKpa = direction_ * kTransientKpa * fade;
+      swing.aux = direction_ * kTransientAux * fade;
+      swing.blm = kBlmFollowsAux * swing.aux;
+      --left_;
+    }
+    return swing;
+  }
+
+  double BlmNoise() {
+    return roughness_.blmNoise == 0.0 ? 0.0 : roughness_.blmNoise * noise_.Next();
+  }
+
+ private:
+  DriveRoughness roughness_;
+  Noise noise_;
+  int left_ = 0;
+  double direction_ = 1.0;
+};
+
 int ClampTrim(double value) { return static_cast<int>(std::clamp(std::lround(value), 0L, 255L)); }
 
 }  // namespace
@@ -89,9 +142,10 @@ int BlmCellFor(const CalibrationImage& image, double rpm, double kpa, bool idle)
   return mapBand * 4 + rpmBand;
 }
 
-std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_t seed,
-                                     int records) {
+std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_t seed, int records,
+                                     const DriveRoughness& roughness) {
   Noise noise(seed);
+  Roughness rough(roughness, seed);
   std::vector<LogSample> drive;
   const int warmUp = records * 12 / 100;
   const int idle = records * 14 / 100;
@@ -99,6 +153,7 @@ std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_
   const int cruise = records - warmUp - idle - wideOpen;
   for (int k = 0; k < records; ++k) {
     LogSample s;
+    Swing swing;
     bool atIdle = false;
     if (k < warmUp + idle) {
       atIdle = true;
@@ -108,9 +163,11 @@ std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_
       s.coolantC = k < warmUp ? 25.0 + 50.0 * k / warmUp : 88.0 + noise.Next();
     } else if (k < warmUp + idle + cruise) {
       const double t = static_cast<double>(k - warmUp - idle) / cruise;
+      swing = rough.NextCruiseSwing();
       s.rpm = static_cast<int>(2000 + 850 * std::sin(2 * kPi * 3.0 * t) +
                                150 * std::sin(2 * kPi * 11.0 * t) + 40 * noise.Next());
-      s.mapKpa = 55.0 + 24.0 * std::sin(2 * kPi * 4.0 * t + 1.0) + 2.0 * noise.Next();
+      s.mapKpa =
+          55.0 + 24.0 * std::sin(2 * kPi * 4.0 * t + 1.0) + 2.0 * noise.Next() + swing.mapKpa;
       s.throttle = std::clamp((s.mapKpa - 22.0) * 0.7, 2.0, 60.0);
       s.coolantC = 89.0 + noise.Next();
     } else {
@@ -127,11 +184,11 @@ std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_
       s.blmRight = 128;
     } else {
       const double needed = 128.0 * TrueVe(s.rpm, s.mapKpa) / TableVe(image, s.rpm, s.mapKpa);
-      s.blmLeft = ClampTrim(needed + 1.5 * noise.Next());
-      s.blmRight = ClampTrim(needed * 1.012 + 1.5 * noise.Next());
+      s.blmLeft = ClampTrim(needed + 1.5 * noise.Next() + swing.blm + rough.BlmNoise());
+      s.blmRight = ClampTrim(needed * 1.012 + 1.5 * noise.Next() + swing.blm + rough.BlmNoise());
     }
-    s.auxLeft = ClampTrim(128 + 3 * noise.Next());
-    s.auxRight = ClampTrim(128 + 3 * noise.Next());
+    s.auxLeft = ClampTrim(128 + 3 * noise.Next() + swing.aux);
+    s.auxRight = ClampTrim(128 + 3 * noise.Next() + swing.aux);
     drive.push_back(s);
   }
   return drive;
@@ -150,6 +207,39 @@ TrimSummary SummarizeTrims(const LoggedData& log, int targetBlm) {
   if (summary.records > 0) {
     summary.meanBlm = sum / (2.0 * summary.records);
     summary.meanDistance = distance / (2.0 * summary.records);
+  }
+  return summary;
+}
+
+TrimSummary SummarizeTrimCells(const LoggedData& log, int targetBlm) {
+  constexpr int kPartThrottleCells = 16;
+  struct CellSums {
+    int records = 0;
+    double left = 0.0;
+    double right = 0.0;
+  };
+  std::vector<CellSums> cells(kPartThrottleCells);
+  for (std::uint32_t r = 0; r < log.recordCount; ++r) {
+    if (!log.engineWarm[r] || log.highThrottle[r]) continue;
+    if (log.blmCell[r] < 0 || log.blmCell[r] >= kPartThrottleCells) continue;
+    CellSums& cell = cells[static_cast<std::size_t>(log.blmCell[r])];
+    ++cell.records;
+    cell.left += log.blmLeft[r];
+    cell.right += log.blmRight[r];
+  }
+  TrimSummary summary;
+  double sum = 0.0;
+  double distance = 0.0;
+  for (const CellSums& cell : cells) {
+    if (cell.records == 0) continue;
+    const double deciding = std::max(cell.left, cell.right) / cell.records;
+    summary.records += cell.records;
+    sum += deciding * cell.records;
+    distance += std::abs(deciding - targetBlm) * cell.records;
+  }
+  if (summary.records > 0) {
+    summary.meanBlm = sum / summary.records;
+    summary.meanDistance = distance / summary.records;
   }
   return summary;
 }

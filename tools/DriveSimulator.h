@@ -33,9 +33,23 @@ double TableVe(const CalibrationImage& image, double rpm, double kpa);
 // the MAP and rpm bands cut by the image's boundary bytes.
 int BlmCellFor(const CalibrationImage& image, double rpm, double kpa, bool idle);
 
+// What a rough engine and a busy right foot add to a drive. The default adds
+// nothing: the drive is then exactly the sample drive.
+struct DriveRoughness {
+  // Extra noise on every closed-loop BLM, uniform within +-blmNoise counts.
+  double blmNoise = 0.0;
+  // Chance in percent that a cruise record starts a tip-in or tip-out. For a
+  // few records afterwards the MAP jumps, the fast correction (auxLeft,
+  // auxRight) swings away from 128 and the logged BLMs follow the swing, so
+  // they say little about the table.
+  double transientPercent = 0.0;
+
+  bool IsSmooth() const { return blmNoise == 0.0 && transientPercent == 0.0; }
+};
+
 // A drive of `records` samples over `image`, reproducible for one seed.
-std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_t seed,
-                                     int records);
+std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_t seed, int records,
+                                     const DriveRoughness& roughness = {});
 
 // How far the warm, part-throttle BLMs of a log sit from a target.
 struct TrimSummary {
@@ -44,6 +58,14 @@ struct TrimSummary {
   double meanDistance = 0.0;  // mean of |BLM - target| over both banks
 };
 TrimSummary SummarizeTrims(const LoggedData& log, int targetBlm);
+
+// How far the warm part-throttle fuel trim cells (0 to 15) of a log sit from a
+// target, as a pass sees them: in each cell the average BLM of the bank that
+// needs more fuel, which is the bank a pass tunes by. Cells count by their
+// records, so meanBlm and meanDistance are record-weighted means of those
+// averages. Unlike SummarizeTrims, neither the noise of single records nor
+// the split between the banks, which one table cannot remove, keeps it from 0.
+TrimSummary SummarizeTrimCells(const LoggedData& log, int targetBlm);
 
 }  // namespace trimwright::tools
 

@@ -6,6 +6,9 @@
 //                                three formats, written as it goes (for benchmarks)
 //   trims LOG                    how far the logged warm part-throttle BLMs sit from a target
 //   compare OLD NEW              what a tuning pass changed in an image
+//   converge --passes N          passes over a noisy engine with transients, without
+//                                limits and with a careful tuner's, and how far the
+//                                trims sit from the target after each
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -18,6 +21,8 @@
 
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
+#include "tests/support/TempDir.h"
+#include "tools/ConvergenceLoop.h"
 #include "tools/DriveSimulator.h"
 
 namespace {
@@ -149,6 +154,28 @@ void Compare(const std::string& oldPath, const std::string& newPath) {
   std::printf("bytes changed outside the VE tables and the checksum: %d\n", outside);
 }
 
+// Both loops side by side, one line per pass, then the passes each needs to
+// come within one count of the target.
+void PrintConvergence(int passes) {
+  ConvergenceSettings settings;
+  settings.passes = passes;
+  settings.roughness = NoisyEngine();
+  const testing::TempDir folder;
+  const std::vector<PassDistance> open = RunConvergenceLoop(settings, folder.path());
+  settings.limits = CarefulLimits();
+  const std::vector<PassDistance> careful = RunConvergenceLoop(settings, folder.path());
+  std::printf("careful limits: %s\n", LimitOptions(settings.limits).c_str());
+  std::printf("distance and error of the trim cells, distance of single records (counts)\n");
+  std::printf("pass  no limits: cells  error  records   careful: cells  error  records\n");
+  for (std::size_t k = 0; k < open.size(); ++k) {
+    std::printf("%4d  %16.2f  %+5.2f  %7.2f  %14.2f  %+5.2f  %7.2f\n", open[k].pass,
+                open[k].meanDistance, open[k].meanError, open[k].recordDistance,
+                careful[k].meanDistance, careful[k].meanError, careful[k].recordDistance);
+  }
+  std::printf("passes to within 1 count: no limits %d, careful limits %d (-1: not in %d)\n",
+              PassesToWithin(open, 1.0), PassesToWithin(careful, 1.0), passes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,6 +222,13 @@ int main(int argc, char** argv) {
   compare->add_option("OLD", oldPath, "image before")->required();
   compare->add_option("NEW", newPath, "image after")->required();
 
+  int passes = 10;
+  CLI::App* converge = app.add_subcommand(
+      "converge", "tune a noisy engine pass after pass, with and without limits");
+  converge->add_option("--passes", passes, "passes of each loop")
+      ->check(CLI::Range(1, 100))
+      ->capture_default_str();
+
   CLI11_PARSE(app, argc, argv);
   try {
     if (*image) {
@@ -209,6 +243,8 @@ int main(int argc, char** argv) {
       PrintTrims(logPath, target);
     } else if (*compare) {
       Compare(oldPath, newPath);
+    } else if (*converge) {
+      PrintConvergence(passes);
     }
   } catch (const std::exception& e) {
     std::cerr << "simulate_drive: " << e.what() << std::endl;
