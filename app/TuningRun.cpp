@@ -269,18 +269,19 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
 
   DiskFile report = OpenReport(request.logfileName, diagnostics_);
   SaveReport(report, request.logfileName, plan, diagnostics_);
-  switch (WritePlanBytes(*image, plan)) {
-    case PlanWrite::kWritten:
-      break;
-    case PlanWrite::kImageChanged:
-      throw StalePreviewError(
-          "The calibration image changed after the preview; nothing was "
-          "written");
-    case PlanWrite::kReadFailed:
-      throw TrimwrightError("Unable to read file " + request.pcmPath);
-    case PlanWrite::kWriteFailed:
-      throw TrimwrightError("Unable to write file " + request.pcmPath);
-  }
+  WriteKeepingHistory(request, plan, [&] {
+    switch (WritePlanBytes(*image, plan)) {
+      case PlanWrite::kWritten:
+        return;
+      case PlanWrite::kImageChanged:
+        throw StalePreviewError(
+            "The calibration image changed after the preview; nothing was written");
+      case PlanWrite::kReadFailed:
+        throw TrimwrightError("Unable to read file " + request.pcmPath);
+      case PlanWrite::kWriteFailed:
+        throw TrimwrightError("Unable to write file " + request.pcmPath);
+    }
+  });
   window_.SetProgress(kProgressDone);
   window_.ShowMessage("Processing complete");
   window_.SetProgress(0);

@@ -5,11 +5,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/HistoryCommands.h"
+#include "common/TrimwrightError.h"
 #include "gui/VeCellDelegate.h"
 
 namespace trimwright {
@@ -59,9 +63,15 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   m_veView->setItemDelegate(new VeCellDelegate(m_veView));
   m_trimView = MakeTable(&m_trimModel, this);
   m_warnings = new QListWidget(this);
+  m_history = new QPlainTextEdit(this);
+  m_history->setReadOnly(true);
+  m_history->setLineWrapMode(QPlainTextEdit::NoWrap);
+  auto* tabs = new QTabWidget(this);
+  tabs->addTab(m_warnings, QStringLiteral("Warnings"));
+  tabs->addTab(m_history, QStringLiteral("History of the image"));
   auto* lower = new QSplitter(Qt::Horizontal, this);
   lower->addWidget(m_trimView);
-  lower->addWidget(m_warnings);
+  lower->addWidget(tabs);
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(m_veView);
   split->addWidget(lower);
@@ -147,6 +157,12 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
                                       : seen[k]);
   }
   if (seen.isEmpty()) m_warnings->addItem(QStringLiteral("No warnings"));
+  // The passes recorded beside the image, to see what Undo would put back.
+  try {
+    m_history->setPlainText(QString::fromStdString(HistoryListing(plan.imagePath)));
+  } catch (const TrimwrightError& error) {
+    m_history->setPlainText(QString::fromStdString(error.what()));
+  }
   m_apply->setVisible(preview);
   m_apply->setEnabled(preview);
 }

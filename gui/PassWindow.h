@@ -1,9 +1,9 @@
 // The pass window: a resizable window beside the main one that shows one pass
 // (a preview, or what Process wrote): the VE table as a coloured grid
 // switchable between old VE, new VE and change, the fuel trim table, a
-// one-line summary and the pass's warnings. For a preview, Apply asks the main
-// window to write exactly the pass shown. The window owns its models; the
-// widgets belong to its widget tree.
+// one-line summary, the pass's warnings and the history of the image. For a preview, Apply asks the
+// main window to write exactly the pass shown. The window owns its models; the widgets belong to
+// its widget tree.
 #ifndef TRIMWRIGHT_GUI_PASSWINDOW_H_
 #define TRIMWRIGHT_GUI_PASSWINDOW_H_
 
@@ -16,6 +16,7 @@
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 
@@ -39,6 +40,7 @@ class PassWindow : public QWidget {
   QLabel* summaryLabel() const { return m_summary; }
   QListWidget* warningList() const { return m_warnings; }
   QComboBox* showChoice() const { return m_show; }
+  QPlainTextEdit* historyView() const { return m_history; }
 
  signals:
   void applyRequested();
@@ -51,6 +53,7 @@ class PassWindow : public QWidget {
   QTableView* m_trimView = nullptr;
   QLabel* m_summary = nullptr;
   QListWidget* m_warnings = nullptr;
+  QPlainTextEdit* m_history = nullptr;
   QPushButton* m_apply = nullptr;
 };
 

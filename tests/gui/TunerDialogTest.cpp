@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -520,6 +521,8 @@ class TunerDialogTest : public QObject {
             tools::ReadFile(dir.File("direct_trw.txt")));
     QVERIFY(!pass->applyButton()->isVisible());
     QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Written: ")));
+    QVERIFY2(pass->historyView()->toPlainText().contains(QStringLiteral("#1  ")),
+             qPrintable(pass->historyView()->toPlainText()));
   }
 
   // Files handed over (dropped, or named on the command line) land by their
