@@ -119,8 +119,12 @@ void FieldWalk<Rule>::MoveAfter(const char* fieldEnd) {
     field_ = fieldEnd + 1;
   } else {
     // Past the run of separators; separators at the end of the line add no
-    // field.
+    // field. Most runs are one separator long.
     const char* p = fieldEnd + 1;
+    if (p < end_ && *p != separator_) {
+      field_ = p;
+      return;
+    }
     for (;; p += kMaskBytes) {
       if (p >= end_) {
         field_ = nullptr;
