@@ -111,31 +111,6 @@ void LT1_obd1::ReadFTCellBoundaries(std::int32_t ftBoundsOffset) {
   fuelTrimTable_ = std::make_unique<FuelTrimTable>(ftRpmBounds_, ftMapBounds_, diagnostics());
 }
 
-std::uint32_t LT1_obd1::FillIdleCell(const LoggedData& data, const AuxWindow& auxWindow) {
-  // Idle records count at high throttle too.
-  auto isIdle = [&](std::uint32_t r) {
-    return data.engineWarm[r] && data.blmCell[r] == idleCell_.GetNumber();
-  };
-  std::size_t idleRecords = 0;
-  std::uint32_t leftOut = 0;
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (!isIdle(r)) continue;
-    if (auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
-      ++idleRecords;
-    } else {
-      ++leftOut;
-    }
-  }
-  idleCell_.ReserveRecords(idleRecords);
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (isIdle(r) && auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
-      idleCell_.AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
-                          data.auxLeft[r], data.auxRight[r]);
-    }
-  }
-  return leftOut;
-}
-
 void LT1_obd1::BeginOptimize() {
   std::ostream& out = diagnostics().Out();
   out << layout_.className << ":  OptimizeVETable" << std::endl;
@@ -154,14 +129,23 @@ void LT1_obd1::AddLog(const LoggedData& data, const AuxWindow& auxWindow) {
   const std::int32_t cells = table.CellCount();
   const std::int32_t idleNumber = idleCell_.GetNumber();
   const bool filtered = !auxWindow.IsOpen();
+  // Whether a warm record counts for a fuel trim cell, and for the idle cell.
+  struct Use {
+    bool learning;
+    bool idle;
+  };
+  auto use = [&](std::uint32_t r) {
+    const std::int32_t cell = data.blmCell[r];
+    const bool warm = data.engineWarm[r] != 0;
+    return Use{warm && !data.highThrottle[r] && cell >= 0 && cell < cells,
+               warm && cell == idleNumber};
+  };
   std::vector<std::size_t> perCell(static_cast<std::size_t>(cells), 0);
   std::size_t idleRecords = 0;
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (!data.engineWarm[r]) continue;
-    const std::int32_t cell = data.blmCell[r];
-    const bool learning = !data.highThrottle[r] && cell >= 0 && cell < cells;
-    const bool idle = cell == idleNumber;
+    const auto [learning, idle] = use(r);
     if (!learning && !idle) continue;
+    const std::int32_t cell = data.blmCell[r];
     if (!auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
       ++auxFilteredByCell_[cell];
       auxFilteredRecords_ += (learning && filtered ? 1u : 0u) + (idle ? 1u : 0u);
@@ -180,11 +164,9 @@ void LT1_obd1::AddLog(const LoggedData& data, const AuxWindow& auxWindow) {
   }
   idleCell_.ReserveRecords(idleRecords);
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (!data.engineWarm[r]) continue;
-    const std::int32_t cell = data.blmCell[r];
-    const bool learning = !data.highThrottle[r] && cell >= 0 && cell < cells;
-    const bool idle = cell == idleNumber;
+    const auto [learning, idle] = use(r);
     if (!learning && !idle) continue;
+    const std::int32_t cell = data.blmCell[r];
     const bool inside = auxWindow.Contains(data.auxLeft[r], data.auxRight[r]);
     if (learning && (inside || !filtered)) {
       table.Cell(cell).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
