@@ -53,12 +53,6 @@ class LT1_obd1 : public PCM {
   // table from them.
   void ReadFTCellBoundaries(std::int32_t ftBoundsOffset);
 
-  // Files every warm record the PCM logged in the idle cell (second trim values
-  // inside auxWindow) into the idle cell. The idle cell's ranges follow from
-  // its records when the pass is planned. Returns the records the window left
-  // out.
-  std::uint32_t FillIdleCell(const LoggedData& data, const AuxWindow& auxWindow = {});
-
   // Plans VE cell (row, column) from its old value; a new value outside 0 to
   // 255 keeps the old one and gives the out-of-bounds warning.
   VECellPlan ModifyVECell(std::uint8_t oldValue, int row, int column, std::int32_t targetBlm,

@@ -45,15 +45,25 @@ VEGrid::VEGrid(std::int32_t rpmLimit) {
   for (std::int32_t rpm = 4500; rpm <= 7000; rpm += 500) veRpmAxis.push_back(rpm);
 }
 
+// Both work out the band from the evenly spaced edges instead of searching
+// the edge lists: every learning record of a log goes through them.
 int VEGrid::RowOf(std::int32_t rpm) {
-  const auto above = std::upper_bound(kRowLowEdges.begin(), kRowLowEdges.end(), rpm);
-  return static_cast<int>(above - kRowLowEdges.begin()) - 1;
+  static_assert(kRowLowEdges[1] == 500 && kRowLowEdges[18] == 3900 && kRowLowEdges[19] == 4250 &&
+                kRowLowEdges[24] == 6750);
+  if (rpm < 0) return -1;
+  if (rpm < 500) return 0;
+  if (rpm < 4250) return std::min(1 + (rpm - 500) / 200, 18);
+  return std::min(19 + (rpm - 4250) / 500, kRows - 1);
 }
 
 int VEGrid::ColumnOf(float map) {
+  static_assert(kColumnLowEdges[1] == 22.5f && kColumnLowEdges[kColumns - 1] == 97.5f);
   if (!(map >= 0.0f)) return -1;
-  const auto above = std::upper_bound(kColumnLowEdges.begin(), kColumnLowEdges.end(), map);
-  return static_cast<int>(above - kColumnLowEdges.begin()) - 1;
+  if (map < 22.5f) return 0;
+  if (map >= 97.5f) return kColumns - 1;
+  // Exact in double: a float between the edges less 22.5; the quotient by 5
+  // stays below the next whole number for any float below its edge.
+  return 1 + static_cast<int>((static_cast<double>(map) - 22.5) / 5.0);
 }
 
 }  // namespace trimwright

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "common/NumberText.h"
+#include "logdata/FieldWalk.h"
 #include "logdata/TextLogFile.h"
 
 namespace trimwright {
@@ -20,6 +21,8 @@ constexpr std::size_t kMapBar = 17;
 constexpr std::size_t kThrottle = 18;
 constexpr std::size_t kTemperature = 25;
 static_assert(Freescan::kFieldsNeeded == kTemperature + 1);
+static_assert(kBlmLeft == kBlmCell + 1 && kBlmRight == kBlmLeft + 1 && kAuxLeft == kBlmRight + 1 &&
+              kAuxRight == kAuxLeft + 1 && kThrottle == kMapBar + 1);
 
 constexpr double kKpaPerBar = 100;
 // Engine temperature: accepted range, warm above.
@@ -53,18 +56,22 @@ Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& s
 }
 
 bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
-  const Fields fields = SplitCommaFields(line);
-  if (fields.size() < kFieldsNeeded) return false;
-
-  rpm[i] = ParseInt(fields[kRpm]);
-  blmCell[i] = ParseInt(fields[kBlmCell]);
-  blmLeft[i] = ParseInt(fields[kBlmLeft]);
-  blmRight[i] = ParseInt(fields[kBlmRight]);
-  auxLeft[i] = ParseInt(fields[kAuxLeft]);
-  auxRight[i] = ParseInt(fields[kAuxRight]);
-  map[i] = NarrowToFloat(ParseDouble(fields[kMapBar]) * kKpaPerBar);
-  throttle[i] = NarrowToFloat(ParseDouble(fields[kThrottle]));
-  temperature[i] = NarrowToFloat(ParseDouble(fields[kTemperature]));
+  // The fields in line order; a line with fewer than kFieldsNeeded fields
+  // fails at the last step, whatever it stored before.
+  FieldWalk<FieldRule::kEverySeparator> walk(line, ',');
+  if (!walk.Skip(kRpm)) return false;
+  rpm[i] = walk.TakeInt();
+  if (!walk.Skip(kBlmCell - (kRpm + 1))) return false;
+  blmCell[i] = walk.TakeInt();
+  blmLeft[i] = walk.TakeInt();
+  blmRight[i] = walk.TakeInt();
+  auxLeft[i] = walk.TakeInt();
+  auxRight[i] = walk.TakeInt();
+  if (!walk.Skip(kMapBar - (kAuxRight + 1))) return false;
+  map[i] = NarrowToFloat(walk.TakeDouble(',') * kKpaPerBar);
+  throttle[i] = NarrowToFloat(walk.TakeDouble(','));
+  if (!walk.Skip(kTemperature - (kThrottle + 1))) return false;
+  temperature[i] = NarrowToFloat(walk.TakeDouble(','));
   return AcceptTextRecord(i, temperature[i], kTemperatureRule);
 }
 

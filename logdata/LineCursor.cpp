@@ -14,7 +14,9 @@ std::string_view WithoutCarriageReturn(const char* text, std::size_t length) {
 }  // namespace
 
 LineCursor::LineCursor(const DiskFile& file, std::int64_t offset, std::size_t bufferBytes)
-    : file_(file), fileOffset_(offset), buffer_(bufferBytes > 0 ? bufferBytes : 1) {}
+    : file_(file),
+      fileOffset_(offset),
+      buffer_((bufferBytes > 0 ? bufferBytes : 1) + kSlackBytes) {}
 
 bool LineCursor::Next(std::string_view& line) {
   for (;;) {
@@ -46,9 +48,12 @@ void LineCursor::Refill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  const std::int64_t got =
-      file_.ReadUpTo(fileOffset_, buffer_.data() + end_, buffer_.size() - end_);
+  std::size_t room = buffer_.size() - kSlackBytes;
+  if (end_ == room) {
+    room *= 2;
+    buffer_.resize(room + kSlackBytes);
+  }
+  const std::int64_t got = file_.ReadUpTo(fileOffset_, buffer_.data() + end_, room - end_);
   if (got < 0) throw ReadError();
   if (got == 0) atEnd_ = true;
   fileOffset_ += got;

@@ -2,7 +2,9 @@
 // a buffer of its own, and hands each out as a view into that buffer. A line
 // ends at a line feed; the line feed and one carriage return before it are not
 // part of the line. A last line without a line feed ends at the end of the
-// file. Several cursors may read the same file at once.
+// file. Several cursors may read the same file at once. At least kSlackBytes
+// readable bytes follow every line it hands out, for readers that scan a line
+// sixteen bytes at a time.
 #ifndef TRIMWRIGHT_LOGDATA_LINECURSOR_H_
 #define TRIMWRIGHT_LOGDATA_LINECURSOR_H_
 
@@ -24,6 +26,8 @@ class LineCursor {
     ReadError() : std::runtime_error("read error") {}
   };
 
+  static constexpr std::size_t kSlackBytes = 16;
+
   LineCursor(const DiskFile& file, std::int64_t offset, std::size_t bufferBytes);
 
   LineCursor(const LineCursor&) = delete;
@@ -39,11 +43,11 @@ class LineCursor {
   void Refill();
 
   const DiskFile& file_;
-  std::int64_t fileOffset_;  // where the next read starts
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;    // first unread byte
-  std::size_t scanned_ = 0;  // bytes from begin_ known to hold no line feed
-  std::size_t end_ = 0;      // end of the bytes read
+  std::int64_t fileOffset_;   // where the next read starts
+  std::vector<char> buffer_;  // the bytes read, then kSlackBytes never read into
+  std::size_t begin_ = 0;     // first unread byte
+  std::size_t scanned_ = 0;   // bytes from begin_ known to hold no line feed
+  std::size_t end_ = 0;       // end of the bytes read
   bool atEnd_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "common/NumberText.h"
+#include "logdata/FieldWalk.h"
 #include "logdata/TextLogFile.h"
 
 namespace trimwright {
@@ -19,6 +20,8 @@ constexpr std::size_t kBlmRight = 16;
 constexpr std::size_t kAuxLeft = 17;
 constexpr std::size_t kAuxRight = 18;
 constexpr std::size_t kBlmCell = 19;
+static_assert(kBlmRight == kBlmLeft + 1 && kAuxLeft == kBlmRight + 1 && kAuxRight == kAuxLeft + 1 &&
+              kBlmCell == kAuxRight + 1);
 
 // Engine temperature: accepted range, warm above.
 constexpr TemperatureRule kTemperatureRule{-50.0f, 250.0f, 170.0};
@@ -51,18 +54,25 @@ PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sin
 }
 
 bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
-  const Fields fields = SplitSpaceFields(line, ' ');
-  if (fields.size() != kFieldsPerRecord) return false;
-
-  rpm[i] = ParseInt(fields[kRpm]);
-  map[i] = NarrowToFloat(ParseDouble(fields[kMap]));
-  throttle[i] = NarrowToFloat(ParseDouble(TextBefore(fields[kThrottlePercent], '%')));
-  temperature[i] = NarrowToFloat(ParseDouble(TextBefore(fields[kTemperatureF], 'F')));
-  blmLeft[i] = ParseInt(fields[kBlmLeft]);
-  blmRight[i] = ParseInt(fields[kBlmRight]);
-  auxLeft[i] = ParseInt(fields[kAuxLeft]);
-  auxRight[i] = ParseInt(fields[kAuxRight]);
-  blmCell[i] = ParseInt(fields[kBlmCell]);
+  // The fields in line order; a line without exactly kFieldsPerRecord fields
+  // fails at a skip, whatever it stored before.
+  FieldWalk<FieldRule::kRunsOfSeparators> walk(line, ' ');
+  if (!walk.Skip(kRpm)) return false;
+  rpm[i] = walk.TakeInt();
+  if (!walk.Skip(kTemperatureF - (kRpm + 1))) return false;
+  temperature[i] = NarrowToFloat(walk.TakeDouble('F'));
+  if (!walk.Skip(kThrottlePercent - (kTemperatureF + 1))) return false;
+  throttle[i] = NarrowToFloat(walk.TakeDouble('%'));
+  if (!walk.Skip(kMap - (kThrottlePercent + 1))) return false;
+  map[i] = NarrowToFloat(walk.TakeDouble(' '));
+  if (!walk.Skip(kBlmLeft - (kMap + 1))) return false;
+  blmLeft[i] = walk.TakeInt();
+  blmRight[i] = walk.TakeInt();
+  auxLeft[i] = walk.TakeInt();
+  auxRight[i] = walk.TakeInt();
+  blmCell[i] = walk.TakeInt();
+  // The last field, and nothing after it.
+  if (!walk.Skip(kFieldsPerRecord - 1 - (kBlmCell + 1)) || walk.Skip(1)) return false;
   return AcceptTextRecord(i, temperature[i], kTemperatureRule);
 }
 

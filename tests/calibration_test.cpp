@@ -2,7 +2,11 @@
 // checksum, the report and what a run may and may not write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -11,6 +15,7 @@
 #include "calibration/LT1edit.h"
 #include "calibration/PassReport.h"
 #include "calibration/Tunercat.h"
+#include "calibration/VEGrid.h"
 #include "common/TrimwrightError.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/FakeLog.h"
@@ -117,6 +122,52 @@ TEST_F(CalibrationTest, ColumnsHaveEighteenEdgesHalfwayBetweenLabels) {
   EXPECT_EQ(pcm.grid().veKpaBounds.size(), 18u);
   EXPECT_EQ(pcm.grid().veRpmBounds[1], 500);
   EXPECT_EQ(pcm.grid().veRpmBounds[9], 2100);
+}
+
+// A record counts in the band whose lower edge is the last at or below its
+// rpm or MAP. Checked at every edge, on both sides of it, and far outside.
+TEST(VEGridTest, RecordsFallInTheBandOfTheLastEdgeAtOrBelowThem) {
+  const VEGrid grid(1 << 20);  // every row edge
+  const std::vector<std::int32_t>& rows = grid.veRpmBounds;
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(VEGrid::kRows));
+  auto expectedRow = [&](std::int64_t rpm) {
+    return static_cast<int>(std::upper_bound(rows.begin(), rows.end(), rpm) - rows.begin()) - 1;
+  };
+  for (std::int32_t rpm = -300; rpm <= 8000; ++rpm) {
+    ASSERT_EQ(VEGrid::RowOf(rpm), expectedRow(rpm)) << rpm;
+  }
+  for (const std::int32_t rpm : {INT32_MIN, INT32_MAX, 1 << 20}) {
+    EXPECT_EQ(VEGrid::RowOf(rpm), expectedRow(rpm)) << rpm;
+  }
+
+  // The top bound (104 kPa) closes no column: the top column is open upward.
+  const std::vector<float> columns(grid.veKpaBounds.begin(), grid.veKpaBounds.end() - 1);
+  ASSERT_EQ(columns.size(), static_cast<std::size_t>(VEGrid::kColumns));
+  auto expectedColumn = [&](float map) {
+    if (std::isnan(map)) return -1;
+    return static_cast<int>(std::upper_bound(columns.begin(), columns.end(), map) -
+                            columns.begin()) -
+           1;
+  };
+  std::vector<float> maps{-1.0f,
+                          -0.0f,
+                          104.0f,
+                          1e30f,
+                          std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(),
+                          std::numeric_limits<float>::quiet_NaN()};
+  for (const float edge : columns) {
+    float below = edge;
+    float above = edge;
+    for (int step = 0; step < 4; ++step) {
+      below = std::nextafter(below, -1e9f);
+      above = std::nextafter(above, 1e9f);
+      maps.insert(maps.end(), {below, above});
+    }
+    maps.push_back(edge);
+  }
+  for (float map = 0.0f; map < 110.0f; map += 0.01f) maps.push_back(map);
+  for (const float map : maps) EXPECT_EQ(VEGrid::ColumnOf(map), expectedColumn(map)) << map;
 }
 
 // ---------------------------------------------------- construction lines

@@ -352,6 +352,36 @@ TEST_F(FreescanTest, SetsFlagsFromTemperatureAndThrottle) {
   }
 }
 
+// The readers convert a field while finding it; every shape of number text
+// must still read exactly as the number rules read the field's text: short
+// and long digit strings, text after the digits, signs, spaces, exponents,
+// points without digits on one side.
+TEST_F(FreescanTest, ConvertsEachFieldAsTheNumberRulesReadItsText) {
+  struct Case {
+    std::string rpm, blmCell, mapBar, temperature;
+  };
+  for (const Case& c : {Case{"708", "5", "0.328", "25.0"}, Case{"0708x", "05", ".95", "140."},
+                        Case{"00000000708", "+5", "9.5e-1", "1.4e2"},
+                        Case{" 708", "5 ", "0.95000000000000000001", "140abc"},
+                        Case{"00006543", "5", "0.999999999", "99.99999999"},
+                        Case{"000000001234", "5", "0x1p-1", "0.9007199254740993"}}) {
+    FreescanRecord r;
+    r.rpm = c.rpm;
+    r.blmCell = c.blmCell;
+    r.mapBar = c.mapBar;
+    r.temperature = c.temperature;
+    const auto log = ReadOne(r);
+    const float temperature = NarrowToFloat(ParseDouble(c.temperature));
+    const bool accepted = InRange(ParseInt(c.rpm), 500, 7000) && temperature <= 150.0f;
+    ASSERT_EQ(log->recordCount, accepted ? 1u : 0u) << c.rpm << " " << c.temperature;
+    if (!accepted) continue;
+    EXPECT_EQ(log->rpm[0], ParseInt(c.rpm)) << c.rpm;
+    EXPECT_EQ(log->blmCell[0], ParseInt(c.blmCell)) << c.blmCell;
+    EXPECT_EQ(log->map[0], NarrowToFloat(ParseDouble(c.mapBar) * 100)) << c.mapBar;
+    EXPECT_EQ(log->temperature[0], temperature) << c.temperature;
+  }
+}
+
 TEST_F(FreescanTest, SkipsLinesWithTooFewFieldsAndBlankLines) {
   const std::string valid = tools::JoinFields(tools::FreescanFields(FreescanRecord{}), ",");
   std::vector<std::string> short25 = tools::FreescanFields(FreescanRecord{});
@@ -539,6 +569,35 @@ TEST_F(PCMcommTest, NeedsExactly25Fields) {
   const auto log = Read<PCMcomm>(Write("fields.txt", text));
   EXPECT_NE(output_.Stdout().find("PCMcomm:  No. records:  6\n"), std::string::npos);
   EXPECT_EQ(log->recordCount, 2u);
+}
+
+TEST_F(PCMcommTest, ConvertsEachFieldAsTheNumberRulesReadItsText) {
+  struct Case {
+    std::string temperatureF, throttlePercent, map, blmCell;
+  };
+  for (const Case& c :
+       {Case{"194F", "10%", "50", "5"}, Case{"194.5F", "10.25%x", "50.", "5x"},
+        Case{"1.9e2F", "1e1%", ".5e2", "+5"}, Case{"194", "10", "49.999999999999999999", "05"},
+        Case{"194FF", "%", "50kPa", "5%"}, Case{"F", "10.5", "0x32", "000000000005"}}) {
+    PCMcommRecord r;
+    r.temperatureF = c.temperatureF;
+    r.throttlePercent = c.throttlePercent;
+    r.map = c.map;
+    r.blmCell = c.blmCell;
+    const auto log = ReadOne(r);
+    auto before = [](const std::string& text, char stop) {
+      return text.substr(0, text.find(stop));
+    };
+    const float temperature = NarrowToFloat(ParseDouble(before(c.temperatureF, 'F')));
+    const bool accepted = InRange(temperature, -50.0f, 250.0f);
+    ASSERT_EQ(log->recordCount, accepted ? 1u : 0u) << c.temperatureF;
+    if (!accepted) continue;
+    EXPECT_EQ(log->temperature[0], temperature) << c.temperatureF;
+    EXPECT_EQ(log->throttle[0], NarrowToFloat(ParseDouble(before(c.throttlePercent, '%'))))
+        << c.throttlePercent;
+    EXPECT_EQ(log->map[0], NarrowToFloat(ParseDouble(c.map))) << c.map;
+    EXPECT_EQ(log->blmCell[0], ParseInt(c.blmCell)) << c.blmCell;
+  }
 }
 
 TEST_F(PCMcommTest, CarriageReturnsAloneMakeOneLine) {
