@@ -13,6 +13,14 @@ namespace trimwright {
 // "." or ends in one.
 std::string FileExtension(const std::string& path);
 
+// True when the extension names a log a reader takes ("uni", "csv", "txt",
+// all lower or all upper case) or an image ("bin", "lt1", likewise).
+bool IsLogPath(const std::string& path);
+bool IsImagePath(const std::string& path);
+
+// True when the extension of path is lower or upper exactly.
+bool HasExtension(const std::string& path, const char* lower, const char* upper);
+
 // The text of pcmPath before its last "." (all of it when it holds none)
 // followed by "_trw.txt".
 std::string DeriveLogfileName(const std::string& pcmPath);

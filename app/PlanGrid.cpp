@@ -22,9 +22,8 @@ void WriteChange(std::ostream& out, const VECellPlan& cell) {
   } else if (cell.oldValue == 0) {
     out << "new";
   } else {
-    const double percent =
-        (static_cast<double>(cell.newValue) - cell.oldValue) * 100.0 / cell.oldValue;
-    out << std::showpos << std::fixed << std::setprecision(1) << percent << std::noshowpos;
+    out << std::showpos << std::fixed << std::setprecision(1) << cell.ChangePercent()
+        << std::noshowpos;
   }
 }
 

@@ -35,16 +35,6 @@ constexpr int kProgressLogRead = 40;
 constexpr int kProgressImageOpen = 60;
 constexpr int kProgressDone = 100;
 
-// Extensions compare exactly: only the all-lower and all-upper forms count.
-bool HasExtension(const std::string& path, const char* lower, const char* upper) {
-  const std::string extension = FileExtension(path);
-  return extension == lower || extension == upper;
-}
-
-bool IsImagePath(const std::string& pcmPath) {
-  return HasExtension(pcmPath, "bin", "BIN") || HasExtension(pcmPath, "lt1", "LT1");
-}
-
 std::unique_ptr<PCM> CreateCalibration(const std::string& pcmPath, std::int32_t rpmLimit,
                                        ImageAccess access, Diagnostics& diagnostics) {
   if (HasExtension(pcmPath, "bin", "BIN")) {

@@ -44,6 +44,12 @@ struct VECellPlan {
   // Learning records (warm, not at high throttle, in a fuel trim cell) whose
   // rpm and MAP lie in the cell's band; for display only.
   std::uint32_t hits = 0;
+
+  // The change of the byte in percent of the old one; 0 when the old one is 0.
+  double ChangePercent() const {
+    if (oldValue == 0) return 0.0;
+    return (static_cast<double>(newValue) - oldValue) * 100.0 / oldValue;
+  }
 };
 
 // Records the second trim window left out of one fuel trim cell.

@@ -105,11 +105,7 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 QString PassWindow::Summary(const PassPlan& plan) {
   const VECellPlan* rise = nullptr;
   const VECellPlan* fall = nullptr;
-  auto change = [](const VECellPlan& cell) {
-    return cell.oldValue == 0
-               ? 0.0
-               : (static_cast<double>(cell.newValue) - cell.oldValue) * 100.0 / cell.oldValue;
-  };
+  auto change = [](const VECellPlan& cell) { return cell.ChangePercent(); };
   for (const VECellPlan& cell : plan.tunedCells) {
     if (change(cell) > 0 && (!rise || change(cell) > change(*rise))) rise = &cell;
     if (change(cell) < 0 && (!fall || change(cell) < change(*fall))) fall = &cell;

@@ -281,14 +281,11 @@ void TunerDialog::OpenFiles(const QStringList& paths) {
   std::vector<std::string> logs;
   for (const QString& path : paths) {
     const std::string file = ToFileSystem(path);
-    const std::string extension = FileExtension(file);
     if (!QFileInfo(path).isFile()) {
       unusable << path + QStringLiteral(": no such file");
-    } else if (extension == "uni" || extension == "UNI" || extension == "csv" ||
-               extension == "CSV" || extension == "txt" || extension == "TXT") {
+    } else if (IsLogPath(file)) {
       logs.push_back(file);
-    } else if (extension == "bin" || extension == "BIN" || extension == "lt1" ||
-               extension == "LT1") {
+    } else if (IsImagePath(file)) {
       SetPcmPath(file);
     } else {
       unusable << path + QStringLiteral(

@@ -50,11 +50,6 @@ const VECellPlan& VeTableModel::Cell(const QModelIndex& index) const {
   return m_grid[static_cast<std::size_t>(index.row() * kColumns + index.column())];
 }
 
-double VeTableModel::ChangePercent(const VECellPlan& cell) {
-  if (cell.oldValue == 0) return 0.0;
-  return (static_cast<double>(cell.newValue) - cell.oldValue) * 100.0 / cell.oldValue;
-}
-
 QColor VeTableModel::DivergingColor(double position) {
   static const QColor kNeutral(246, 246, 246);
   static const QColor kWarm(226, 88, 34);
@@ -79,7 +74,7 @@ QString VeTableModel::Text(const VECellPlan& cell) const {
       break;
   }
   if (!cell.tuned) return QString();
-  const double change = ChangePercent(cell);
+  const double change = cell.ChangePercent();
   return change == 0.0 ? QStringLiteral("0") : (change > 0 ? "+" : "") + Percent(change);
 }
 
@@ -98,7 +93,7 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
     lines << QStringLiteral("new %1 (%2 %), change %3 %")
                  .arg(cell.newValue)
                  .arg(Percent(static_cast<float>(cell.newValue) * m_veScale))
-                 .arg(Percent(ChangePercent(cell)));
+                 .arg(Percent(cell.ChangePercent()));
     lines << QStringLiteral("fuel trim factor %1").arg(QString::number(cell.factor, 'g', 6));
     if (cell.idle) {
       lines << QStringLiteral("idle factor %1, mean %2")
@@ -129,7 +124,7 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
       return static_cast<int>(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::BackgroundRole:
       if (!cell.tuned) return UntunedColor();
-      return ChangeColor(ChangePercent(cell));
+      return ChangeColor(cell.ChangePercent());
     case Qt::ForegroundRole:
       // Without logged data behind it a cell's number is only the old value
       // carried along; it is shown faint.
@@ -146,7 +141,7 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
       return marks;
     }
     case kChangeRole:
-      return ChangePercent(cell);
+      return cell.ChangePercent();
     default:
       return QVariant();
   }

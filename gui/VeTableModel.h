@@ -55,7 +55,6 @@ class VeTableModel : public QAbstractTableModel {
 
  private:
   const VECellPlan& Cell(const QModelIndex& index) const;
-  static double ChangePercent(const VECellPlan& cell);
   QString Text(const VECellPlan& cell) const;
   QString ToolTip(const VECellPlan& cell) const;
 
