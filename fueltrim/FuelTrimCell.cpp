@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace trimwright {
 
@@ -42,37 +43,35 @@ bool FuelTrimCell::Encloses(float mapLow, float mapHigh, std::int32_t rpmLow,
   return mapLow_ <= mapLow && mapHigh <= mapHigh_ && rpmLow_ <= rpmLow && rpmHigh <= rpmHigh_;
 }
 
+void FuelTrimCell::BankSums::Add(std::int32_t blm, bool first) {
+  sum += blm;
+  min = first ? blm : std::min(min, blm);
+  max = first ? blm : std::max(max, blm);
+}
+
 void FuelTrimCell::AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft,
-                             std::int32_t blmRight, std::int32_t auxLeft, std::int32_t auxRight) {
-  rpm_.push_back(rpm);
-  map_.push_back(map);
-  blmLeft_.push_back(blmLeft);
-  blmRight_.push_back(blmRight);
-  auxLeft_.push_back(auxLeft);
-  auxRight_.push_back(auxRight);
-  averageLeft_ = -1.0f;
-  averageRight_ = -1.0f;
+                             std::int32_t blmRight, std::int32_t /*auxLeft*/,
+                             std::int32_t /*auxRight*/) {
+  const bool first = count_ == 0;
+  left_.Add(blmLeft, first);
+  right_.Add(blmRight, first);
+  ++count_;
+  if (keepsRanges_) {
+    rpm_.push_back(rpm);
+    map_.push_back(map);
+  }
 }
 
 void FuelTrimCell::ReserveRecords(std::size_t count) {
-  const std::size_t total = blmLeft_.size() + count;
+  if (!keepsRanges_) return;
+  const std::size_t total = rpm_.size() + count;
   rpm_.reserve(total);
   map_.reserve(total);
-  blmLeft_.reserve(total);
-  blmRight_.reserve(total);
-  auxLeft_.reserve(total);
-  auxRight_.reserve(total);
 }
 
-float FuelTrimCell::CachedAverage(float& cache, const RecordArray<std::int32_t>& values) {
-  if (cache > 0.0f) return cache;
-  cache = static_cast<float>(Sum(values) / static_cast<double>(values.size()));
-  return cache;
+float FuelTrimCell::Average(const BankSums& bank) const {
+  return static_cast<float>(static_cast<double>(bank.sum) / static_cast<double>(count_));
 }
-
-float FuelTrimCell::AverageLeftBlm() { return CachedAverage(averageLeft_, blmLeft_); }
-
-float FuelTrimCell::AverageRightBlm() { return CachedAverage(averageRight_, blmRight_); }
 
 bool FuelTrimCell::IsAdvisedTarget(std::int32_t targetBlm) {
   return targetBlm >= kLowestAdvisedTarget && targetBlm <= kHighestAdvisedTarget;
@@ -110,6 +109,7 @@ float FuelTrimCell::AdjustmentFactor(std::int32_t targetBlm, Diagnostics& diagno
 }
 
 void FuelTrimCell::RangesFromRecords() {
+  if (!keepsRanges_) throw std::logic_error("RangesFromRecords on a cell that keeps no ranges");
   if (map_.empty()) {
     SetRanges(0.0f, 0.0f, 0, 0);
     return;
@@ -135,27 +135,10 @@ TrimCellStats FuelTrimCell::Statistics() const {
   stats.mapHigh = mapHigh_;
   stats.rpmLow = rpmLow_;
   stats.rpmHigh = rpmHigh_;
-  if (blmLeft_.empty()) return stats;
-  // One pass for both banks. The sums are exact in 64-bit integers (and in a
-  // double, which holds every integer up to 2^53), so they equal a sum taken
-  // in double one value at a time.
-  stats.left = {blmLeft_[0], 0.0, blmLeft_[0]};
-  stats.right = {blmRight_[0], 0.0, blmRight_[0]};
-  std::int64_t sumLeft = 0;
-  std::int64_t sumRight = 0;
-  for (std::size_t k = 0; k < blmLeft_.size(); ++k) {
-    const std::int32_t left = blmLeft_[k];
-    const std::int32_t right = blmRight_[k];
-    stats.left.min = std::min(stats.left.min, left);
-    stats.left.max = std::max(stats.left.max, left);
-    stats.right.min = std::min(stats.right.min, right);
-    stats.right.max = std::max(stats.right.max, right);
-    sumLeft += left;
-    sumRight += right;
-  }
-  const double count = static_cast<double>(stats.records);
-  stats.left.avg = static_cast<double>(sumLeft) / count;
-  stats.right.avg = static_cast<double>(sumRight) / count;
+  if (count_ == 0) return stats;
+  const double count = static_cast<double>(count_);
+  stats.left = {left_.min, static_cast<double>(left_.sum) / count, left_.max};
+  stats.right = {right_.min, static_cast<double>(right_.sum) / count, right_.max};
   return stats;
 }
 

@@ -1,7 +1,13 @@
 // One block learn (BLM) cell of the PCM: the records the PCM logged in it,
 // its MAP and rpm ranges, the BLM statistics and the VE adjustment factor
-// toward a target BLM. Owns its per-record lists. Lives in a FuelTrimTable or,
-// as the idle cell, in the calibration object.
+// toward a target BLM. Lives in a FuelTrimTable or, as the idle cell, in the
+// calibration object.
+//
+// The BLMs are kept as exact running sums, minimums and maximums, which is all
+// the statistics and the factor read, so a cell costs the same memory for ten
+// records as for ten million. Only the rpm and MAP of every record are kept,
+// for RangesFromRecords, and a cell whose ranges come from elsewhere (every
+// cell of a table) can drop them with KeepRecordRanges(false).
 #ifndef TRIMWRIGHT_FUELTRIM_FUELTRIMCELL_H_
 #define TRIMWRIGHT_FUELTRIM_FUELTRIMCELL_H_
 
@@ -29,8 +35,12 @@ class FuelTrimCell {
   // True when the cell's ranges enclose the given ranges, ends included.
   bool Encloses(float mapLow, float mapHigh, std::int32_t rpmLow, std::int32_t rpmHigh) const;
 
-  // Appends one record. Records may be added at any time, from any number of
-  // logs; the cached averages start afresh.
+  // Whether the cell keeps each record's rpm and MAP for RangesFromRecords
+  // (the default). Set before the first record is added.
+  void KeepRecordRanges(bool keep) { keepsRanges_ = keep; }
+
+  // Takes one record. Records may be added at any time, from any number of
+  // logs. The aux values take no part in any statistic.
   void AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft, std::int32_t blmRight,
                  std::int32_t auxLeft, std::int32_t auxRight);
 
@@ -38,11 +48,11 @@ class FuelTrimCell {
   // without its arrays growing step by step.
   void ReserveRecords(std::size_t count);
 
-  std::int32_t RecordCount() const { return static_cast<std::int32_t>(blmLeft_.size()); }
+  std::int32_t RecordCount() const { return static_cast<std::int32_t>(count_); }
 
-  // Means of the BLM lists, computed once and cached until a record is added.
-  float AverageLeftBlm();
-  float AverageRightBlm();
+  // Means of the BLMs of the records added so far.
+  float AverageLeftBlm() const { return Average(left_); }
+  float AverageRightBlm() const { return Average(right_); }
 
   // True for a target BLM within the advised 118 to 124.
   static bool IsAdvisedTarget(std::int32_t targetBlm);
@@ -56,6 +66,7 @@ class FuelTrimCell {
 
   // Sets both ranges to the mean plus and minus one standard deviation of the
   // records. An empty cell gets 0 - 0 kPa and 0 - 0 rpm, enclosing nothing.
+  // REQUIRES: the cell keeps its records' ranges.
   void RangesFromRecords();
 
   // The cell's number, ranges and BLM statistics.
@@ -65,21 +76,30 @@ class FuelTrimCell {
   void Print(std::ostream& out) const { Statistics().Print(out); }
 
  private:
-  static float CachedAverage(float& cache, const RecordArray<std::int32_t>& values);
+  // The BLMs of one bank: an exact sum (BLMs are at most 32 bits wide, so
+  // 2^32 records cannot overflow it, and the double of a sum below 2^53 is the
+  // sum taken in double one value at a time), the smallest and the largest.
+  struct BankSums {
+    std::int64_t sum = 0;
+    std::int32_t min = 0;
+    std::int32_t max = 0;
+
+    void Add(std::int32_t blm, bool first);
+  };
+
+  float Average(const BankSums& bank) const;
 
   std::int32_t number_ = 0;
   float mapLow_ = 0.0f;
   float mapHigh_ = 0.0f;
   std::int32_t rpmLow_ = 0;
   std::int32_t rpmHigh_ = 0;
+  std::uint64_t count_ = 0;
+  BankSums left_;
+  BankSums right_;
+  bool keepsRanges_ = true;
   RecordArray<std::int32_t> rpm_;
   RecordArray<float> map_;
-  RecordArray<std::int32_t> blmLeft_;
-  RecordArray<std::int32_t> blmRight_;
-  RecordArray<std::int32_t> auxLeft_;
-  RecordArray<std::int32_t> auxRight_;
-  float averageLeft_ = -1.0f;  // computed when greater than 0
-  float averageRight_ = -1.0f;
 };
 
 }  // namespace trimwright

@@ -42,7 +42,11 @@ FuelTrimTable::FuelTrimTable(const std::vector<std::int32_t>& rpmBounds,
       diagnostics_(diagnostics) {
   std::ostream& out = diagnostics_.Out();
   out << "Constructing fuel trim table:" << std::endl;
-  for (std::int32_t k = 0; k < cellCount_; ++k) Cell(k).SetNumber(k);
+  // A table cell's ranges are its band's, so it keeps no rpm and MAP lists.
+  for (std::int32_t k = 0; k < cellCount_; ++k) {
+    Cell(k).SetNumber(k);
+    Cell(k).KeepRecordRanges(false);
+  }
 
   const int rpmBands = BandCount(rpmBounds_.size());
   const int mapBands = BandCount(mapBounds_.size());
@@ -67,8 +71,8 @@ FuelTrimCell& FuelTrimTable::CellAt(int mapBand, int rpmBand) {
 std::uint32_t FuelTrimTable::Fill(const LoggedData& data, const AuxWindow& auxWindow) {
   // Cell k carries the number k, so the cell with a number is found by index.
   auto learning = [&](std::uint32_t r) {
-    return data.engineWarm[r] && !data.highThrottle[r] && data.blmCell[r] >= 0 &&
-           data.blmCell[r] < cellCount_;
+    const std::int32_t cell = data.blmCell[r];
+    return data.engineWarm[r] && !data.highThrottle[r] && cell >= 0 && cell < cellCount_;
   };
   const bool filtered = !auxWindow.IsOpen();
   std::vector<std::size_t> perCell(static_cast<std::size_t>(cellCount_), 0);

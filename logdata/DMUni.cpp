@@ -96,14 +96,16 @@ std::uint32_t DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, st
 }
 
 bool DMUni::DecodeRecord(std::uint32_t i, const unsigned char* record) {
-  rpm[i] = record[kRpmCounts] * kRpmPerCount;
-  map[i] = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
-  blmCell[i] = record[kBlmCell];
-  blmLeft[i] = record[kBlmLeft];
-  blmRight[i] = record[kBlmRight];
-  auxLeft[i] = record[kAuxLeft];
-  auxRight[i] = record[kAuxRight];
-  if (!PassesSharedRanges(i)) return false;
+  RecordValues values;
+  values.rpm = record[kRpmCounts] * kRpmPerCount;
+  values.map = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
+  values.blmCell = record[kBlmCell];
+  values.blmLeft = record[kBlmLeft];
+  values.blmRight = record[kBlmRight];
+  values.auxLeft = record[kAuxLeft];
+  values.auxRight = record[kAuxRight];
+  if (!PassesSharedRanges(values)) return false;
+  StoreShared(i, values);
   engineWarm[i] = record[kEngineWarmFlags] & 1;
   highThrottle[i] = record[kHighThrottleFlags] & 1;
   return true;

@@ -57,22 +57,23 @@ Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& s
 
 bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
   // The fields in line order; a line with fewer than kFieldsNeeded fields
-  // fails at the last step, whatever it stored before.
+  // fails at the last step, whatever it decoded before.
   FieldWalk<FieldRule::kEverySeparator> walk(line, ',');
+  RecordValues values;
   if (!walk.Skip(kRpm)) return false;
-  rpm[i] = walk.TakeInt();
+  values.rpm = walk.TakeInt();
   if (!walk.Skip(kBlmCell - (kRpm + 1))) return false;
-  blmCell[i] = walk.TakeInt();
-  blmLeft[i] = walk.TakeInt();
-  blmRight[i] = walk.TakeInt();
-  auxLeft[i] = walk.TakeInt();
-  auxRight[i] = walk.TakeInt();
+  values.blmCell = walk.TakeInt();
+  values.blmLeft = walk.TakeInt();
+  values.blmRight = walk.TakeInt();
+  values.auxLeft = walk.TakeInt();
+  values.auxRight = walk.TakeInt();
   if (!walk.Skip(kMapBar - (kAuxRight + 1))) return false;
-  map[i] = NarrowToFloat(walk.TakeDouble(',') * kKpaPerBar);
-  throttle[i] = NarrowToFloat(walk.TakeDouble(','));
+  values.map = NarrowToFloat(walk.TakeDouble(',') * kKpaPerBar);
+  values.throttle = NarrowToFloat(walk.TakeDouble(','));
   if (!walk.Skip(kTemperature - (kThrottle + 1))) return false;
   temperature[i] = NarrowToFloat(walk.TakeDouble(','));
-  return AcceptTextRecord(i, temperature[i], kTemperatureRule);
+  return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
 }
 
 Freescan::~Freescan() {

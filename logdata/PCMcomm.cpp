@@ -55,25 +55,26 @@ PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sin
 
 bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
   // The fields in line order; a line without exactly kFieldsPerRecord fields
-  // fails at a skip, whatever it stored before.
+  // fails at a skip, whatever it decoded before.
   FieldWalk<FieldRule::kRunsOfSeparators> walk(line, ' ');
+  RecordValues values;
   if (!walk.Skip(kRpm)) return false;
-  rpm[i] = walk.TakeInt();
+  values.rpm = walk.TakeInt();
   if (!walk.Skip(kTemperatureF - (kRpm + 1))) return false;
   temperature[i] = NarrowToFloat(walk.TakeDouble('F'));
   if (!walk.Skip(kThrottlePercent - (kTemperatureF + 1))) return false;
-  throttle[i] = NarrowToFloat(walk.TakeDouble('%'));
+  values.throttle = NarrowToFloat(walk.TakeDouble('%'));
   if (!walk.Skip(kMap - (kThrottlePercent + 1))) return false;
-  map[i] = NarrowToFloat(walk.TakeDouble(' '));
+  values.map = NarrowToFloat(walk.TakeDouble(' '));
   if (!walk.Skip(kBlmLeft - (kMap + 1))) return false;
-  blmLeft[i] = walk.TakeInt();
-  blmRight[i] = walk.TakeInt();
-  auxLeft[i] = walk.TakeInt();
-  auxRight[i] = walk.TakeInt();
-  blmCell[i] = walk.TakeInt();
+  values.blmLeft = walk.TakeInt();
+  values.blmRight = walk.TakeInt();
+  values.auxLeft = walk.TakeInt();
+  values.auxRight = walk.TakeInt();
+  values.blmCell = walk.TakeInt();
   // The last field, and nothing after it.
   if (!walk.Skip(kFieldsPerRecord - 1 - (kBlmCell + 1)) || walk.Skip(1)) return false;
-  return AcceptTextRecord(i, temperature[i], kTemperatureRule);
+  return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
 }
 
 PCMcomm::~PCMcomm() {

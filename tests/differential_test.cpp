@@ -47,14 +47,15 @@ struct Reading {
   std::string err;
   std::string error;  // the text of the TrimwrightError thrown; empty when none
   std::uint32_t recordCount = 0;
-  std::vector<std::int32_t> rpm, blmLeft, blmRight, auxLeft, auxRight, blmCell;
+  std::vector<int> rpm, blmLeft, blmRight, auxLeft, auxRight, blmCell;
   std::vector<std::uint32_t> map, throttle, temperature;  // bit patterns
-  std::vector<std::uint8_t> engineWarm, highThrottle;
+  std::vector<int> engineWarm, highThrottle;
 };
 
+// The first count values, widened to int as every consumer reads them.
 template <typename T>
-std::vector<T> Head(const RecordArray<T>& array, std::uint32_t count) {
-  return std::vector<T>(array.begin(), array.begin() + count);
+std::vector<int> Head(const RecordArray<T>& array, std::uint32_t count) {
+  return std::vector<int>(array.begin(), array.begin() + count);
 }
 
 std::vector<std::uint32_t> Bits(const RecordArray<float>& array, std::uint32_t count) {
@@ -142,7 +143,6 @@ template <typename T>
 std::string Shown(T value) {
   return std::to_string(value);
 }
-std::string Shown(std::uint8_t value) { return std::to_string(static_cast<int>(value)); }
 
 std::string ShownFloatBits(std::uint32_t bits) {
   std::ostringstream out;

@@ -308,6 +308,11 @@ INSTANTIATE_TEST_SUITE_P(Ranges, FreescanAcceptanceTest,
                                            FieldCase{&FreescanRecord::rpm, "499", false},
                                            FieldCase{&FreescanRecord::rpm, "7001", false},
                                            FieldCase{&FreescanRecord::rpm, "", false},
+                                           // Values that would wrap into range in
+                                           // the narrow columns
+                                           FieldCase{&FreescanRecord::rpm, "66536", false},
+                                           FieldCase{&FreescanRecord::blmLeft, "384", false},
+                                           FieldCase{&FreescanRecord::blmCell, "261", false},
                                            FieldCase{&FreescanRecord::mapBar, "0", true},
                                            FieldCase{&FreescanRecord::mapBar, "1.05", true},
                                            FieldCase{&FreescanRecord::mapBar, "1.0500000001", true},
@@ -542,7 +547,11 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple(&PCMcommRecord::auxRight, "255", true),
                       std::make_tuple(&PCMcommRecord::auxRight, "999", false),
                       std::make_tuple(&PCMcommRecord::blmCell, "18", true),
-                      std::make_tuple(&PCMcommRecord::blmCell, "19", false)));
+                      std::make_tuple(&PCMcommRecord::blmCell, "19", false),
+                      // Values that would wrap into range in the narrow columns
+                      std::make_tuple(&PCMcommRecord::rpm, "67536", false),
+                      std::make_tuple(&PCMcommRecord::blmRight, "-128", false),
+                      std::make_tuple(&PCMcommRecord::blmCell, "272", false)));
 
 TEST_F(PCMcommTest, SetsEngineWarmAbove170F) {
   for (const auto& [text, warm] :

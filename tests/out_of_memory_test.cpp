@@ -45,9 +45,11 @@ namespace {
 using testing::CapturedOutput;
 using testing::TempDir;
 
-// 1001 records: each 4-byte array takes 4004 bytes, a size nothing else asks for.
+// 1001 records: each array of bytes takes 1001 bytes and each of floats 4004,
+// sizes nothing else asks for.
 constexpr std::size_t kRecords = 1001;
-constexpr std::size_t kArrayBytes = kRecords * 4;
+constexpr std::size_t kByteArrayBytes = kRecords;
+constexpr std::size_t kFloatArrayBytes = kRecords * 4;
 
 const char kOutOfMemoryLines[] =
     "Exception occurred: std::bad_alloc\n"
@@ -64,7 +66,7 @@ TEST(OutOfMemoryTest, SharedArraysReportAndThrow) {
   const std::string path = dir.File("big.uni");
   tools::WriteFile(path, tools::UniLog(std::vector<tools::UniRecord>(kRecords)));
   CapturedOutput output;
-  FailAllocation(kArrayBytes, 3);  // blmLeft
+  FailAllocation(kByteArrayBytes, 1);  // blmLeft
   try {
     DMUni log(path);
     FAIL() << "allocation failure went unnoticed";
@@ -87,7 +89,7 @@ TEST(OutOfMemoryTest, ReadersOwnArrayReportsTheSameWay) {
   const std::string path = dir.File("big.csv");
   tools::WriteFile(path, tools::FreescanLog(std::vector<tools::FreescanRecord>(kRecords)));
   CapturedOutput output;
-  FailAllocation(kArrayBytes, 9);  // seven arrays, throttle, then temperature
+  FailAllocation(kFloatArrayBytes, 3);  // map, throttle, then temperature
   EXPECT_THROW(Freescan log(path), TrimwrightError);
   EXPECT_NE(output.Stdout().find("LoggedData:  allocating memory...okay\n"
                                  "allocating memory..." +

@@ -221,8 +221,8 @@ TrimSummary SummarizeTrimCells(const LoggedData& log, int targetBlm) {
   std::vector<CellSums> cells(kPartThrottleCells);
   for (std::uint32_t r = 0; r < log.recordCount; ++r) {
     if (!log.engineWarm[r] || log.highThrottle[r]) continue;
-    if (log.blmCell[r] < 0 || log.blmCell[r] >= kPartThrottleCells) continue;
-    CellSums& cell = cells[static_cast<std::size_t>(log.blmCell[r])];
+    if (log.blmCell[r] >= kPartThrottleCells) continue;  // a column holds no negative cell
+    CellSums& cell = cells[log.blmCell[r]];
     ++cell.records;
     cell.left += log.blmLeft[r];
     cell.right += log.blmRight[r];

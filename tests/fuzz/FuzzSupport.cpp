@@ -134,11 +134,13 @@ void CheckAcceptedRecords(const LoggedData& log, std::uint32_t recordsInFile) {
                         log.auxRight.size() >= n && log.blmCell.size() >= n &&
                         log.engineWarm.size() >= n && log.highThrottle.size() >= n);
   for (std::uint32_t k = 0; k < n; ++k) {
-    TRIMWRIGHT_FUZZ_CHECK(InRange(log.rpm[k], 500, 7000));
+    TRIMWRIGHT_FUZZ_CHECK(InRange<int>(log.rpm[k], 500, 7000));
     TRIMWRIGHT_FUZZ_CHECK(InRange(log.map[k], 0.0f, 105.0f));
-    TRIMWRIGHT_FUZZ_CHECK(InRange(log.blmLeft[k], 0, 255) && InRange(log.blmRight[k], 0, 255));
-    TRIMWRIGHT_FUZZ_CHECK(InRange(log.auxLeft[k], 0, 255) && InRange(log.auxRight[k], 0, 255));
-    TRIMWRIGHT_FUZZ_CHECK(InRange(log.blmCell[k], 0, 18));
+    TRIMWRIGHT_FUZZ_CHECK(InRange<int>(log.blmLeft[k], 0, 255) &&
+                          InRange<int>(log.blmRight[k], 0, 255));
+    TRIMWRIGHT_FUZZ_CHECK(InRange<int>(log.auxLeft[k], 0, 255) &&
+                          InRange<int>(log.auxRight[k], 0, 255));
+    TRIMWRIGHT_FUZZ_CHECK(InRange<int>(log.blmCell[k], 0, 18));
     TRIMWRIGHT_FUZZ_CHECK(log.engineWarm[k] <= 1 && log.highThrottle[k] <= 1);
   }
 }

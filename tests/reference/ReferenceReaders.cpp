@@ -179,14 +179,16 @@ ReferenceDMUni::ReferenceDMUni(const std::string& path) {
     file.read(reinterpret_cast<char*>(record.data()), kUniRecordSize);
     file.clear();
 
-    rpm[accepted] = record[24] * 25;
-    map[accepted] = ToFloat(record[30] * 0.3688 + 10.4);
-    blmCell[accepted] = record[39];
-    blmLeft[accepted] = record[40];
-    blmRight[accepted] = record[41];
-    auxLeft[accepted] = record[42];
-    auxRight[accepted] = record[43];
-    if (PassesSharedRanges(accepted)) {
+    RecordValues values;
+    values.rpm = record[24] * 25;
+    values.map = ToFloat(record[30] * 0.3688 + 10.4);
+    values.blmCell = record[39];
+    values.blmLeft = record[40];
+    values.blmRight = record[41];
+    values.auxLeft = record[42];
+    values.auxRight = record[43];
+    if (PassesSharedRanges(values)) {
+      StoreShared(accepted, values);
       engineWarm[accepted] = record[15] & 1;
       highThrottle[accepted] = record[16] & 1;
       ++accepted;
@@ -224,16 +226,17 @@ ReferenceFreescan::ReferenceFreescan(const std::string& path) {
     const std::vector<std::string> fields = SplitAtCommas(line);
     if (fields.size() < kFieldsNeeded) continue;
 
-    rpm[accepted] = ParseIntC(fields[4]);
-    blmCell[accepted] = ParseIntC(fields[8]);
-    blmLeft[accepted] = ParseIntC(fields[9]);
-    blmRight[accepted] = ParseIntC(fields[10]);
-    auxLeft[accepted] = ParseIntC(fields[11]);
-    auxRight[accepted] = ParseIntC(fields[12]);
-    map[accepted] = ToFloat(ParseDoubleC(fields[17]) * 100.0);  // bar to kPa
-    throttle[accepted] = ToFloat(ParseDoubleC(fields[18]));
+    RecordValues values;
+    values.rpm = ParseIntC(fields[4]);
+    values.blmCell = ParseIntC(fields[8]);
+    values.blmLeft = ParseIntC(fields[9]);
+    values.blmRight = ParseIntC(fields[10]);
+    values.auxLeft = ParseIntC(fields[11]);
+    values.auxRight = ParseIntC(fields[12]);
+    values.map = ToFloat(ParseDoubleC(fields[17]) * 100.0);  // bar to kPa
+    values.throttle = ToFloat(ParseDoubleC(fields[18]));
     temperature[accepted] = ToFloat(ParseDoubleC(fields[25]));
-    if (AcceptTextRecord(accepted, temperature[accepted], kRule)) ++accepted;
+    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) ++accepted;
   }
   recordCount = accepted;
   file.Close();
@@ -271,16 +274,17 @@ ReferencePCMcomm::ReferencePCMcomm(const std::string& path) {
     const std::vector<std::string> fields = SplitAtRuns(line, ' ');
     if (fields.size() != kFieldsPerRecord) continue;
 
-    rpm[accepted] = ParseIntC(fields[2]);
-    map[accepted] = ToFloat(ParseDoubleC(fields[11]));
-    throttle[accepted] = ToFloat(ParseDoubleC(BeforeFirst(fields[9], '%')));
+    RecordValues values;
+    values.rpm = ParseIntC(fields[2]);
+    values.map = ToFloat(ParseDoubleC(fields[11]));
+    values.throttle = ToFloat(ParseDoubleC(BeforeFirst(fields[9], '%')));
     temperature[accepted] = ToFloat(ParseDoubleC(BeforeFirst(fields[7], 'F')));
-    blmLeft[accepted] = ParseIntC(fields[15]);
-    blmRight[accepted] = ParseIntC(fields[16]);
-    auxLeft[accepted] = ParseIntC(fields[17]);
-    auxRight[accepted] = ParseIntC(fields[18]);
-    blmCell[accepted] = ParseIntC(fields[19]);
-    if (AcceptTextRecord(accepted, temperature[accepted], kRule)) ++accepted;
+    values.blmLeft = ParseIntC(fields[15]);
+    values.blmRight = ParseIntC(fields[16]);
+    values.auxLeft = ParseIntC(fields[17]);
+    values.auxRight = ParseIntC(fields[18]);
+    values.blmCell = ParseIntC(fields[19]);
+    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) ++accepted;
   }
   recordCount = accepted;
   file.Close();

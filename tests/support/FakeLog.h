@@ -29,17 +29,14 @@ class FakeLog : public LoggedData {
     for (const FakeRecord& r : records) Add(r);
   }
 
+  // REQUIRES: the record's values are within the ranges a reader accepts.
   void Add(const FakeRecord& r) {
-    rpm.push_back(r.rpm);
-    map.push_back(r.map);
-    blmLeft.push_back(r.blmLeft);
-    blmRight.push_back(r.blmRight);
-    auxLeft.push_back(r.auxLeft);
-    auxRight.push_back(r.auxRight);
-    blmCell.push_back(r.blmCell);
-    engineWarm.push_back(r.engineWarm ? 1 : 0);
-    highThrottle.push_back(r.highThrottle ? 1 : 0);
-    throttle.push_back(0.0f);
+    const std::uint32_t k = recordCount;
+    ForEachColumn([k](auto& column) { column.resize(k + 1); });
+    StoreShared(k, {r.rpm, r.map, r.blmLeft, r.blmRight, r.auxLeft, r.auxRight, r.blmCell});
+    engineWarm[k] = r.engineWarm ? 1 : 0;
+    highThrottle[k] = r.highThrottle ? 1 : 0;
+    throttle[k] = 0.0f;
     ++recordCount;
   }
 };
