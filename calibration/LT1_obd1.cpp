@@ -118,63 +118,45 @@ void LT1_obd1::BeginOptimize() {
 }
 
 void LT1_obd1::AddLog(const LoggedData& data, const AuxWindow& auxWindow) {
-  // Two walks over the records instead of one per use: the first counts the
-  // records of each fuel trim cell and of the idle cell (so that the second
-  // fills them without regrowing their lists), the records the window left
-  // out (by the cell they were logged in) and the records the table used (by
-  // the VE cell their rpm and MAP fall in); the second fills the cells. Idle
-  // records count at high throttle too. An open window lets every record into
-  // the table, as FuelTrimTable::Fill does.
+  // One walk over the records fills the fuel trim cells and the idle cell and
+  // counts the records the window left out (by the cell they were logged in)
+  // and the records the table used (by the VE cell their rpm and MAP fall in).
+  // Only the idle cell keeps a list per record, so a short walk first sizes
+  // it. Idle records count at high throttle too. An open window lets every
+  // record into the table, as FuelTrimTable::Fill does.
   FuelTrimTable& table = *fuelTrimTable_;
   const std::int32_t cells = table.CellCount();
   const std::int32_t idleNumber = idleCell_.GetNumber();
   const bool filtered = !auxWindow.IsOpen();
-  // Whether a warm record counts for a fuel trim cell, and for the idle cell.
-  struct Use {
-    bool learning;
-    bool idle;
-  };
-  auto use = [&](std::uint32_t r) {
-    const std::int32_t cell = data.blmCell[r];
-    const bool warm = data.engineWarm[r] != 0;
-    return Use{warm && !data.highThrottle[r] && cell >= 0 && cell < cells,
-               warm && cell == idleNumber};
-  };
-  std::vector<std::size_t> perCell(static_cast<std::size_t>(cells), 0);
   std::size_t idleRecords = 0;
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    const auto [learning, idle] = use(r);
-    if (!learning && !idle) continue;
-    const std::int32_t cell = data.blmCell[r];
-    if (!auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
-      ++auxFilteredByCell_[cell];
-      auxFilteredRecords_ += (learning && filtered ? 1u : 0u) + (idle ? 1u : 0u);
-      if (learning && !filtered) ++perCell[static_cast<std::size_t>(cell)];
-      continue;
-    }
-    if (idle) ++idleRecords;
-    if (!learning) continue;
-    ++perCell[static_cast<std::size_t>(cell)];
-    const int row = VEGrid::RowOf(data.rpm[r]);
-    const int column = VEGrid::ColumnOf(data.map[r]);
-    if (row >= 0 && column >= 0) ++hits_[GridIndex(row, column)];
-  }
-  for (std::int32_t k = 0; k < cells; ++k) {
-    table.Cell(k).ReserveRecords(perCell[static_cast<std::size_t>(k)]);
+    idleRecords += data.engineWarm[r] != 0 && data.blmCell[r] == idleNumber ? 1 : 0;
   }
   idleCell_.ReserveRecords(idleRecords);
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    const auto [learning, idle] = use(r);
-    if (!learning && !idle) continue;
+    if (data.engineWarm[r] == 0) continue;
     const std::int32_t cell = data.blmCell[r];
+    const bool learning = !data.highThrottle[r] && cell >= 0 && cell < cells;
+    const bool idle = cell == idleNumber;
+    if (!learning && !idle) continue;
     const bool inside = auxWindow.Contains(data.auxLeft[r], data.auxRight[r]);
     if (learning && (inside || !filtered)) {
       table.Cell(cell).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
                                  data.auxLeft[r], data.auxRight[r]);
     }
-    if (idle && inside) {
+    if (!inside) {
+      ++auxFilteredByCell_[cell];
+      auxFilteredRecords_ += (learning && filtered ? 1u : 0u) + (idle ? 1u : 0u);
+      continue;
+    }
+    if (idle) {
       idleCell_.AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
                           data.auxLeft[r], data.auxRight[r]);
+    }
+    if (learning) {
+      const int row = VEGrid::RowOf(data.rpm[r]);
+      const int column = VEGrid::ColumnOf(data.map[r]);
+      if (row >= 0 && column >= 0) ++hits_[GridIndex(row, column)];
     }
   }
 }

@@ -45,25 +45,23 @@ VEGrid::VEGrid(std::int32_t rpmLimit) {
   for (std::int32_t rpm = 4500; rpm <= 7000; rpm += 500) veRpmAxis.push_back(rpm);
 }
 
-// Both work out the band from the evenly spaced edges instead of searching
-// the edge lists: every learning record of a log goes through them.
-int VEGrid::RowOf(std::int32_t rpm) {
-  static_assert(kRowLowEdges[1] == 500 && kRowLowEdges[18] == 3900 && kRowLowEdges[19] == 4250 &&
-                kRowLowEdges[24] == 6750);
-  if (rpm < 0) return -1;
-  if (rpm < 500) return 0;
-  if (rpm < 4250) return std::min(1 + (rpm - 500) / 200, 18);
-  return std::min(19 + (rpm - 4250) / 500, kRows - 1);
-}
+namespace {
 
-int VEGrid::ColumnOf(float map) {
-  static_assert(kColumnLowEdges[1] == 22.5f && kColumnLowEdges[kColumns - 1] == 97.5f);
-  if (!(map >= 0.0f)) return -1;
-  if (map < 22.5f) return 0;
-  if (map >= 97.5f) return kColumns - 1;
-  // Exact in double: a float between the edges less 22.5; the quotient by 5
-  // stays below the next whole number for any float below its edge.
-  return 1 + static_cast<int>((static_cast<double>(map) - 22.5) / 5.0);
+// The arithmetic of RowOf and ColumnOf against the edge lists: every edge
+// opens its own band, and the value just below it belongs to the band before.
+constexpr bool BandsMatchEdges() {
+  for (int k = 1; k < VEGrid::kRows; ++k) {
+    const std::int32_t edge = kRowLowEdges[static_cast<std::size_t>(k)];
+    if (VEGrid::RowOf(edge) != k || VEGrid::RowOf(edge - 1) != k - 1) return false;
+  }
+  for (int k = 1; k < VEGrid::kColumns; ++k) {
+    const float edge = kColumnLowEdges[static_cast<std::size_t>(k)];
+    if (VEGrid::ColumnOf(edge) != k || VEGrid::ColumnOf(edge - 0.001f) != k - 1) return false;
+  }
+  return VEGrid::RowOf(0) == 0 && VEGrid::ColumnOf(0.0f) == 0;
 }
+static_assert(BandsMatchEdges());
+
+}  // namespace
 
 }  // namespace trimwright

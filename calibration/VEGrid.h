@@ -4,6 +4,7 @@
 #ifndef TRIMWRIGHT_CALIBRATION_VEGRID_H_
 #define TRIMWRIGHT_CALIBRATION_VEGRID_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -28,14 +29,34 @@ class VEGrid {
   // and upper edge excluded; every row's edges lie halfway between labels, the
   // first row reaching down to 0 rpm and the top row and column open upward.
   // -1 for an rpm or MAP below the first edge or not a number.
-  static int RowOf(std::int32_t rpm);
-  static int ColumnOf(float map);
+  // Inline: every learning record of a log goes through them.
+  static constexpr int RowOf(std::int32_t rpm);
+  static constexpr int ColumnOf(float map);
 
   std::vector<std::int32_t> veRpmBounds;  // 0, then the row edges below the limit
   std::vector<float> veKpaBounds;         // 18 column edges
   std::vector<std::int32_t> veRpmAxis;    // 25 row labels
   std::vector<std::int32_t> veKpaAxis;    // 17 column labels
 };
+
+// Both work out the band from the evenly spaced edges instead of searching
+// the edge lists: rows of 200 rpm from 500 to 3900 (the 3900 row reaching to
+// 4250) and of 500 rpm from 4250; columns of 5 kPa from 22.5.
+constexpr int VEGrid::RowOf(std::int32_t rpm) {
+  if (rpm < 0) return -1;
+  if (rpm < 500) return 0;
+  if (rpm < 4250) return std::min(1 + (rpm - 500) / 200, 18);
+  return std::min(19 + (rpm - 4250) / 500, kRows - 1);
+}
+
+constexpr int VEGrid::ColumnOf(float map) {
+  if (!(map >= 0.0f)) return -1;
+  if (map < 22.5f) return 0;
+  if (map >= 97.5f) return kColumns - 1;
+  // Exact in double: a float between the edges less 22.5; the quotient by 5
+  // stays below the next whole number for any float below its edge.
+  return 1 + static_cast<int>((static_cast<double>(map) - 22.5) / 5.0);
+}
 
 }  // namespace trimwright
 

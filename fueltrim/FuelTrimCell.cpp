@@ -43,25 +43,6 @@ bool FuelTrimCell::Encloses(float mapLow, float mapHigh, std::int32_t rpmLow,
   return mapLow_ <= mapLow && mapHigh <= mapHigh_ && rpmLow_ <= rpmLow && rpmHigh <= rpmHigh_;
 }
 
-void FuelTrimCell::BankSums::Add(std::int32_t blm, bool first) {
-  sum += blm;
-  min = first ? blm : std::min(min, blm);
-  max = first ? blm : std::max(max, blm);
-}
-
-void FuelTrimCell::AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft,
-                             std::int32_t blmRight, std::int32_t /*auxLeft*/,
-                             std::int32_t /*auxRight*/) {
-  const bool first = count_ == 0;
-  left_.Add(blmLeft, first);
-  right_.Add(blmRight, first);
-  ++count_;
-  if (keepsRanges_) {
-    rpm_.push_back(rpm);
-    map_.push_back(map);
-  }
-}
-
 void FuelTrimCell::ReserveRecords(std::size_t count) {
   if (!keepsRanges_) return;
   const std::size_t total = rpm_.size() + count;

@@ -11,6 +11,7 @@
 #ifndef TRIMWRIGHT_FUELTRIM_FUELTRIMCELL_H_
 #define TRIMWRIGHT_FUELTRIM_FUELTRIMCELL_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <vector>
@@ -84,7 +85,11 @@ class FuelTrimCell {
     std::int32_t min = 0;
     std::int32_t max = 0;
 
-    void Add(std::int32_t blm, bool first);
+    void Add(std::int32_t blm, bool first) {
+      sum += blm;
+      min = first ? blm : std::min(min, blm);
+      max = first ? blm : std::max(max, blm);
+    }
   };
 
   float Average(const BankSums& bank) const;
@@ -101,6 +106,20 @@ class FuelTrimCell {
   RecordArray<std::int32_t> rpm_;
   RecordArray<float> map_;
 };
+
+// Inline: every learning record of a log comes through here.
+inline void FuelTrimCell::AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft,
+                                    std::int32_t blmRight, std::int32_t /*auxLeft*/,
+                                    std::int32_t /*auxRight*/) {
+  const bool first = count_ == 0;
+  left_.Add(blmLeft, first);
+  right_.Add(blmRight, first);
+  ++count_;
+  if (keepsRanges_) {
+    rpm_.push_back(rpm);
+    map_.push_back(map);
+  }
+}
 
 }  // namespace trimwright
 

@@ -70,32 +70,17 @@ FuelTrimCell& FuelTrimTable::CellAt(int mapBand, int rpmBand) {
 
 std::uint32_t FuelTrimTable::Fill(const LoggedData& data, const AuxWindow& auxWindow) {
   // Cell k carries the number k, so the cell with a number is found by index.
-  auto learning = [&](std::uint32_t r) {
-    const std::int32_t cell = data.blmCell[r];
-    return data.engineWarm[r] && !data.highThrottle[r] && cell >= 0 && cell < cellCount_;
-  };
   const bool filtered = !auxWindow.IsOpen();
-  std::vector<std::size_t> perCell(static_cast<std::size_t>(cellCount_), 0);
   std::uint32_t leftOut = 0;
   for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (!learning(r)) continue;
+    const std::int32_t cell = data.blmCell[r];
+    if (!data.engineWarm[r] || data.highThrottle[r] || cell < 0 || cell >= cellCount_) continue;
     if (filtered && !auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
       ++leftOut;
       continue;
     }
-    ++perCell[static_cast<std::size_t>(data.blmCell[r])];
-  }
-  // Sized first, so that a large log fills the cells without regrowing them.
-  for (std::int32_t k = 0; k < cellCount_; ++k) {
-    Cell(k).ReserveRecords(perCell[static_cast<std::size_t>(k)]);
-  }
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    if (!learning(r) || (filtered && !auxWindow.Contains(data.auxLeft[r], data.auxRight[r]))) {
-      continue;
-    }
-    Cell(data.blmCell[r])
-        .AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r], data.auxLeft[r],
-                   data.auxRight[r]);
+    Cell(cell).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
+                         data.auxLeft[r], data.auxRight[r]);
   }
   return leftOut;
 }
