@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/NumberText.h"
+#include "logdata/FieldWalk.h"
 #include "tests/reference/RandomLogs.h"
 #include "tests/reference/ReferenceReaders.h"
 #include "tests/support/GermanLocale.h"
@@ -215,6 +216,44 @@ TEST(NumberDifferentialTest, NarrowToFloatRoundsLikeIEEE) {
       ADD_FAILURE() << "NarrowToFloat(" << BitsOf(value) << ") gives " << fast << ", IEEE gives "
                     << expected;
       break;
+    }
+  }
+}
+
+// The field walk converts short plain numbers on its own. Lines of random digit runs (0 to 10
+// digits, with or without a point and a fraction, some followed by other text) must convert field
+// by field exactly as the C library converts each field's text.
+TEST(NumberDifferentialTest, FieldWalkConvertsDigitRunsLikeTheCLibrary) {
+  std::mt19937 random(20261209);
+  auto digits = [&](int count) {
+    std::string text;
+    for (int k = 0; k < count; ++k) text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  for (int line = 0; line < 20000; ++line) {
+    std::vector<std::string> fields;
+    for (int k = 0; k < 6; ++k) {
+      std::string field = digits(static_cast<int>(random() % 11));
+      if (random() % 2 != 0) field += "." + digits(static_cast<int>(random() % 10));
+      if (random() % 8 == 0) field += "x7";
+      fields.push_back(field);
+    }
+    std::string text;
+    for (std::size_t k = 0; k < fields.size(); ++k) text += (k == 0 ? "" : ",") + fields[k];
+    const std::size_t length = text.size();
+    text.append(16, '9');  // the readable bytes a walk may look at past the line
+    const std::string_view lineView(text.data(), length);
+    FieldWalk<FieldRule::kEverySeparator> ints(lineView, ',');
+    FieldWalk<FieldRule::kEverySeparator> doubles(lineView, ',');
+    for (const std::string& field : fields) {
+      const int fastInt = ints.TakeInt();
+      const double fast = doubles.TakeDouble(',');
+      const double expected = reference::ParseDoubleC(field);
+      ASSERT_EQ(fastInt, reference::ParseIntC(field))
+          << Escaped(field) << " in " << Escaped(lineView);
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(expected))
+          << Escaped(field) << " in " << Escaped(lineView) << ": " << BitsOf(fast) << ", strtod "
+          << BitsOf(expected);
     }
   }
 }
