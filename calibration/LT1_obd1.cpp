@@ -127,19 +127,23 @@ void LT1_obd1::AddLog(const LoggedData& data, const AuxWindow& auxWindow) {
   FuelTrimTable& table = *fuelTrimTable_;
   const std::int32_t cells = table.CellCount();
   const std::int32_t idleNumber = idleCell_.GetNumber();
-  const bool filtered = !auxWindow.IsOpen();
+  // Copies, which the stores into the cells and counts cannot change: the
+  // loop then keeps them in registers.
+  const AuxWindow window = auxWindow;
+  const std::uint32_t records = data.recordCount;
+  const bool filtered = !window.IsOpen();
   std::size_t idleRecords = 0;
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+  for (std::uint32_t r = 0; r < records; ++r) {
     idleRecords += data.engineWarm[r] != 0 && data.blmCell[r] == idleNumber ? 1 : 0;
   }
   idleCell_.ReserveRecords(idleRecords);
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
+  for (std::uint32_t r = 0; r < records; ++r) {
     if (data.engineWarm[r] == 0) continue;
     const std::int32_t cell = data.blmCell[r];
     const bool learning = !data.highThrottle[r] && cell >= 0 && cell < cells;
     const bool idle = cell == idleNumber;
     if (!learning && !idle) continue;
-    const bool inside = auxWindow.Contains(data.auxLeft[r], data.auxRight[r]);
+    const bool inside = window.Contains(data.auxLeft[r], data.auxRight[r]);
     if (learning && (inside || !filtered)) {
       table.Cell(cell).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
                                  data.auxLeft[r], data.auxRight[r]);

@@ -53,9 +53,13 @@ constexpr int VEGrid::ColumnOf(float map) {
   if (!(map >= 0.0f)) return -1;
   if (map < 22.5f) return 0;
   if (map >= 97.5f) return kColumns - 1;
-  // Exact in double: a float between the edges less 22.5; the quotient by 5
-  // stays below the next whole number for any float below its edge.
-  return 1 + static_cast<int>((static_cast<double>(map) - 22.5) / 5.0);
+  // Exact in double: a float between the edges less 22.5. Its product with
+  // the double nearest 0.2 truncates as its quotient by 5 would: a float
+  // below an edge lies at least 2^-19 below it, far more than the product's
+  // rounding, and a float on an edge gives the whole number or just above it
+  // (checked for every float of the range by the tests). A product costs a
+  // fraction of a division.
+  return 1 + static_cast<int>((static_cast<double>(map) - 22.5) * 0.2);
 }
 
 }  // namespace trimwright

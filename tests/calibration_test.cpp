@@ -168,6 +168,16 @@ TEST(VEGridTest, RecordsFallInTheBandOfTheLastEdgeAtOrBelowThem) {
   }
   for (float map = 0.0f; map < 110.0f; map += 0.01f) maps.push_back(map);
   for (const float map : maps) EXPECT_EQ(VEGrid::ColumnOf(map), expectedColumn(map)) << map;
+
+  // Every float between the first and the last inner edge, where the column
+  // is computed rather than compared.
+  for (float map = 22.5f; map <= 97.5f; map = std::nextafter(map, 1e9f)) {
+    if (VEGrid::ColumnOf(map) != expectedColumn(map)) {
+      ADD_FAILURE() << "ColumnOf(" << map << ") gives " << VEGrid::ColumnOf(map) << ", expected "
+                    << expectedColumn(map);
+      break;
+    }
+  }
 }
 
 // ---------------------------------------------------- construction lines
