@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/TuningRun.h"
 #include "tests/support/CapturedOutput.h"
@@ -27,6 +29,7 @@ using tools::ImageLayout;
 
 const std::string kCli = TRIMWRIGHT_CLI_PATH;
 const std::string kExamples = TRIMWRIGHT_EXAMPLES_DIR;
+const std::string kPassStages = TRIMWRIGHT_PASS_STAGES_PATH;
 
 class CliTest : public ::testing::Test {
  protected:
@@ -159,6 +162,36 @@ TEST_F(CliTest, HelpAndVersionAnswerOnStandardOutput) {
   const ProcessResult version = Cli({"--version"});
   EXPECT_EQ(version.exitStatus, 0);
   EXPECT_EQ(version.out, "trimwright-cli 1.33\n");
+}
+
+// The bench's stage timer: every stage of a pass over each sample log, in
+// order, each with a time, and the image left as it was.
+TEST(PassStagesTest, TimesEveryStageOfEachSampleLogWithoutWritingTheImage) {
+  TempDir dir;
+  const std::string image = dir.File("car.bin");
+  std::filesystem::copy_file(kExamples + "/sample.bin", image);
+  const std::string before = tools::ReadFile(image);
+  for (const std::string format : {"uni", "csv", "txt"}) {
+    const ProcessResult run =
+        RunProcess({kPassStages, "--reps", "2", kExamples + "/sample." + format, image});
+    ASSERT_EQ(run.exitStatus, 0) << format << ": " << run.err;
+    std::istringstream lines(run.out);
+    std::vector<std::string> stages;
+    std::string stage;
+    double ms = -1.0;
+    while (lines >> stage >> ms) {
+      stages.push_back(stage);
+      EXPECT_GE(ms, 0.0) << format << " " << stage;
+      if (stage == "count") {
+        EXPECT_EQ(ms == 0.0, format == "uni") << format;
+      }
+    }
+    EXPECT_TRUE(lines.eof()) << format << ": " << run.out;
+    EXPECT_EQ(stages, (std::vector<std::string>{"count", "read", "reader", "walk", "plan"}))
+        << format;
+  }
+  EXPECT_EQ(tools::ReadFile(image), before);
+  EXPECT_EQ(RunProcess({kPassStages, kExamples + "/README.md", image}).exitStatus, 1);
 }
 
 }  // namespace
