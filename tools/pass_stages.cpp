@@ -89,15 +89,9 @@ std::int64_t ReadUniBlocks(const std::string& path, const ReadPlan& plan) {
   return total;
 }
 
-bool IsUni(const std::string& path) {
-  const std::string extension = FileExtension(path);
-  return extension == "uni" || extension == "UNI";
-}
-
 std::unique_ptr<PCM> OpenImage(const std::string& path, Diagnostics& quiet) {
-  const std::string extension = FileExtension(path);
   const ImageAccess readOnly{true, {}};
-  if (extension == "lt1" || extension == "LT1") {
+  if (HasExtension(path, "lt1", "LT1")) {
     return std::make_unique<LT1edit>(path, 3000, readOnly, quiet);
   }
   return std::make_unique<Tunercat>(path, 3000, readOnly, quiet);
@@ -120,7 +114,7 @@ int main(int argc, char** argv) {
   const ReadPlan plan = ReadPlan::ForThisMachine();
   try {
     if (!CreateLogReader(logPath, quiet)) throw TrimwrightError("Not a log file: " + logPath);
-    const bool uni = IsUni(logPath);
+    const bool uni = HasExtension(logPath, "uni", "UNI");
 
     double count = 0.0;
     double read = 0.0;
