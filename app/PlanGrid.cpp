@@ -5,6 +5,8 @@
 #include <sstream>
 #include <string>
 
+#include "calibration/VEGrid.h"
+
 namespace trimwright {
 
 namespace {
@@ -46,6 +48,14 @@ std::string PlanGrid(const PassPlan& plan) {
   out << "\n";
   for (int row = 0; row < 25; ++row) {
     out << std::setw(9) << plan.Cell(row, 0).rpm;
+    // No rpm limit reaches the top row; its bytes are shown as they are.
+    if (row == VEGrid::kRows - 1 && plan.Cell(row, 0).inImage) {
+      for (int column = 0; column < 17; ++column) {
+        out << std::setw(kWidth) << int{plan.Cell(row, column).oldValue};
+      }
+      out << "   (VE bytes, read only: never tuned)\n";
+      continue;
+    }
     if (!plan.Cell(row, 0).tuned) {
       out << "   (not tuned)\n";
       continue;

@@ -42,6 +42,42 @@ Json TrimCellJson(const TrimCellStats& cell) {
               {"right", BankJson(cell, cell.right)}};
 }
 
+Json VeRangeJson(const VeTableRange& range) {
+  if (!range.present) return nullptr;
+  return Json{{"rpm_range", {range.firstRpm, range.lastRpm}},
+              {"min", range.low},
+              {"max", range.high},
+              {"min_percent", static_cast<float>(range.low) * kVePercentPerCount},
+              {"max_percent", static_cast<float>(range.high) * kVePercentPerCount}};
+}
+
+Json ImageCheckJson(const ImageCheck& check) {
+  Json halves = Json::array();
+  for (const HalfChecksum& half : check.halves()) {
+    halves.push_back(Json{{"offset", half.offset},
+                          {"holds", half.veTables ? "ve_tables" : "fuel_trim_boundaries"},
+                          {"stored", half.present ? Json(half.stored) : Json(nullptr)},
+                          {"computed", half.present ? Json(half.computed) : Json(nullptr)},
+                          {"sound", half.Holds()}});
+  }
+  Json boundaries = nullptr;
+  if (check.boundaryBytes()) {
+    const auto& bytes = *check.boundaryBytes();
+    boundaries = Json{{"rpm", {bytes[0] * 25, bytes[1] * 25, bytes[2] * 25}},
+                      {"kpa", {bytes[3], bytes[4], bytes[5]}}};
+  }
+  return Json{
+      {"sound", check.Sound()},
+      {"layout", check.layout().className},
+      {"size", check.size()},
+      {"checksums", halves},
+      {"looks_like_other_layout", check.looksSwapped()},
+      {"fuel_trim_boundaries", boundaries},
+      {"ve_tables",
+       {{"main", VeRangeJson(check.mainVe())}, {"extended", VeRangeJson(check.extendedVe())}}},
+      {"problems", check.problems()}};
+}
+
 }  // namespace
 
 std::string PlanJson(const PassPlan& plan, bool dryRun) {
@@ -59,6 +95,7 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
   json["image"] = plan.imagePath;
   json["image_format"] = plan.imageFormat;
   json["image_sha256"] = plan.imageSha256;
+  json["image_check"] = plan.imageCheck ? ImageCheckJson(*plan.imageCheck) : Json(nullptr);
   json["checksum"] = Json{{"old", plan.oldChecksum}, {"new", plan.newChecksum}};
   json["cells_changed"] = plan.CellsChanged();
   json["records_used"] = plan.RecordsUsed();

@@ -32,6 +32,10 @@ struct RunRequest {
   // entries.
   bool history = true;
   int keepHistory = 50;
+  // Tune an image that fails the check of its size and checksums (see
+  // ImageCheck) as if it had passed; otherwise a pass refuses it and a dry
+  // run warns.
+  bool ignoreChecksum = false;
 
   // A request with one log, an empty log path meaning none.
   static RunRequest ForOneLog(const std::string& logPath, const std::string& pcmPath,

@@ -71,6 +71,21 @@ std::shared_ptr<DiskFile> LockImageEarly(const std::string& pcmPath, bool readOn
   return file;
 }
 
+// The image's check, made from the file the run locked early, before any
+// log is read. None when the run holds no file (the calibration then reports
+// what is wrong, as a run always has) or, for a run told to tune the image
+// anyway, when its bytes cannot be read.
+std::optional<ImageCheck> CheckLockedImage(const RunRequest& request, const DiskFile* file) {
+  const ImageLayout* layout = ImageLayoutFor(request.pcmPath);
+  if (!file || !layout) return std::nullopt;
+  try {
+    return ImageCheck::Read(*file, request.pcmPath, *layout);
+  } catch (const TrimwrightError&) {
+    if (request.ignoreChecksum) return std::nullopt;
+    throw;
+  }
+}
+
 // Saves the image as it is, with the plan and its report, as a prepared
 // entry of the image's history. The image lock is held by the calibration.
 void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::string& pcmPath) {
@@ -141,6 +156,23 @@ std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath, Diagnost
   return nullptr;
 }
 
+const ImageLayout* ImageLayoutFor(const std::string& pcmPath) {
+  if (HasExtension(pcmPath, "bin", "BIN")) return &Tunercat::kLayout;
+  if (HasExtension(pcmPath, "lt1", "LT1")) return &LT1edit::kLayout;
+  return nullptr;
+}
+
+ImageCheck CheckImageFile(const std::string& pcmPath) {
+  const ImageLayout* layout = ImageLayoutFor(pcmPath);
+  if (!layout) {
+    throw TrimwrightError("Unknown type of pcm file " + pcmPath +
+                          " (a calibration image is a .bin or .lt1 file)");
+  }
+  const std::shared_ptr<DiskFile> file = LockImageEarly(pcmPath, true);
+  if (!file) throw TrimwrightError("Unable to open file " + pcmPath);
+  return ImageCheck::Read(*file, pcmPath, *layout);
+}
+
 void TuningRun::RefuseReportOverInputs(const RunRequest& request) {
   for (const std::string& logPath : request.logPaths) {
     RefuseReportOverInput(request.logfileName, logPath, "logged data file");
@@ -179,6 +211,13 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   window_.SetProgress(kProgressValidated);
 
   ImageAccess access{request.dryRun, LockImageEarly(request.pcmPath, request.dryRun)};
+  const std::optional<ImageCheck> check = CheckLockedImage(request, access.file.get());
+  std::optional<std::string> checkWarning;
+  if (check && !check->Sound() && !request.ignoreChecksum) {
+    if (!request.dryRun) throw ImageRefusedError(check->Refusal(request.pcmPath));
+    checkWarning = check->Warning(request.pcmPath);
+    diagnostics_.Warning(*checkWarning);
+  }
 
   // Declared in this order so that an error on the way destroys the
   // calibration before the logs, as the normal end does.
@@ -212,7 +251,10 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   std::optional<DiskFile> report;
   if (writesReport) report.emplace(OpenReport(request.logfileName, diagnostics_));
   PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
-  plan.warnings = passDiagnostics.warnings();
+  plan.imageCheck = check;
+  if (checkWarning) plan.warnings.push_back(*checkWarning);
+  plan.warnings.insert(plan.warnings.end(), passDiagnostics.warnings().begin(),
+                       passDiagnostics.warnings().end());
   for (std::size_t k = 0; k < logs.size(); ++k) {
     plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k]});
   }
@@ -255,6 +297,11 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
     throw StalePreviewError(
         "The logged data or the calibration image changed after the preview; nothing was "
         "written");
+  }
+  const ImageLayout* layout = ImageLayoutFor(request.pcmPath);
+  if (layout && !request.ignoreChecksum) {
+    const ImageCheck check(bytes, static_cast<std::int64_t>(bytes.size()), *layout);
+    if (!check.Sound()) throw ImageRefusedError(check.Refusal(request.pcmPath));
   }
 
   DiskFile report = OpenReport(request.logfileName, diagnostics_);

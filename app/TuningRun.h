@@ -12,6 +12,8 @@
 
 #include "app/RunRequest.h"
 #include "app/RunWindow.h"
+#include "calibration/ImageCheck.h"
+#include "calibration/ImageLayout.h"
 #include "common/Diagnostics.h"
 #include "common/TrimwrightError.h"
 #include "logdata/LoggedData.h"
@@ -23,6 +25,22 @@ namespace trimwright {
 // Throws TrimwrightError as the readers do.
 std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath,
                                             Diagnostics& diagnostics = Diagnostics::Standard());
+
+// The layout an image's extension names ("bin" or "BIN" the Tunercat one,
+// "lt1" or "LT1" the LT1edit one); nullptr for any other.
+const ImageLayout* ImageLayoutFor(const std::string& pcmPath);
+
+// The check of the image at pcmPath, opened read-only under a shared lock
+// and changed in nothing. Throws TrimwrightError when its extension names no
+// layout, or it cannot be opened, locked or read.
+ImageCheck CheckImageFile(const std::string& pcmPath);
+
+// A pass refused because its image is not a sound calibration (ImageCheck);
+// RunRequest::ignoreChecksum tunes it anyway.
+class ImageRefusedError : public TrimwrightError {
+ public:
+  explicit ImageRefusedError(const std::string& message) : TrimwrightError(message) {}
+};
 
 // A previewed pass that can no longer be written as shown: its log or image
 // changed on disk since it was planned.
@@ -42,14 +60,16 @@ class TuningRun {
       : window_(window), diagnostics_(diagnostics) {}
 
   // Performs one run. Throws TrimwrightError when a file cannot be opened,
-  // created or used, another run holds the image, or memory runs out; the
-  // objects of the run are destroyed before it leaves.
+  // created or used, another run holds the image, or memory runs out, and
+  // ImageRefusedError (before any log is read) for an image that fails its
+  // check; the objects of the run are destroyed before it leaves.
   RunResult Perform(const RunRequest& request);
 
   // Writes a pass planned earlier by a dry run of request: the report and the
   // image, exactly as planned, under the image's lock. Throws
   // StalePreviewError, writing nothing, when a log or the image is no longer
-  // as it was when the plan was made; TrimwrightError as Perform does.
+  // as it was when the plan was made; ImageRefusedError and TrimwrightError
+  // as Perform does.
   void ApplyPreview(const RunRequest& request, const PassPlan& plan);
 
  private:

@@ -8,8 +8,12 @@
 
 namespace trimwright {
 
+// A stored VE byte b means b x kVePercentPerCount percent.
+inline constexpr float kVePercentPerCount = 0.390588f;
+
 struct ImageLayout {
   const char* className;        // "Tunercat" or "LT1edit"
+  const char* extension;        // "bin" or "lt1", the name a tuner knows the layout by
   std::int32_t ftBoundsOffset;  // six boundary bytes: three rpm / 25, three kPa
   std::int32_t veOffset;        // main VE table, 9 rows of 17 bytes
   std::int32_t extVeOffset;     // extended VE table, from the 2000 rpm row up

@@ -16,7 +16,6 @@ namespace {
 constexpr std::int32_t kRpmPerBoundaryCount = 25;
 constexpr std::int32_t kTopRpmBound = 7000;
 constexpr float kTopMapBound = 104.0f;
-constexpr float kVePercentPerCount = 0.390588f;
 
 std::size_t GridIndex(int row, int column) {
   return static_cast<std::size_t>(row * VEGrid::kColumns + column);
@@ -300,7 +299,7 @@ PassPlan LT1_obd1::PlanVETable(std::int32_t targetBlm, const PassLimits& limits)
     cell.kpa = grid_.veKpaAxis[static_cast<std::size_t>(column)];
     cell.extended = extended;
     cell.hits = hits_[GridIndex(row, column)];
-    if (extended && row - VEGrid::kFirstExtendedRow < VEGrid::kExtendedRows) {
+    if (extended && row - VEGrid::kFirstExtendedRow < VEGrid::kExtendedTableRows) {
       cell.offset = std::int64_t{layout_.extVeOffset} +
                     std::int64_t{columns} * (row - VEGrid::kFirstExtendedRow) + column;
     } else if (!extended) {

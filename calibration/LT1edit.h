@@ -14,7 +14,7 @@ namespace trimwright {
 
 class LT1edit : public LT1_obd1 {
  public:
-  static constexpr ImageLayout kLayout{"LT1edit", 0x1273F, 0x2BEE, 0x2C8A, 0x2015};
+  static constexpr ImageLayout kLayout{"LT1edit", "lt1", 0x1273F, 0x2BEE, 0x2C8A, 0x2015};
 
   // Opens the image and reads the fuel trim boundaries. REQUIRES: rpmLimit is
   // at most 7000. Throws TrimwrightError when the image cannot be opened, is

@@ -8,9 +8,11 @@
 #define TRIMWRIGHT_CALIBRATION_PASSPLAN_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "calibration/ImageCheck.h"
 #include "calibration/PassLimits.h"
 #include "common/FileStamp.h"
 #include "fueltrim/TrimCellStats.h"
@@ -71,6 +73,9 @@ struct PassPlan {
   std::string imageFormat;  // "Tunercat" or "LT1edit"
   std::string imageSha256;  // of the whole image as planned
   FileStamp imageStamp;
+  // The image as the run checked it before it read a log; none when the
+  // plan was made without a run (or the image could not be checked).
+  std::optional<ImageCheck> imageCheck;
   std::int32_t targetBlm = 0;
   std::int32_t rpmLimit = 0;
   PassLimits limits;

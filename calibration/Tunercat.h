@@ -13,7 +13,7 @@ namespace trimwright {
 
 class Tunercat : public LT1_obd1 {
  public:
-  static constexpr ImageLayout kLayout{"Tunercat", 0x273F, 0x12BEE, 0x12C8A, 0x12015};
+  static constexpr ImageLayout kLayout{"Tunercat", "bin", 0x273F, 0x12BEE, 0x12C8A, 0x12015};
 
   // Opens the image and reads the fuel trim boundaries. REQUIRES: rpmLimit is
   // at most 7000. Throws TrimwrightError when the image cannot be opened, is

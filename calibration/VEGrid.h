@@ -16,8 +16,11 @@ class VEGrid {
   static constexpr int kColumns = 17;
   static constexpr int kMainVeRows = 9;
   static constexpr int kFirstExtendedRow = 8;  // the 2000 rpm row, in both tables
-  // The extended table holds the rows up to 6500 rpm.
+  // A pass reaches the extended table's rows up to 6500 rpm.
   static constexpr int kExtendedRows = 16;
+  // The table itself holds one row more, 7000 rpm, which no rpm limit
+  // reaches: it is shown as the image holds it and never tuned.
+  static constexpr int kExtendedTableRows = 17;
 
   explicit VEGrid(std::int32_t rpmLimit);
 

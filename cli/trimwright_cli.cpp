@@ -112,6 +112,11 @@ template <typename Work>
 int ExitReportingErrors(Work work) {
   try {
     return work();
+  } catch (const trimwright::ImageRefusedError& e) {
+    std::cerr << kProgram << ": error: " << e.what() << "\n"
+              << kProgram << ": to tune the image as it is anyway, add --ignore-checksum"
+              << std::endl;
+    return Exit(e.status());
   } catch (const trimwright::TrimwrightError& e) {
     std::cerr << kProgram << ": error: " << e.what() << std::endl;
     return Exit(e.status());
@@ -199,6 +204,15 @@ int main(int argc, char** argv) {
       ->type_name("IMAGE");
   app.add_flag("--force", force, "with --undo: undo even when IMAGE was changed since that pass");
   app.add_flag("--grid", grid, "print the VE changes and the fuel trim table to standard error");
+  app.add_flag("--ignore-checksum", request.ignoreChecksum,
+               "tune an image that is not a sound calibration (its size or a checksum is "
+               "wrong) as it is, instead of refusing it");
+  std::vector<std::string> checkImages;
+  app.add_option("--check", checkImages,
+                 "check that each IMAGE is a sound calibration (size, both checksums) and "
+                 "print what it holds; changes nothing, and exits")
+      ->type_name("IMAGE...")
+      ->expected(1, -1);
   // The logs take every positional argument but the last, the image.
   app.add_option("LOGFILE", logPaths,
                  "logged data, one or more: Datamaster .uni, Freescan .csv, PCMComm .txt");
@@ -208,7 +222,13 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     const bool historyCommand = !historyImage.empty() || !undoImage.empty();
-    if (historyCommand) {
+    if (!checkImages.empty()) {
+      for (const CLI::Option* option : app.get_options()) {
+        if (option->count() > 0 && option->get_name() != "--check") {
+          throw CLI::ValidationError("--check takes images only, no other option or LOGFILE");
+        }
+      }
+    } else if (historyCommand) {
       if (!historyImage.empty() && !undoImage.empty()) {
         throw CLI::ValidationError("--history and --undo exclude each other");
       }
@@ -230,6 +250,19 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
+  }
+  if (!checkImages.empty()) {
+    int status = Exit(ExitStatus::kSuccess);
+    for (std::size_t k = 0; k < checkImages.size(); ++k) {
+      if (k > 0) std::cout << "\n";
+      const int imageStatus = ExitReportingErrors([&] {
+        const trimwright::ImageCheck check = trimwright::CheckImageFile(checkImages[k]);
+        std::cout << check.Describe(checkImages[k]) << std::flush;
+        return Exit(check.Sound() ? ExitStatus::kSuccess : ExitStatus::kFileOrMemory);
+      });
+      if (imageStatus != Exit(ExitStatus::kSuccess)) status = imageStatus;
+    }
+    return status;
   }
   if (!historyImage.empty() || !undoImage.empty()) {
     trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");

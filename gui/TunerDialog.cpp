@@ -188,6 +188,11 @@ std::optional<PassPlan> TunerDialog::RunPass(const RunRequest& request) {
       m_rpmLimit = result.rpmLimit;
     }
     return std::move(result.plan);
+  } catch (const ImageRefusedError& error) {
+    if (request.ignoreChecksum || !AskTuneAnyway(error)) return std::nullopt;
+    RunRequest anyway = request;
+    anyway.ignoreChecksum = true;
+    return RunPass(anyway);
   } catch (const TrimwrightError& error) {
     ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
   } catch (const std::exception& error) {
@@ -225,11 +230,26 @@ void TunerDialog::OnPreview() {
   ShowPass(*m_previewPlan, true);
 }
 
-void TunerDialog::OnApplyPreview() {
+bool TunerDialog::AskTuneAnyway(const ImageRefusedError& error) {
+  QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                  QString::fromStdString(error.what()) +
+                      QStringLiteral(".\n\nAn image read from the car passes this check. Tune "
+                                     "this one anyway, exactly as it is?"),
+                  QMessageBox::Yes | QMessageBox::Cancel, this);
+  box.setTextFormat(Qt::PlainText);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Tune anyway"));
+  box.setDefaultButton(QMessageBox::Cancel);
+  return m_services->RunModal(box) == QMessageBox::Yes;
+}
+
+void TunerDialog::OnApplyPreview() { ApplyPreviewed(false); }
+
+void TunerDialog::ApplyPreviewed(bool ignoreChecksum) {
   if (!m_previewRequest || !m_previewPlan) return;
   RunRequest request = *m_previewRequest;
   request.dryRun = false;
   request.logfileName = m_logfileName;
+  request.ignoreChecksum = request.ignoreChecksum || ignoreChecksum;
   try {
     TuningRun run(*this);
     run.ApplyPreview(request, *m_previewPlan);
@@ -237,6 +257,8 @@ void TunerDialog::OnApplyPreview() {
     m_previewRequest.reset();
     m_previewPlan.reset();
     ShowPass(written, false);
+  } catch (const ImageRefusedError& error) {
+    if (!request.ignoreChecksum && AskTuneAnyway(error)) ApplyPreviewed(true);
   } catch (const StalePreviewError& error) {
     ShowMessageBox(
         QString::fromStdString(error.what()) + QStringLiteral("; the pass is previewed again."),

@@ -32,6 +32,7 @@ class QPushButton;
 namespace trimwright {
 
 class DialogUnits;
+class ImageRefusedError;
 class PassWindow;
 
 class TunerDialog : public QDialog, private RunWindow {
@@ -128,7 +129,13 @@ class TunerDialog : public QDialog, private RunWindow {
   void SetPcmPath(const std::string& path);
   void ShowPass(const PassPlan& plan, bool preview);
   // Runs request; shows failures in a message box. The plan when it completed.
+  // An image its check refused is tuned as it is when the user chooses so.
   std::optional<PassPlan> RunPass(const RunRequest& request);
+  // Writes the pass last previewed, as OnApplyPreview does.
+  void ApplyPreviewed(bool ignoreChecksum);
+  // Shows why the image was refused and asks whether to tune it anyway;
+  // true when the user chose to.
+  bool AskTuneAnyway(const ImageRefusedError& error);
 
   // RunWindow, for the tuning run.
   void ShowMessage(const std::string& text) override;

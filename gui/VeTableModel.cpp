@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "calibration/VEGrid.h"
+
 namespace trimwright {
 
 namespace {
@@ -107,6 +109,9 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
       lines << QStringLiteral("overflow: %1 % is out of bounds; the old value stays")
                    .arg(QString::number(cell.outOfBounds, 'g', 6));
     }
+  } else if (cell.row == VEGrid::kRows - 1) {
+    lines << QStringLiteral(
+        "never tuned: no rpm limit reaches this row; shown as the image holds it");
   } else {
     lines << QStringLiteral("not tuned: beyond the rpm limit");
   }

@@ -33,7 +33,18 @@ CalibrationImage::CalibrationImage() : bytes_(kSize) {
     for (int column = 0; column < kColumns; ++column)
       ExtendedVe(row, column) = BaseVe(row + 8, column);
   }
-  MakeChecksumConsistent();
+  // The word these images have always carried, the sum of every other byte
+  // as they were before the 7000 rpm row and the seals were laid in: the
+  // word a pass reads stays what it was.
+  unsigned sum = 0;
+  for (std::size_t k = 0; k < kSize; ++k) {
+    if (k != kChecksum && k != kChecksum + 1) sum += bytes_[k];
+  }
+  SetStoredChecksum(static_cast<std::uint16_t>(sum));
+  for (int column = 0; column < kColumns; ++column) {
+    ExtendedVe(kExtendedRows, column) = BaseVe(kExtendedRows + 8, column);
+  }
+  Seal();
 }
 
 std::size_t CalibrationImage::Offset(std::size_t binOffset, ImageLayout layout) {
@@ -46,6 +57,7 @@ CalibrationImage CalibrationImage::FromBytes(const std::string& bytes, ImageLayo
   for (std::size_t k = 0; k < kSize; ++k) {
     image.bytes_[Offset(k, layout)] = static_cast<std::uint8_t>(bytes[k]);
   }
+  image.veHalfSum_ = image.VeHalfSum();
   return image;
 }
 
@@ -76,8 +88,9 @@ std::uint8_t CalibrationImage::GridVe(int gridRow, int column) const {
   return gridRow < 8 ? MainVe(gridRow, column) : ExtendedVe(gridRow - 8, column);
 }
 
-std::uint16_t CalibrationImage::StoredChecksum() const {
-  return static_cast<std::uint16_t>(bytes_[kChecksum] << 8 | bytes_[kChecksum + 1]);
+std::uint16_t CalibrationImage::StoredChecksum(int half) const {
+  const std::size_t at = static_cast<std::size_t>(half) * kHalf + kHalfChecksum;
+  return static_cast<std::uint16_t>(bytes_[at] << 8 | bytes_[at + 1]);
 }
 
 void CalibrationImage::SetStoredChecksum(std::uint16_t checksum) {
@@ -85,12 +98,40 @@ void CalibrationImage::SetStoredChecksum(std::uint16_t checksum) {
   bytes_[kChecksum + 1] = static_cast<std::uint8_t>(checksum & 0xFF);
 }
 
-std::uint16_t CalibrationImage::ComputedChecksum() const {
+std::uint16_t CalibrationImage::ComputedChecksum(int half) const {
+  const std::size_t begin = static_cast<std::size_t>(half) * kHalf;
   unsigned sum = 0;
-  for (std::size_t k = 0; k < kSize; ++k) {
-    if (k != kChecksum && k != kChecksum + 1) sum += bytes_[k];
-  }
+  for (std::size_t k = begin + kHalfSummedFrom; k < begin + kHalf; ++k) sum += bytes_[k];
   return static_cast<std::uint16_t>(sum);
+}
+
+unsigned CalibrationImage::VeHalfSum() const {
+  const std::size_t begin = kVeHalf * kHalf;
+  unsigned sum = 0;
+  for (std::size_t k = begin + kHalfSummedFrom; k < begin + kHalf - kSealBytes; ++k) {
+    sum += bytes_[k];
+  }
+  return sum;
+}
+
+void CalibrationImage::Seal() {
+  for (int half = kBoundaryHalf; half <= kVeHalf; ++half) {
+    const std::size_t seal = static_cast<std::size_t>(half) * kHalf + kHalf - kSealBytes;
+    for (std::size_t k = seal; k < seal + kSealBytes; ++k) bytes_[k] = 0;
+    // What the seal bytes must add up to, spread as evenly as bytes allow.
+    const unsigned needed =
+        static_cast<std::uint16_t>(StoredChecksum(half) - ComputedChecksum(half));
+    for (std::size_t k = 0; k < kSealBytes; ++k) {
+      bytes_[seal + k] =
+          static_cast<std::uint8_t>(needed / kSealBytes + (k < needed % kSealBytes ? 1 : 0));
+    }
+  }
+  veHalfSum_ = VeHalfSum();
+}
+
+void CalibrationImage::MakeChecksumConsistent() {
+  SetStoredChecksum(static_cast<std::uint16_t>(StoredChecksum() + VeHalfSum() - veHalfSum_));
+  Seal();
 }
 
 }  // namespace trimwright::tools

@@ -1,7 +1,8 @@
 // A synthetic 128 KB calibration image for tests and the drive simulator,
 // kept in the .bin layout and written in either layout (the .lt1 layout has
 // the two 64 KB halves exchanged). Bytes the program never touches hold a
-// pattern, so that a stray write shows.
+// pattern, so that a stray write shows. Each half is sealed: its checksum
+// holds, by the seal bytes at its end, which no pass reads or writes.
 #ifndef TRIMWRIGHT_TOOLS_IMAGEWRITER_H_
 #define TRIMWRIGHT_TOOLS_IMAGEWRITER_H_
 
@@ -26,10 +27,21 @@ class CalibrationImage {
   static constexpr std::size_t kExtendedVe = 0x12C8A;
   static constexpr int kColumns = 17;
   static constexpr int kMainRows = 9;
-  static constexpr int kExtendedRows = 16;  // 2000 to 6500 rpm
+  static constexpr int kExtendedRows = 16;       // 2000 to 6500 rpm, what a pass reaches
+  static constexpr int kExtendedTableRows = 17;  // and the 7000 rpm row, never tuned
+  // Each half's checksum: the 16-bit sum of its bytes from half offset
+  // kHalfSummedFrom to its end, stored big-endian at half offset
+  // kHalfChecksum. The last kSealBytes bytes of each half take up what a seal
+  // needs: 257 bytes of up to 255 reach every 16-bit sum.
+  static constexpr std::size_t kHalfChecksum = 0x2015;
+  static constexpr std::size_t kHalfSummedFrom = 0x2018;
+  static constexpr std::size_t kSealBytes = 257;
+  // The halves by their place in the .bin layout.
+  static constexpr int kBoundaryHalf = 0;
+  static constexpr int kVeHalf = 1;
 
   // Boundaries 48, 80, 112 (x 25 rpm) and 40, 60, 80 kPa; a smooth VE table
-  // in both tables; a checksum that agrees with the bytes.
+  // in both tables, the 7000 rpm row included; both halves sealed.
   CalibrationImage();
 
   static CalibrationImage FromBytes(const std::string& bytes, ImageLayout layout);
@@ -42,24 +54,39 @@ class CalibrationImage {
   // Main table rows 0 to 8 (400 to 2000 rpm).
   std::uint8_t& MainVe(int row, int column);
   std::uint8_t MainVe(int row, int column) const;
-  // Extended table rows 0 to 15 (2000 to 6500 rpm).
+  // Extended table rows 0 to 16 (2000 to 7000 rpm; a pass reaches 0 to 15).
   std::uint8_t& ExtendedVe(int row, int column);
   std::uint8_t ExtendedVe(int row, int column) const;
   // The VE byte of grid row gridRow (0 = 400 rpm); row 8 from the extended
   // table, rows below from the main table.
   std::uint8_t GridVe(int gridRow, int column) const;
 
-  std::uint16_t StoredChecksum() const;
+  // The VE half's checksum word, the one a pass updates, and that half's sum.
+  std::uint16_t StoredChecksum() const { return StoredChecksum(kVeHalf); }
   void SetStoredChecksum(std::uint16_t checksum);
-  // The 16-bit sum of every byte but the checksum word.
-  std::uint16_t ComputedChecksum() const;
-  void MakeChecksumConsistent() { SetStoredChecksum(ComputedChecksum()); }
+  std::uint16_t ComputedChecksum() const { return ComputedChecksum(kVeHalf); }
+  // Either half's.
+  std::uint16_t StoredChecksum(int half) const;
+  std::uint16_t ComputedChecksum(int half) const;
+
+  // Makes both halves' checksums hold by setting their seal bytes; the
+  // stored words and every byte a pass reads stay as they are. The one way
+  // the project's images, samples and simulated passes are sealed.
+  void Seal();
+  // After bytes were changed: moves the VE half's word by the change of that
+  // half's summed bytes since the image was made, read or last made
+  // consistent (as a pass moves it), and seals both halves.
+  void MakeChecksumConsistent();
 
   std::uint8_t& At(std::size_t binOffset) { return bytes_[binOffset]; }
   std::uint8_t At(std::size_t binOffset) const { return bytes_[binOffset]; }
 
  private:
+  // The VE half's summed bytes, the seal bytes left out.
+  unsigned VeHalfSum() const;
+
   std::vector<std::uint8_t> bytes_;
+  unsigned veHalfSum_ = 0;  // at the last seal or read
 };
 
 // Row labels of the VE grid: 400 to 4000 rpm in steps of 200, then to 7000 in 500.

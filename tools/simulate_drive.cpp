@@ -29,6 +29,7 @@ namespace {
 
 using namespace trimwright;
 using namespace trimwright::tools;
+using trimwright::tools::ImageLayout;  // not the core's layout of a format
 
 ImageLayout LayoutOf(const std::string& path) {
   const std::string extension = FileExtension(path);
@@ -179,6 +180,7 @@ void PrintConvergence(int passes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  using trimwright::tools::ImageLayout;
   CLI::App app{"Makes the simulated sample data of Trimwright and looks at results.",
                "simulate_drive"};
   app.require_subcommand(1);
