@@ -77,7 +77,8 @@ const char* Ordinal(std::size_t half) { return half == 0 ? "first" : "second"; }
 std::string HalfName(const HalfChecksum& half, std::size_t index) {
   return std::string(Ordinal(index)) + " half (file offsets " + Hex(half.offset, 5) + " to " +
          Hex(half.offset + ImageCheck::kHalfSize - 1, 5) + ", " +
-         (half.veTables ? "the VE tables" : "the fuel trim boundaries") + ")";
+         (half.veTables ? "which holds the VE tables" : "which holds the fuel trim boundaries") +
+         ")";
 }
 
 std::string RangeLine(const char* name, const VeTableRange& range) {
@@ -129,8 +130,8 @@ ImageCheck::ImageCheck(const std::string& head, std::int64_t size, const ImageLa
                         Hex(half.stored, 4) + ", computed " + Hex(half.computed, 4));
   }
   if (looksSwapped_) {
-    problems_.push_back(std::string("it looks like an .") + otherLayout_.extension +
-                        " image named ." + named.extension +
+    problems_.push_back(std::string("it looks like an image in the .") + otherLayout_.extension +
+                        " layout named ." + named.extension +
                         ": its fuel trim boundaries make sense only with its two halves the "
                         "other way round (rename it to ." +
                         otherLayout_.extension + " if it is one)");

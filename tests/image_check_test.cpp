@@ -1,0 +1,353 @@
+// The check of an image before a pass, through trimwright-cli: a sound image
+// tunes as always; one of the wrong size, with a half whose checksum does not
+// hold, or of the other layout under this one's name is refused before any
+// log is read, with nothing written; --ignore-checksum tunes it exactly as a
+// sound one is tuned; a dry run warns instead; --check prints the facts and
+// says by its exit status whether every image is sound; and the 7000 rpm row
+// is shown as the image holds it, never tuned.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/support/Golden.h"
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tools/ImageWriter.h"
+#include "tools/LogWriter.h"
+
+namespace trimwright {
+namespace {
+
+using Json = nlohmann::json;
+using testing::ProcessResult;
+using testing::ReplaceAll;
+using testing::RunProcess;
+using testing::TempDir;
+
+const std::string kCli = TRIMWRIGHT_CLI_PATH;
+const std::string kExamples = TRIMWRIGHT_EXAMPLES_DIR;
+constexpr unsigned kSampleVeWord = 0x43DD;
+constexpr unsigned kSampleBoundaryWord = 0x5869;
+
+std::string Hex4(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFF);
+  return text;
+}
+
+ProcessResult Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), kCli);
+  return RunProcess(args);
+}
+
+// A sample image under another name, changed as a case says.
+struct Damage {
+  std::string name;
+  std::string sample;     // "bin" or "lt1": the sample copied
+  std::string imageName;  // the name the pass is given
+  long resize = 0;        // bytes added (zeros) or, below 0, cut off the end
+  long flip = -1;         // offset of a byte whose lowest bit is flipped; -1 for none
+  std::string problem;    // what the refusal says; empty for a sound image
+
+  std::string Apply(std::string bytes) const {
+    if (resize != 0)
+      bytes.resize(static_cast<std::size_t>(static_cast<long>(bytes.size()) + resize));
+    if (flip >= 0) bytes[static_cast<std::size_t>(flip)] ^= 1;
+    return bytes;
+  }
+  std::string Sample() const { return tools::ReadFile(kExamples + "/sample." + sample); }
+};
+
+class ImageCheckTest : public ::testing::TestWithParam<Damage> {
+ protected:
+  // A pass in folder over its image and a copy of the sample log.
+  static ProcessResult Pass(const TempDir& folder, const std::string& imageName,
+                            const std::vector<std::string>& options = {}) {
+    tools::WriteFile(folder.File("drive.uni"), tools::ReadFile(kExamples + "/sample.uni"));
+    std::vector<std::string> args = options;
+    args.push_back(folder.File("drive.uni"));
+    args.push_back(folder.File(imageName));
+    return Cli(args);
+  }
+};
+
+TEST_P(ImageCheckTest, RefusesAnUnsoundImageUnlessToldAndThenTunesItAsASoundOne) {
+  const Damage& d = GetParam();
+  TempDir dir;
+  const std::string image = dir.File(d.imageName);
+  const std::string bytes = d.Apply(d.Sample());
+  tools::WriteFile(image, bytes);
+
+  const ProcessResult refused = Pass(dir, d.imageName);
+  if (d.problem.empty()) {
+    EXPECT_EQ(refused.exitStatus, 0) << refused.err;
+    return;
+  }
+  EXPECT_EQ(refused.exitStatus, 3);
+  EXPECT_EQ(refused.out, "");  // not one line of the log reader
+  EXPECT_EQ(refused.err, "trimwright-cli: error: The image " + image +
+                             " is not a sound calibration, so it was not tuned: " + d.problem +
+                             ". No log was read and nothing was written\ntrimwright-cli: to tune "
+                             "the image as it is anyway, add --ignore-checksum\n");
+  EXPECT_TRUE(tools::ReadFile(image) == bytes);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("car_trw.txt")));
+  EXPECT_FALSE(std::filesystem::exists(image + ".history"));
+
+  const ProcessResult anyway = Pass(dir, d.imageName, {"--ignore-checksum"});
+  ASSERT_EQ(anyway.exitStatus, 0) << anyway.err;
+  if (d.imageName.substr(4) != d.sample) return;  // the other layout: no sound image to match
+  // The bytes, report and lines of a pass over the sound sample, with the
+  // same damage left where it was.
+  TempDir soundDir;
+  tools::WriteFile(soundDir.File(d.imageName), d.Sample());
+  const ProcessResult sound = Pass(soundDir, d.imageName);
+  ASSERT_EQ(sound.exitStatus, 0) << sound.err;
+  EXPECT_EQ(anyway.err, sound.err);
+  EXPECT_EQ(ReplaceAll(anyway.out, dir.path(), "@"), ReplaceAll(sound.out, soundDir.path(), "@"));
+  EXPECT_TRUE(tools::ReadFile(dir.File("car_trw.txt")) ==
+              tools::ReadFile(soundDir.File("car_trw.txt")));
+  EXPECT_TRUE(tools::ReadFile(image) == d.Apply(tools::ReadFile(soundDir.File(d.imageName))));
+}
+
+// The checksum of the flipped byte's half as the refusal gives it: the
+// stored word moved by the change of the byte.
+std::string HalfProblem(const Damage& d, const std::string& half, unsigned stored) {
+  const int old = static_cast<unsigned char>(d.Sample()[static_cast<std::size_t>(d.flip)]);
+  return "the checksum of its " + half + ") does not hold: stored " + Hex4(stored) + ", computed " +
+         Hex4(stored + static_cast<unsigned>((old ^ 1) - old));
+}
+
+std::vector<Damage> Cases() {
+  const std::string size =
+      " bytes long, where a calibration image is exactly 131072 bytes (two "
+      "halves of 64 KiB)";
+  const std::string binVe =
+      "second half (file offsets 0x10000 to 0x1FFFF, which holds the VE tables";
+  const std::string binBounds =
+      "first half (file offsets 0x00000 to 0x0FFFF, which holds the fuel trim boundaries";
+  const std::string lt1Ve =
+      "first half (file offsets 0x00000 to 0x0FFFF, which holds the VE tables";
+  std::vector<Damage> cases{
+      {"OneByteShort", "bin", "car.bin", -1, -1, "it is 131071" + size},
+      {"OneByteLong", "bin", "car.bin", 1, -1, "it is 131073" + size},
+      {"LastByteOfTheVeHalf", "bin", "car.bin", 0, 0x1FFFF, binVe},
+      {"FirstSummedByteOfTheVeHalf", "bin", "car.bin", 0, 0x12018, binVe},
+      {"ByteBeforeTheVeHalfSum", "bin", "car.bin", 0, 0x12017, ""},
+      {"LastByteOfTheBoundaryHalf", "bin", "car.bin", 0, 0x0FFFF, binBounds},
+      {"FirstSummedByteOfTheBoundaryHalf", "bin", "car.bin", 0, 0x02018, binBounds},
+      {"StoredWordOfTheBoundaryHalf", "bin", "car.bin", 0, 0x02016, ""},
+      {"ByteBeforeTheBoundaryHalfSum", "bin", "car.bin", 0, 0x02017, ""},
+      {"LastByteOfTheLt1VeHalf", "lt1", "car.lt1", 0, 0x0FFFF, lt1Ve},
+      {"Lt1NamedBin", "lt1", "car.bin", 0, -1,
+       "it looks like an image in the .lt1 layout named .bin: its fuel trim boundaries make "
+       "sense only with its two halves the other way round (rename it to .lt1 if it is one)"},
+      {"BinNamedLt1", "bin", "car.lt1", 0, -1,
+       "it looks like an image in the .bin layout named .lt1: its fuel trim boundaries make "
+       "sense only with its two halves the other way round (rename it to .bin if it is one)"},
+  };
+  for (Damage& d : cases) {
+    if (d.flip < 0 || d.problem.empty()) continue;
+    const bool ve = d.problem.find("VE tables") != std::string::npos;
+    d.problem = HalfProblem(d, d.problem, ve ? kSampleVeWord : kSampleBoundaryWord);
+  }
+  // The stored word itself: the sum stays, the word moves.
+  Damage& word = *std::find_if(cases.begin(), cases.end(), [](const Damage& d) {
+    return d.name == "StoredWordOfTheBoundaryHalf";
+  });
+  const int old = static_cast<unsigned char>(word.Sample()[0x02016]);
+  word.problem = "the checksum of its " + binBounds + ") does not hold: stored " +
+                 Hex4(kSampleBoundaryWord + static_cast<unsigned>((old ^ 1) - old)) +
+                 ", computed " + Hex4(kSampleBoundaryWord);
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, ImageCheckTest, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<Damage>& param) {
+                           return param.param.name;
+                         });
+
+class ImageFactsTest : public ::testing::Test {
+ protected:
+  ImageFactsTest() {
+    for (const char* ext : {"bin", "lt1", "uni"}) {
+      tools::WriteFile(dir_.File(std::string("sample.") + ext),
+                       tools::ReadFile(kExamples + "/sample." + ext));
+    }
+    std::string damaged = tools::ReadFile(kExamples + "/sample.bin");
+    damaged[0x1FFFF] ^= 1;
+    tools::WriteFile(dir_.File("damaged.bin"), damaged);
+  }
+
+  std::string Bytes(const std::string& name) const { return tools::ReadFile(dir_.File(name)); }
+  // The lowest and highest byte of count bytes at offset of name.
+  std::pair<int, int> Range(const std::string& name, std::size_t offset, std::size_t count) const {
+    const std::string bytes = Bytes(name).substr(offset, count);
+    const auto [low, high] = std::minmax_element(bytes.begin(), bytes.end(), [](char a, char b) {
+      return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+    });
+    return {static_cast<unsigned char>(*low), static_cast<unsigned char>(*high)};
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(ImageFactsTest, DryRunOfARefusedImageShowsItsPlanWithTheRefusalAsAWarning) {
+  const std::string before = Bytes("damaged.bin");
+  const ProcessResult dry =
+      Cli({"--dry-run", "--json", "-", dir_.File("sample.uni"), dir_.File("damaged.bin")});
+  ASSERT_EQ(dry.exitStatus, 0) << dry.err;
+  const Json plan = Json::parse(dry.out);
+  const std::string warning = "Warning!  The image " + dir_.File("damaged.bin") +
+                              " is not a sound calibration, and a pass refuses it unless told to "
+                              "tune it anyway: the checksum of its second half";
+  ASSERT_FALSE(plan["warnings"].empty());
+  EXPECT_EQ(plan["warnings"][0].get<std::string>().rfind(warning, 0), 0u) << plan["warnings"];
+  EXPECT_EQ(dry.err.rfind(warning, 0), 0u) << dry.err;  // before the reader's first line
+  EXPECT_NE(dry.err.find("LT1_obd1:  OptimizeVETable"), std::string::npos);
+  EXPECT_EQ(plan["ve_cells"].size(), 425u);
+  EXPECT_FALSE(plan["image_check"]["sound"].get<bool>());
+  EXPECT_EQ(plan["image_check"]["problems"].size(), 1u);
+  EXPECT_EQ(Bytes("damaged.bin"), before);
+
+  // Told to tune it anyway, a dry run gives no such warning.
+  const Json anyway = Json::parse(Cli({"--dry-run", "--ignore-checksum", "--json", "-",
+                                       dir_.File("sample.uni"), dir_.File("damaged.bin")})
+                                      .out);
+  EXPECT_TRUE(anyway["warnings"].empty()) << anyway["warnings"];
+}
+
+TEST_F(ImageFactsTest, CheckPrintsTheFactsAndExitsZeroOnlyWhenEveryImageIsSound) {
+  const ProcessResult sound = Cli({"--check", dir_.File("sample.bin"), dir_.File("sample.lt1")});
+  EXPECT_EQ(sound.exitStatus, 0) << sound.err;
+  EXPECT_EQ(sound.err, "");
+  const auto [mainLow, mainHigh] = Range("sample.bin", 0x12BEE, 153);
+  const auto [extLow, extHigh] = Range("sample.bin", 0x12C8A, 289);
+  auto percent = [](int byte) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(static_cast<float>(byte) * 0.390588f));
+    return std::string(text);
+  };
+  const std::string facts =
+      "  size: 131072 bytes\n"
+      "  checksum of the first half (file offsets 0x00000 to 0x0FFFF, which holds the %1): "
+      "stored %2, computed %2, holds\n"
+      "  checksum of the second half (file offsets 0x10000 to 0x1FFFF, which holds the %3): "
+      "stored %4, computed %4, holds\n"
+      "  fuel trim boundaries: rpm 1200 2000 2800, kPa 40 60 80\n"
+      "  main VE table (400 to 2000 rpm): " +
+      percent(mainLow) + " % to " + percent(mainHigh) +
+      " %\n"
+      "  extended VE table (2000 to 7000 rpm): " +
+      percent(extLow) + " % to " + percent(extHigh) + " %\n";
+  auto fill = [&facts](const char* first, unsigned firstWord, const char* second,
+                       unsigned secondWord) {
+    std::string text = ReplaceAll(facts, "%1", first);
+    text = ReplaceAll(text, "%2", Hex4(firstWord));
+    text = ReplaceAll(text, "%3", second);
+    return ReplaceAll(text, "%4", Hex4(secondWord));
+  };
+  EXPECT_EQ(
+      sound.out,
+      dir_.File("sample.bin") + ": sound\n  layout: .bin (Tunercat), as its extension names\n" +
+          fill("fuel trim boundaries", kSampleBoundaryWord, "VE tables", kSampleVeWord) + "\n" +
+          dir_.File("sample.lt1") + ": sound\n  layout: .lt1 (LT1edit), as its extension names\n" +
+          fill("VE tables", kSampleVeWord, "fuel trim boundaries", kSampleBoundaryWord));
+  EXPECT_EQ(Bytes("sample.bin"), tools::ReadFile(kExamples + "/sample.bin"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("sample.bin.history")));
+
+  const ProcessResult mixed = Cli({"--check", dir_.File("damaged.bin"), dir_.File("sample.bin")});
+  EXPECT_EQ(mixed.exitStatus, 3);
+  EXPECT_NE(mixed.out.find(dir_.File("damaged.bin") + ": NOT SOUND\n"), std::string::npos);
+  EXPECT_NE(
+      mixed.out.find("stored 0x43DD, computed " + Hex4(kSampleVeWord + 1) + ", DOES NOT HOLD\n"),
+      std::string::npos)
+      << mixed.out;
+  EXPECT_NE(mixed.out.find(dir_.File("sample.bin") + ": sound\n"), std::string::npos);
+
+  const ProcessResult missing = Cli({"--check", dir_.File("sample.bin"), dir_.File("none.bin")});
+  EXPECT_EQ(missing.exitStatus, 3);
+  EXPECT_EQ(missing.err,
+            "trimwright-cli: error: Unable to open file " + dir_.File("none.bin") + "\n");
+  EXPECT_EQ(Cli({"--check", dir_.File("sample.uni")}).exitStatus, 3);
+  EXPECT_EQ(Cli({"--check", dir_.File("sample.bin"), "--rpm-limit", "4000"}).exitStatus, 2);
+  EXPECT_EQ(Cli({dir_.File("sample.uni"), "--check", dir_.File("sample.bin")}).exitStatus, 2);
+}
+
+TEST_F(ImageFactsTest, PassJsonCarriesTheFactsOfTheCheck) {
+  const ProcessResult pass =
+      Cli({"--dry-run", "--json", "-", dir_.File("sample.uni"), dir_.File("sample.lt1")});
+  ASSERT_EQ(pass.exitStatus, 0) << pass.err;
+  const Json check = Json::parse(pass.out)["image_check"];
+  EXPECT_TRUE(check["sound"].get<bool>());
+  EXPECT_EQ(check["layout"], "LT1edit");
+  EXPECT_EQ(check["size"], 131072);
+  EXPECT_EQ(check["checksums"][0]["offset"], 0);
+  EXPECT_EQ(check["checksums"][0]["holds"], "ve_tables");
+  EXPECT_EQ(check["checksums"][0]["stored"], kSampleVeWord);
+  EXPECT_EQ(check["checksums"][0]["computed"], kSampleVeWord);
+  EXPECT_EQ(check["checksums"][1]["offset"], 0x10000);
+  EXPECT_EQ(check["checksums"][1]["stored"], kSampleBoundaryWord);
+  EXPECT_TRUE(check["checksums"][1]["sound"].get<bool>());
+  EXPECT_FALSE(check["looks_like_other_layout"].get<bool>());
+  EXPECT_EQ(check["fuel_trim_boundaries"]["rpm"], Json({1200, 2000, 2800}));
+  EXPECT_EQ(check["fuel_trim_boundaries"]["kpa"], Json({40, 60, 80}));
+  const auto [low, high] = Range("sample.lt1", 0x2C8A, 289);
+  EXPECT_EQ(check["ve_tables"]["extended"]["min"], low);
+  EXPECT_EQ(check["ve_tables"]["extended"]["max"], high);
+  EXPECT_EQ(check["ve_tables"]["extended"]["rpm_range"], Json({2000, 7000}));
+  EXPECT_EQ(check["ve_tables"]["main"]["min"], Range("sample.lt1", 0x2BEE, 153).first);
+  EXPECT_TRUE(check["problems"].empty());
+}
+
+// The 7000 rpm row in either layout: its bytes in the JSON and the grid, never
+// tuned, even with the highest rpm limit; none for an image too short to hold it.
+TEST_F(ImageFactsTest, TopRowIsShownAsTheImageHoldsItAndNeverTuned) {
+  for (const auto& [name, offset] :
+       {std::pair<std::string, std::size_t>{"sample.bin", 0x12D9A}, {"sample.lt1", 0x02D9A}}) {
+    const std::string before = Bytes(name);
+    const ProcessResult pass =
+        Cli({"--grid", "--rpm-limit", "7000", "--json", dir_.File("plan.json"),
+             dir_.File("sample.uni"), dir_.File(name)});
+    ASSERT_EQ(pass.exitStatus, 0) << pass.err;
+    const Json cells = Json::parse(Bytes("plan.json"))["ve_cells"];
+    std::string row = "     7000";
+    for (std::size_t column = 0; column < 17; ++column) {
+      const Json& cell = cells[24 * 17 + column];
+      const int byte = static_cast<unsigned char>(before[offset + column]);
+      EXPECT_EQ(cell["rpm"], 7000);
+      EXPECT_EQ(cell["old"], byte) << name << " " << column;
+      EXPECT_EQ(cell["new"], byte);
+      EXPECT_EQ(cell["offset"], offset + column);
+      EXPECT_EQ(cell["table"], "extended");
+      EXPECT_FALSE(cell["tuned"].get<bool>());
+      EXPECT_TRUE(cell["factor"].is_null());
+      char text[8];
+      std::snprintf(text, sizeof text, "%6d", byte);
+      row += text;
+    }
+    EXPECT_TRUE(cells[23 * 17]["tuned"].get<bool>());  // 6500 rpm, the top row a pass reaches
+    EXPECT_NE(pass.err.find(row + "   (VE bytes, read only: never tuned)\n"), std::string::npos)
+        << pass.err;
+    EXPECT_EQ(Bytes(name).substr(offset, 17), before.substr(offset, 17));
+    EXPECT_NE(Bytes(name), before);
+  }
+
+  // Long enough for every row a pass reaches, not for the top one.
+  tools::WriteFile(dir_.File("short.bin"), Bytes("sample.bin").substr(0, 0x12D9A));
+  const ProcessResult shortPass =
+      Cli({"--grid", "--ignore-checksum", "--dry-run", "--rpm-limit", "7000", "--json", "-",
+           dir_.File("sample.uni"), dir_.File("short.bin")});
+  ASSERT_EQ(shortPass.exitStatus, 0) << shortPass.err;
+  const Json cells = Json::parse(shortPass.out)["ve_cells"];
+  EXPECT_TRUE(cells[24 * 17]["old"].is_null());
+  EXPECT_FALSE(cells[23 * 17 + 16]["old"].is_null());
+  EXPECT_NE(shortPass.err.find("     7000   (not tuned)\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trimwright
