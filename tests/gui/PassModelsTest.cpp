@@ -101,6 +101,15 @@ class PassModelsTest : public QObject {
             model.index(2, 0).data(Qt::ForegroundRole).value<QColor>());
     QVERIFY(model.index(2, 5).data(Qt::ToolTipRole).toString().contains("overflow"));
     QVERIFY(model.index(13, 0).data(Qt::ToolTipRole).toString().contains("not tuned"));
+
+    // The 7000 rpm row, where the image holds it: its VE shown, never tuned.
+    At(plan, 24, 0).inImage = true;
+    At(plan, 24, 0).oldValue = At(plan, 24, 0).newValue = 200;
+    model.SetPlan(plan);
+    QCOMPARE(text(24, 0), QStringLiteral("78.1"));
+    QCOMPARE(marks(24, 0), int(VeTableModel::kUntuned));
+    const QString tip = model.index(24, 0).data(Qt::ToolTipRole).toString();
+    QVERIFY2(tip.contains("old 200 (78.1 %)") && tip.contains("never tuned"), qPrintable(tip));
   }
 
   void trimCellsLieByMapAndRpmWithTheIdleCellBelow() {

@@ -1,12 +1,14 @@
 // Tests of the main window on Qt's offscreen platform. A scripted
 // DialogServices answers the file choosers, message boxes, context menu and
 // About box, so no test ever waits in a modal loop.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -58,6 +60,9 @@ class ScriptedServices : public DialogServices {
   QString boxCaption;
   AboutDialog* aboutShown = nullptr;  // valid only inside RunModal
   QStringList aboutContents;
+  // The answer to a box that asks Yes or Cancel, and the text of its Yes button.
+  int question = QMessageBox::Cancel;
+  QString yesText;
 
   // Sets the Options dialog before it is accepted; nullptr cancels it.
   std::function<void(OptionsDialog&)> onOptions;
@@ -81,6 +86,11 @@ class ScriptedServices : public DialogServices {
       return QDialog::Accepted;
     }
     if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+      if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+        events << QStringLiteral("question ") + box->text();
+        yesText = yes->text();
+        return question;
+      }
       const bool error = box->icon() == QMessageBox::Critical;
       events << (error ? QStringLiteral("error ") : QStringLiteral("message ")) + box->text();
       boxButtons = box->standardButtons();
@@ -616,6 +626,77 @@ class TunerDialogTest : public QObject {
     QCOMPARE(Field(dialog, IDC_TARGET_BLM)->text(), QStringLiteral("122"));
     QCOMPARE(dialog.limits().maxChangePercent, std::optional<double>(2.5));
     QVERIFY(!dialog.limits().auxWindow);
+  }
+
+  // An image that fails its check is refused with a box that asks; Cancel
+  // writes nothing, "Tune anyway" tunes it as it is, from Process and from a
+  // preview's Apply alike. The preview warns.
+  void unsoundImageIsTunedOnlyWhenTheTunerChoosesTo() {
+    TempDir dir;
+    std::string image = ImageBytes();
+    image[0x1FFFF] = static_cast<char>(image[0x1FFFF] ^ 1);
+    for (const char* copy : {"window.txt", "direct.txt"})
+      tools::WriteFile(dir.File(copy), LeanDrive());
+    for (const char* copy : {"window.bin", "direct.bin"}) tools::WriteFile(dir.File(copy), image);
+    CapturedOutput output;
+    FixedFieldsWindow direct;
+    RunRequest anyway = RunRequest::ForOneLog(dir.File("direct.txt"), dir.File("direct.bin"),
+                                              dir.File("direct_trw.txt"), "124", "3000");
+    anyway.ignoreChecksum = true;
+    TuningRun(direct).Perform(anyway);
+    const std::string tuned = tools::ReadFile(dir.File("direct.bin"));
+    QVERIFY(tuned != image);
+
+    ScriptedServices services;
+    services.answers = {Q(dir.File("window.txt")), Q(dir.File("window.bin"))};
+    TunerDialog dialog(services);
+    dialog.show();
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    Click(dialog, IDC_PROCESS);
+    QCOMPARE(services.events.size(), 1);
+    QVERIFY2(services.events[0].startsWith("question The image " + Q(dir.File("window.bin")) +
+                                           " is not a sound calibration, so it was not tuned: "
+                                           "the checksum of its second half"),
+             qPrintable(services.events[0]));
+    QVERIFY(services.events[0].endsWith(QStringLiteral("Tune this one anyway, exactly as it is?")));
+    QCOMPARE(services.yesText, QStringLiteral("Tune anyway"));
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == image);
+    QVERIFY(!QFile::exists(Q(dir.File("window_trw.txt"))));
+    QVERIFY(!dialog.passWindow());
+
+    services.events.clear();
+    services.question = QMessageBox::Yes;
+    Click(dialog, IDC_PROCESS);
+    QCOMPARE(services.events.size(), 2);
+    QCOMPARE(services.events[1], QStringLiteral("message Processing complete"));
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == tuned);
+    QVERIFY(tools::ReadFile(dir.File("window_trw.txt")) ==
+            tools::ReadFile(dir.File("direct_trw.txt")));
+
+    // A preview warns, and its Apply asks again.
+    tools::WriteFile(dir.File("window.bin"), image);
+    services.events.clear();
+    services.question = QMessageBox::Cancel;
+    Click(dialog, IDC_PREVIEW);
+    QCOMPARE(services.events, QStringList());
+    PassWindow* pass = dialog.passWindow();
+    QVERIFY(pass->warningList()->count() > 0);
+    QVERIFY2(pass->warningList()->item(0)->text().startsWith(
+                 "Warning!  The image " + Q(dir.File("window.bin")) + " is not a sound"),
+             qPrintable(pass->warningList()->item(0)->text()));
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events.size(), 1);
+    QVERIFY(services.events[0].startsWith(QStringLiteral("question The image ")));
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == image);
+    QVERIFY(pass->applyButton()->isVisible());
+    services.events.clear();
+    services.question = QMessageBox::Yes;
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events.size(), 2);
+    QCOMPARE(services.events[1], QStringLiteral("message Processing complete"));
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == tuned);
+    QVERIFY(!pass->applyButton()->isVisible());
   }
 
   // A file failure during a run is shown with its text; the window stays
