@@ -21,6 +21,12 @@ bool IsImagePath(const std::string& path);
 // True when the extension of path is lower or upper exactly.
 bool HasExtension(const std::string& path, const char* lower, const char* upper);
 
+// The file path names once symbolic links at its end are followed: a link
+// to an image leads to the image, so that the image keeps one history
+// whatever name reached it. A relative link target is taken relative to the
+// link's folder. path itself when it is no link (or the links loop).
+std::string FollowLinks(const std::string& path);
+
 // The text of pcmPath before its last "." (all of it when it holds none)
 // followed by "_trw.txt".
 std::string DeriveLogfileName(const std::string& pcmPath);

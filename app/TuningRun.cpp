@@ -1,11 +1,14 @@
 #include "app/TuningRun.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <vector>
 
+#include "app/OutputGuard.h"
 #include "app/PassHistory.h"
 #include "app/PathRules.h"
 #include "app/PlanJson.h"
@@ -16,6 +19,7 @@
 #include "common/DiskFile.h"
 #include "common/FileStamp.h"
 #include "common/NumberText.h"
+#include "common/PreparedOutput.h"
 #include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 #include "fueltrim/FuelTrimCell.h"
@@ -29,6 +33,8 @@ namespace trimwright {
 namespace {
 
 constexpr std::int32_t kHighestRpmLimit = 7000;
+constexpr std::int32_t kLowestBlm = 0;
+constexpr std::int32_t kHighestBlm = 255;
 
 constexpr int kProgressValidated = 20;
 constexpr int kProgressLogRead = 40;
@@ -44,17 +50,6 @@ std::unique_ptr<PCM> CreateCalibration(const std::string& pcmPath, std::int32_t 
     return std::make_unique<LT1edit>(pcmPath, rpmLimit, std::move(access), diagnostics);
   }
   return nullptr;
-}
-
-// The report is created or truncated by the run; when it names one of the
-// inputs that would destroy the input, so the run refuses before anything.
-void RefuseReportOverInput(const std::string& logfileName, const std::string& inputPath,
-                           const char* inputName) {
-  std::error_code ignored;
-  if (std::filesystem::equivalent(logfileName, inputPath, ignored)) {
-    throw TrimwrightError("The report file " + logfileName + " is the " + inputName +
-                          " itself; writing the report would destroy it");
-  }
 }
 
 // Takes the image's lock before anything is read, so that a second run on the
@@ -99,9 +94,59 @@ void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::strin
   history.Prepare(std::move(entry), before, PlanJson(plan, false), ReportText(plan));
 }
 
+// The files a pass writes besides the image (its report, its JSON), in the
+// order the guard and the writes take them.
+std::vector<RunOutput> OutputsOf(const RunRequest& request, bool writesReport) {
+  std::vector<RunOutput> outputs;
+  if (writesReport) outputs.push_back(RunOutput{request.logfileName, "report file", "report"});
+  if (!request.jsonPath.empty()) {
+    outputs.push_back(RunOutput{request.jsonPath, "JSON file", "JSON"});
+  }
+  return outputs;
+}
+
+// The report and the JSON of one pass: opened before the history entry and
+// the image are touched (so that a path that cannot be written refuses the
+// pass first), written before the image, and put back as they were when a
+// later step fails.
+class PassOutputs {
+ public:
+  // request and diagnostics must outlive the object.
+  PassOutputs(const RunRequest& request, bool writesReport, Diagnostics& diagnostics)
+      : request_(request), writesReport_(writesReport), diagnostics_(diagnostics) {}
+
+  void Prepare() {
+    if (writesReport_) report_.emplace(OpenReport(request_.logfileName, diagnostics_));
+    if (!request_.jsonPath.empty() && !json_.Prepare(request_.jsonPath)) {
+      throw TrimwrightError("Unable to open JSON file " + request_.jsonPath + " (" +
+                            std::generic_category().message(errno) + "); nothing was written");
+    }
+  }
+
+  void Write(const PassPlan& plan) {
+    if (report_) SaveReport(*report_, request_.logfileName, plan, diagnostics_);
+    if (!request_.jsonPath.empty() && !json_.Write(PlanJson(plan, request_.dryRun))) {
+      throw TrimwrightError("Unable to write JSON file " + request_.jsonPath +
+                            "; the calibration image was not changed");
+    }
+  }
+
+  void Finish() {
+    if (report_) report_->Finish();
+    json_.Finish();
+  }
+
+ private:
+  const RunRequest& request_;
+  bool writesReport_;
+  Diagnostics& diagnostics_;
+  std::optional<PreparedOutput> report_;
+  PreparedOutput json_;
+};
+
 // Writes a pass's bytes with write, the image's history kept around it: the
-// image as it was is saved before it is written, and the entry counts as done
-// only once the write succeeded.
+// image as it was is saved before anything is written, and the entry counts
+// as done only once the write succeeded.
 void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan,
                          const std::function<void()>& write) {
   std::optional<PassHistory> history;
@@ -141,11 +186,9 @@ std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath, Diagnost
   return nullptr;
 }
 
-void TuningRun::RefuseReportOverInputs(const RunRequest& request) {
-  for (const std::string& logPath : request.logPaths) {
-    RefuseReportOverInput(request.logfileName, logPath, "logged data file");
-  }
-  RefuseReportOverInput(request.logfileName, request.pcmPath, "calibration image");
+bool TuningRun::AcceptsTargetBlm(const std::string& text) {
+  const std::int32_t target = ParseField(text);
+  return target >= kLowestBlm && target <= kHighestBlm;
 }
 
 RunResult TuningRun::Perform(const RunRequest& request) {
@@ -164,8 +207,16 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     window_.ShowMessage("Please enter a logfile name");
     return result;
   }
-  if (writesReport) RefuseReportOverInputs(request);
+  RefuseUnsafeOutputs(OutputsOf(request, writesReport), request.logPaths, request.pcmPath);
 
+  // A target no BLM can have is a typo, not a doubtful choice: tuning toward
+  // it would move the table by up to 90 %.
+  if (!AcceptsTargetBlm(request.targetBlmText)) {
+    window_.ShowMessage("The target blm " + std::to_string(ParseField(request.targetBlmText)) +
+                        " is not a BLM value (0 to 255, 128 means no correction); nothing was "
+                        "read or written");
+    return result;
+  }
   result.numbersRead = true;
   result.targetBlm = ParseField(request.targetBlmText);
   if (!FuelTrimCell::IsAdvisedTarget(result.targetBlm)) {
@@ -209,17 +260,22 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   const AuxWindow auxWindow = request.limits.auxWindow.value_or(AuxWindow{});
   calibration->BeginOptimize();
   for (const std::unique_ptr<LoggedData>& log : logs) calibration->AddLog(*log, auxWindow);
-  std::optional<DiskFile> report;
-  if (writesReport) report.emplace(OpenReport(request.logfileName, diagnostics_));
+  PassOutputs outputs(request, writesReport, diagnostics_);
+  outputs.Prepare();
   PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
   plan.warnings = passDiagnostics.warnings();
   for (std::size_t k = 0; k < logs.size(); ++k) {
     plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k]});
   }
-  if (report) SaveReport(*report, request.logfileName, plan, diagnostics_);
-  if (!request.dryRun) {
-    WriteKeepingHistory(request, plan, [&] { calibration->ApplyPlan(plan); });
+  if (request.dryRun) {
+    outputs.Write(plan);
+  } else {
+    WriteKeepingHistory(request, plan, [&] {
+      outputs.Write(plan);
+      calibration->ApplyPlan(plan);
+    });
   }
+  outputs.Finish();
 
   calibration.reset();
   logs.clear();
@@ -237,7 +293,7 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
     window_.ShowMessage("Please enter a logfile name");
     return;
   }
-  RefuseReportOverInputs(request);
+  RefuseUnsafeOutputs(OutputsOf(request, true), request.logPaths, request.pcmPath);
   const std::shared_ptr<DiskFile> image = LockImageEarly(request.pcmPath, false);
   if (!image) throw TrimwrightError("Unable to open file " + request.pcmPath);
 
@@ -257,9 +313,10 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
         "written");
   }
 
-  DiskFile report = OpenReport(request.logfileName, diagnostics_);
-  SaveReport(report, request.logfileName, plan, diagnostics_);
+  PassOutputs outputs(request, true, diagnostics_);
+  outputs.Prepare();
   WriteKeepingHistory(request, plan, [&] {
+    outputs.Write(plan);
     switch (WritePlanBytes(*image, plan)) {
       case PlanWrite::kWritten:
         return;
@@ -272,6 +329,7 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
         throw TrimwrightError("Unable to write file " + request.pcmPath);
     }
   });
+  outputs.Finish();
   window_.SetProgress(kProgressDone);
   window_.ShowMessage("Processing complete");
   window_.SetProgress(0);

@@ -46,6 +46,11 @@ class TuningRun {
   // objects of the run are destroyed before it leaves.
   RunResult Perform(const RunRequest& request);
 
+  // True when the target BLM text reads as a value a BLM can have, 0 to 255
+  // (what an empty or non-numeric field reads as, 0, included). A run refuses
+  // any other target before it reads or writes anything.
+  static bool AcceptsTargetBlm(const std::string& text);
+
   // Writes a pass planned earlier by a dry run of request: the report and the
   // image, exactly as planned, under the image's lock. Throws
   // StalePreviewError, writing nothing, when a log or the image is no longer
@@ -53,8 +58,6 @@ class TuningRun {
   void ApplyPreview(const RunRequest& request, const PassPlan& plan);
 
  private:
-  static void RefuseReportOverInputs(const RunRequest& request);
-
   RunWindow& window_;
   Diagnostics& diagnostics_;
 };

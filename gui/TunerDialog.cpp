@@ -208,7 +208,7 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
 }
 
 void TunerDialog::OnProcess() {
-  SaveSettings();
+  SaveSettings(true);
   const std::optional<PassPlan> written = RunPass(Request(false));
   m_previewRequest.reset();
   m_previewPlan.reset();
@@ -216,7 +216,7 @@ void TunerDialog::OnProcess() {
 }
 
 void TunerDialog::OnPreview() {
-  SaveSettings();
+  SaveSettings(true);
   const RunRequest request = Request(true);
   std::optional<PassPlan> plan = RunPass(request);
   if (!plan) return;
@@ -378,11 +378,15 @@ void TunerDialog::LoadSettings() {
   if (window.size() == 2) m_limits.auxWindow = AuxWindow{window[0].toInt(), window[1].toInt()};
 }
 
-void TunerDialog::SaveSettings() {
+void TunerDialog::SaveSettings(bool fields) {
   QSettings* settings = m_services->Settings();
   if (!settings) return;
-  settings->setValue(kTargetBlmKey, QString::fromStdString(FieldText(IDC_TARGET_BLM)));
-  settings->setValue(kRpmLimitKey, QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
+  // Only numbers a run takes are remembered: a typo the run refuses would
+  // otherwise greet the next start.
+  if (fields && TuningRun::AcceptsTargetBlm(FieldText(IDC_TARGET_BLM))) {
+    settings->setValue(kTargetBlmKey, QString::fromStdString(FieldText(IDC_TARGET_BLM)));
+    settings->setValue(kRpmLimitKey, QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
+  }
   settings->setValue(kMinRecordsKey, m_limits.minRecords.value_or(0));
   settings->setValue(kMaxChangeKey, m_limits.maxChangePercent.value_or(0.0));
   settings->setValue(
@@ -397,7 +401,7 @@ void TunerDialog::OnOptions() {
   OptionsDialog options(m_limits, this);
   if (m_services->RunModal(options) != QDialog::Accepted) return;
   m_limits = options.Limits();
-  SaveSettings();
+  SaveSettings(false);
 }
 
 void TunerDialog::OnUndoLastPass() {
