@@ -1,5 +1,6 @@
-// The two rules that read a file name: the extension that picks a reader or an
-// image class, and the report name derived from the calibration image's path.
+// The rules that read a file name: its extension (which FileFormats turns into
+// a reader or an image class), the file a link leads to, and the report name
+// derived from the calibration image's path.
 #ifndef TRIMWRIGHT_APP_PATHRULES_H_
 #define TRIMWRIGHT_APP_PATHRULES_H_
 
@@ -12,14 +13,6 @@ namespace trimwright {
 // the rest of the path and matches no known type. Empty when path holds no
 // "." or ends in one.
 std::string FileExtension(const std::string& path);
-
-// True when the extension names a log a reader takes ("uni", "csv", "txt",
-// all lower or all upper case) or an image ("bin", "lt1", likewise).
-bool IsLogPath(const std::string& path);
-bool IsImagePath(const std::string& path);
-
-// True when the extension of path is lower or upper exactly.
-bool HasExtension(const std::string& path, const char* lower, const char* upper);
 
 // The file path names once symbolic links at its end are followed: a link
 // to an image leads to the image, so that the image keeps one history

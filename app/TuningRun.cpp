@@ -8,14 +8,12 @@
 #include <system_error>
 #include <vector>
 
+#include "app/FileFormats.h"
 #include "app/OutputGuard.h"
 #include "app/PassHistory.h"
-#include "app/PathRules.h"
 #include "app/PlanJson.h"
-#include "calibration/LT1edit.h"
 #include "calibration/PCM.h"
 #include "calibration/PassReport.h"
-#include "calibration/Tunercat.h"
 #include "common/DiskFile.h"
 #include "common/FileStamp.h"
 #include "common/NumberText.h"
@@ -23,10 +21,7 @@
 #include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 #include "fueltrim/FuelTrimCell.h"
-#include "logdata/DMUni.h"
-#include "logdata/Freescan.h"
 #include "logdata/LoggedData.h"
-#include "logdata/PCMcomm.h"
 
 namespace trimwright {
 
@@ -41,23 +36,12 @@ constexpr int kProgressLogRead = 40;
 constexpr int kProgressImageOpen = 60;
 constexpr int kProgressDone = 100;
 
-std::unique_ptr<PCM> CreateCalibration(const std::string& pcmPath, std::int32_t rpmLimit,
-                                       ImageAccess access, Diagnostics& diagnostics) {
-  if (HasExtension(pcmPath, "bin", "BIN")) {
-    return std::make_unique<Tunercat>(pcmPath, rpmLimit, std::move(access), diagnostics);
-  }
-  if (HasExtension(pcmPath, "lt1", "LT1")) {
-    return std::make_unique<LT1edit>(pcmPath, rpmLimit, std::move(access), diagnostics);
-  }
-  return nullptr;
-}
-
 // Takes the image's lock before anything is read, so that a second run on the
 // same image is refused at once instead of tuning it twice. A file that
 // cannot be opened here is left to the calibration, which reports it where a
 // run always has; only the lock itself is taken early, silently.
 std::shared_ptr<DiskFile> LockImageEarly(const std::string& pcmPath, bool readOnly) {
-  if (!IsImagePath(pcmPath)) return nullptr;
+  if (!FindImageFormat(pcmPath)) return nullptr;
   auto file = std::make_shared<DiskFile>();
   if (!(readOnly ? file->OpenForReading(pcmPath) : file->OpenExisting(pcmPath))) return nullptr;
   if (!(readOnly ? file->TryLockShared() : file->TryLockExclusive())) {
@@ -172,19 +156,6 @@ std::int32_t ParseField(std::string text) {
 }
 
 }  // namespace
-
-std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath, Diagnostics& diagnostics) {
-  const ReadPlan plan = ReadPlan::ForThisMachine();
-  if (HasExtension(logPath, "uni", "UNI"))
-    return std::make_unique<DMUni>(logPath, plan, diagnostics);
-  if (HasExtension(logPath, "csv", "CSV")) {
-    return std::make_unique<Freescan>(logPath, plan, diagnostics);
-  }
-  if (HasExtension(logPath, "txt", "TXT")) {
-    return std::make_unique<PCMcomm>(logPath, plan, diagnostics);
-  }
-  return nullptr;
-}
 
 bool TuningRun::AcceptsTargetBlm(const std::string& text) {
   const std::int32_t target = ParseField(text);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/FileFormats.h"
 #include "app/RunRequest.h"
 #include "app/RunWindow.h"
 #include "common/Diagnostics.h"
@@ -17,12 +18,6 @@
 #include "logdata/LoggedData.h"
 
 namespace trimwright {
-
-// Reads the log at logPath with the reader its extension names ("uni" or
-// "UNI", "csv" or "CSV", "txt" or "TXT"); nullptr for any other extension.
-// Throws TrimwrightError as the readers do.
-std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath,
-                                            Diagnostics& diagnostics = Diagnostics::Standard());
 
 // A previewed pass that can no longer be written as shown: its log or image
 // changed on disk since it was planned.

@@ -20,6 +20,7 @@
 #include <exception>
 #include <utility>
 
+#include "app/FileFormats.h"
 #include "app/HistoryCommands.h"
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
@@ -160,15 +161,25 @@ QWidget* TunerDialog::Control(int controlId) const {
   return found == m_controls.end() ? nullptr : found->second;
 }
 
-QStringList TunerDialog::LogFileFilters() {
-  return {QStringLiteral("Datamaster Files (*.uni)"), QStringLiteral("Freescan Files (*.csv)"),
-          QStringLiteral("PCMComm Files (*.txt)"), QStringLiteral("All Files (*.*)")};
+namespace {
+
+// "Datamaster Files (*.uni)" for each format, then every file.
+template <typename Formats>
+QStringList FiltersOf(const Formats& formats) {
+  QStringList filters;
+  for (const auto& format : formats) {
+    filters << QStringLiteral("%1 Files (*.%2)")
+                   .arg(QString::fromLatin1(format.tool), QString::fromLatin1(format.lower));
+  }
+  filters << QStringLiteral("All Files (*.*)");
+  return filters;
 }
 
-QStringList TunerDialog::PcmFileFilters() {
-  return {QStringLiteral("Tunercat Files (*.bin)"), QStringLiteral("LT1Edit Files (*.lt1)"),
-          QStringLiteral("All Files (*.*)")};
-}
+}  // namespace
+
+QStringList TunerDialog::LogFileFilters() { return FiltersOf(LogFormats()); }
+
+QStringList TunerDialog::PcmFileFilters() { return FiltersOf(ImageFormats()); }
 
 RunRequest TunerDialog::Request(bool dryRun) const {
   RunRequest request = RunRequest::ForOneLog(m_logPath, m_pcmPath, dryRun ? "" : m_logfileName,
@@ -283,9 +294,9 @@ void TunerDialog::OpenFiles(const QStringList& paths) {
     const std::string file = ToFileSystem(path);
     if (!QFileInfo(path).isFile()) {
       unusable << path + QStringLiteral(": no such file");
-    } else if (IsLogPath(file)) {
+    } else if (FindLogFormat(file)) {
       logs.push_back(file);
-    } else if (IsImagePath(file)) {
+    } else if (FindImageFormat(file)) {
       SetPcmPath(file);
     } else {
       unusable << path + QStringLiteral(
