@@ -26,13 +26,25 @@ std::string SequenceOf(const std::string& name) {
   return name.substr(start, name.find('-') - start);
 }
 
-// The newest pass entry that no undo entry names.
-const HistoryEntry* NewestNotUndone(const std::vector<HistoryEntry>& entries) {
+// The newest pass entry that no newer undo entry names. A damaged entry met
+// on the way may be a pass not yet undone, so it stops the search unless
+// skipDamaged; skipped ones are added to skipped.
+const HistoryEntry* NewestNotUndone(const std::vector<HistoryEntry>& entries,
+                                    const std::string& imagePath, bool skipDamaged,
+                                    std::vector<const HistoryEntry*>* skipped = nullptr) {
   std::set<std::string> undone;
   for (const HistoryEntry& entry : entries) {
+    if (!entry.damage.empty()) {
+      if (!skipDamaged) {
+        throw TrimwrightError("The history entry #" + std::to_string(entry.sequence) + " of " +
+                              imagePath + " is damaged (" + entry.damage +
+                              "); it may be a pass not yet undone, so nothing was written. "
+                              "--force undoes the newest sound pass before it anyway");
+      }
+      if (skipped) skipped->push_back(&entry);
+      continue;
+    }
     if (entry.kind == "undo") undone.insert(entry.undoes);
-  }
-  for (const HistoryEntry& entry : entries) {
     if (entry.kind == "pass" && !undone.count(entry.name)) return &entry;
   }
   return nullptr;
@@ -94,6 +106,10 @@ std::string HistoryListing(const std::string& imagePath) {
   std::string text = "History of " + imagePath + ", newest first:\n";
   for (const HistoryEntry& entry : entries) {
     text += "#" + std::to_string(entry.sequence) + "  " + entry.time + " UTC  ";
+    if (!entry.damage.empty()) {
+      text += "damaged: " + entry.damage + " (" + entry.name + ")\n";
+      continue;
+    }
     if (entry.kind == "undo") {
       text += "undo of #" + SequenceOf(entry.undoes) + "\n";
     } else {
@@ -121,7 +137,7 @@ std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath) {
   const std::string nowSha = Sha256Hex(now);
   const PassHistory history(imagePath);
   const std::vector<HistoryEntry> entries = history.List(nowSha);
-  const HistoryEntry* target = NewestNotUndone(entries);
+  const HistoryEntry* target = NewestNotUndone(entries, imagePath, false);
   if (!target) return std::nullopt;
   UndoCandidate candidate{*target, nowSha == target->afterSha256, ""};
   if (!candidate.imageAsLeft) candidate.difference = Difference(now, history.ImageLeftBy(*target));
@@ -136,7 +152,8 @@ std::string UndoLastPass(const std::string& imagePath, bool force, int keepHisto
   PassHistory history(imagePath);
   history.Recover(nowSha);
   const std::vector<HistoryEntry> entries = history.List(nowSha);
-  const HistoryEntry* target = NewestNotUndone(entries);
+  std::vector<const HistoryEntry*> skipped;
+  const HistoryEntry* target = NewestNotUndone(entries, imagePath, force, &skipped);
   if (!target) {
     throw TrimwrightError(
         "No pass of " + imagePath + " is left to undo in " + PassHistory::FolderFor(imagePath),
@@ -176,7 +193,11 @@ std::string UndoLastPass(const std::string& imagePath, bool force, int keepHisto
   }
   history.Commit();
   history.Retain(keepHistory);
-  return "Put back " + imagePath + " as it was before pass " + DescribePass(*target);
+  std::string message = "Put back " + imagePath + " as it was before pass " + DescribePass(*target);
+  for (const HistoryEntry* damaged : skipped) {
+    message += "; skipped the damaged entry #" + std::to_string(damaged->sequence);
+  }
+  return message;
 }
 
 }  // namespace trimwright

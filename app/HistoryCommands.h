@@ -20,7 +20,8 @@ struct UndoCandidate {
 
 // The newest pass of the image at imagePath not yet undone, or nothing when
 // none is left. Takes the image's shared lock; changes nothing. Throws
-// TrimwrightError when the image cannot be read or a run holds it.
+// TrimwrightError when the image or its history cannot be read, a run holds
+// it, or a damaged entry is newer than that pass.
 std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath);
 
 // One line naming a pass: its number, time and logs.
@@ -35,7 +36,9 @@ std::string HistoryListing(const std::string& imagePath);
 // Puts back the image as it was before the newest pass not yet undone, under
 // the image's exclusive lock, with one synced write of the bytes that differ,
 // and records the undo as an entry of its own (holding the image before the
-// undo). Refuses when the image is not as that pass left it, unless force.
+// undo). Refuses when the image is not as that pass left it or a damaged
+// history entry is newer than that pass, unless force (which skips damaged
+// entries and says so).
 // Returns the message to show. Throws TrimwrightError: status kEndedEarly
 // when no pass is left to undo, kFileOrMemory for a refusal or file error;
 // the image is unchanged then.

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/PathRules.h"
 #include "common/DiskFile.h"
 #include "common/Sha256.h"
 #include "common/TrimwrightError.h"
@@ -46,7 +47,8 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 }
 
 // "000012-20261209T101500Z" with an optional state suffix; false for any
-// other name, which the history leaves alone.
+// other name, which the history leaves alone: a folder the user put there is
+// never listed, used or removed.
 bool ParseEntryName(std::string text, EntryName& out) {
   out.state = EntryState::kDone;
   if (EndsWith(text, kPending)) {
@@ -59,20 +61,39 @@ bool ParseEntryName(std::string text, EntryName& out) {
   const std::size_t dash = text.find('-');
   if (dash == std::string::npos || dash < kSequenceDigits) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + dash, out.sequence);
-  if (error != std::errc() || end != text.data() + dash) return false;
+  if (error != std::errc() || end != text.data() + dash || out.sequence == 0) return false;
+  // The stamp: eight digits, "T", six digits, "Z".
+  const std::string stamp = text.substr(dash + 1);
+  if (stamp.size() != 16 || stamp[8] != 'T' || stamp[15] != 'Z') return false;
+  for (std::size_t k = 0; k < 15; ++k) {
+    if (k != 8 && (stamp[k] < '0' || stamp[k] > '9')) return false;
+  }
   out.name = text;
   return true;
 }
 
+// The entries in folder, oldest first; none when the folder does not exist.
+// Throws TrimwrightError when it exists but cannot be read, so that a history
+// out of reach is never taken for an empty one.
 std::vector<EntryName> ScanFolder(const std::string& folder) {
-  std::vector<EntryName> names;
+  const auto fail = [&folder](const std::string& why) {
+    throw TrimwrightError("Unable to read the history folder " + folder + " (" + why + ")");
+  };
   std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+  const fs::file_status status = fs::status(folder, error);
+  if (status.type() == fs::file_type::not_found) return {};
+  if (error) fail(error.message());
+  if (!fs::is_directory(status)) fail("a file of that name is in the way");
+  std::vector<EntryName> names;
+  fs::directory_iterator it(folder, error);
+  for (fs::directory_iterator end; !error && it != end; it.increment(error)) {
     EntryName name;
-    if (it->is_directory(error) && ParseEntryName(it->path().filename().string(), name)) {
+    std::error_code ignored;
+    if (it->is_directory(ignored) && ParseEntryName(it->path().filename().string(), name)) {
       names.push_back(name);
     }
   }
+  if (error) fail(error.message());
   std::sort(names.begin(), names.end(),
             [](const EntryName& a, const EntryName& b) { return a.sequence < b.sequence; });
   return names;
@@ -165,12 +186,35 @@ bool ReadManifest(const std::string& entryPath, HistoryEntry& entry) {
     if (key == "rpmLimit") entry.rpmLimit = ParseNumber<std::int32_t>(value);
     if (key == "cellsChanged") entry.cellsChanged = ParseNumber<std::int32_t>(value);
     if (key == "regionOffset") entry.regionOffset = ParseNumber<std::int64_t>(value);
+    if (key == "imageBytes") entry.imageBytes = ParseNumber<std::int64_t>(value);
     if (key == "before") entry.beforeSha256 = value;
     if (key == "after") entry.afterSha256 = value;
   }
   // A manifest is written whole before its entry is renamed, so one without
   // both hashes is not an entry of this history.
   return !entry.kind.empty() && !entry.beforeSha256.empty() && !entry.afterSha256.empty();
+}
+
+// What makes an entry that looks like one unusable: a manifest that cannot
+// be read, or a saved image missing or of another length than it recorded.
+// Empty for an entry that is sound as far as can be told without hashing.
+std::string Damage(const std::string& entryPath, HistoryEntry& entry) {
+  if (!ReadManifest(entryPath, entry)) return "its manifest cannot be read";
+  std::error_code error;
+  const std::uintmax_t bytes = fs::file_size(entryPath + "/" + kImageFile, error);
+  if (error) return "its saved image cannot be read";
+  if (entry.imageBytes >= 0 && bytes != static_cast<std::uintmax_t>(entry.imageBytes)) {
+    return "its saved image is " + std::to_string(bytes) + " bytes long, not the " +
+           std::to_string(entry.imageBytes) + " it recorded";
+  }
+  return "";
+}
+
+// "20261209T101500Z" as "2026-12-09 10:15:00".
+std::string StampTime(const std::string& name) {
+  const std::string stamp = name.substr(name.find('-') + 1);
+  return stamp.substr(0, 4) + "-" + stamp.substr(4, 2) + "-" + stamp.substr(6, 2) + " " +
+         stamp.substr(9, 2) + ":" + stamp.substr(11, 2) + ":" + stamp.substr(13, 2);
 }
 
 // The time now, UTC, as a name stamp and as display text; digits only, so
@@ -196,7 +240,9 @@ std::string Padded(std::uint64_t sequence) {
 
 }  // namespace
 
-std::string PassHistory::FolderFor(const std::string& imagePath) { return imagePath + ".history"; }
+std::string PassHistory::FolderFor(const std::string& imagePath) {
+  return FollowLinks(imagePath) + ".history";
+}
 
 PassHistory::PassHistory(const std::string& imagePath) : folder_(FolderFor(imagePath)) {}
 
@@ -205,6 +251,9 @@ std::string PassHistory::EntryPath(const std::string& name, const char* suffix) 
 }
 
 void PassHistory::Recover(const std::string& currentSha256) {
+  // A file in the folder's place is Prepare's to report.
+  std::error_code error;
+  if (!fs::is_directory(folder_, error) && !error) return;
   bool changed = false;
   for (const EntryName& found : ScanFolder(folder_)) {
     std::error_code ignored;
@@ -294,9 +343,18 @@ void PassHistory::Discard() noexcept {
 }
 
 void PassHistory::Retain(int keep) noexcept {
+  // Only entries this history wrote whole are ever removed; a damaged one
+  // is left for the user to look at.
   std::vector<EntryName> committed;
-  for (const EntryName& found : ScanFolder(folder_)) {
-    if (found.state == EntryState::kDone) committed.push_back(found);
+  try {
+    for (const EntryName& found : ScanFolder(folder_)) {
+      HistoryEntry entry;
+      if (found.state == EntryState::kDone && Damage(EntryPath(found.name, ""), entry).empty()) {
+        committed.push_back(found);
+      }
+    }
+  } catch (const TrimwrightError&) {
+    return;
   }
   const std::size_t kept = static_cast<std::size_t>(std::max(keep, 0));
   if (committed.size() <= kept) return;
@@ -315,8 +373,13 @@ std::vector<HistoryEntry> PassHistory::List(const std::string& currentSha256) co
     entry.name = found.name;
     entry.sequence = found.sequence;
     entry.committed = found.state == EntryState::kDone;
-    if (!ReadManifest(EntryPath(found.name, entry.committed ? "" : kPrepared), entry)) continue;
-    if (entry.committed || entry.afterSha256 == currentSha256) entries.push_back(entry);
+    entry.damage = Damage(EntryPath(found.name, entry.committed ? "" : kPrepared), entry);
+    if (!entry.damage.empty()) {
+      entry.time = StampTime(found.name);
+      entries.push_back(entry);
+    } else if (entry.committed || entry.afterSha256 == currentSha256) {
+      entries.push_back(entry);
+    }
   }
   std::reverse(entries.begin(), entries.end());
   return entries;

@@ -29,13 +29,19 @@ struct HistoryEntry {
   // A pass's entry: the stretch of the image it wrote, so that the image it
   // left can be rebuilt from the saved one.
   std::int64_t regionOffset = 0;
-  std::string newRegion;  // read by ImageLeftBy, not by List
-  bool committed = true;  // false: prepared, its image write not confirmed
+  std::string newRegion;         // read by ImageLeftBy, not by List
+  std::int64_t imageBytes = -1;  // the saved image's length, -1 when unknown
+  bool committed = true;         // false: prepared, its image write not confirmed
+  // Why the entry cannot be used (its manifest or saved image unreadable or
+  // cut short); empty for a sound entry. A damaged entry carries only its
+  // name, sequence number and the time of its name.
+  std::string damage;
 };
 
 class PassHistory {
  public:
-  // The folder the history of imagePath lives in.
+  // The folder the history of imagePath lives in: beside the image itself,
+  // once links to it are followed, so that every name of it shares one.
   static std::string FolderFor(const std::string& imagePath);
 
   explicit PassHistory(const std::string& imagePath);
@@ -61,13 +67,16 @@ class PassHistory {
   // Removes the prepared entry, after the image write was refused.
   void Discard() noexcept;
 
-  // Removes committed entries older than the newest keep. Errors are ignored:
-  // a left-over old entry is harmless.
+  // Removes sound committed entries older than the newest keep; folders the
+  // history did not write, and damaged entries, stay. Errors are ignored: a
+  // left-over old entry is harmless.
   void Retain(int keep) noexcept;
 
   // Entries that count as done, newest first: the committed ones, and a
   // prepared one whose after-hash is currentSha256 (a run killed after its
-  // image write). Changes nothing on disk.
+  // image write); damaged entries too, marked as such, so that nothing is
+  // hidden. Changes nothing on disk. Throws TrimwrightError when the folder
+  // exists but cannot be read; none when it does not exist.
   std::vector<HistoryEntry> List(const std::string& currentSha256) const;
 
   // The saved image of an entry from List(), checked against its hash; and

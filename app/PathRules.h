@@ -1,5 +1,6 @@
-// The two rules that read a file name: the extension that picks a reader or an
-// image class, and the report name derived from the calibration image's path.
+// The rules that read a file name: its extension (which FileFormats turns into
+// a reader or an image class), the file a link leads to, and the report name
+// derived from the calibration image's path.
 #ifndef TRIMWRIGHT_APP_PATHRULES_H_
 #define TRIMWRIGHT_APP_PATHRULES_H_
 
@@ -13,13 +14,11 @@ namespace trimwright {
 // "." or ends in one.
 std::string FileExtension(const std::string& path);
 
-// True when the extension names a log a reader takes ("uni", "csv", "txt",
-// all lower or all upper case) or an image ("bin", "lt1", likewise).
-bool IsLogPath(const std::string& path);
-bool IsImagePath(const std::string& path);
-
-// True when the extension of path is lower or upper exactly.
-bool HasExtension(const std::string& path, const char* lower, const char* upper);
+// The file path names once symbolic links at its end are followed: a link
+// to an image leads to the image, so that the image keeps one history
+// whatever name reached it. A relative link target is taken relative to the
+// link's folder. path itself when it is no link (or the links loop).
+std::string FollowLinks(const std::string& path);
 
 // The text of pcmPath before its last "." (all of it when it holds none)
 // followed by "_trw.txt".

@@ -20,6 +20,8 @@ struct RunRequest {
   std::string pcmPath;
   // The report. A dry run writes one only when this names a file.
   std::string logfileName;
+  // Where the pass's plan goes as JSON; none when empty.
+  std::string jsonPath;
   // The two number texts as typed.
   std::string targetBlmText;
   std::string rpmLimitText;

@@ -1,68 +1,47 @@
 #include "app/TuningRun.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <vector>
 
+#include "app/FileFormats.h"
+#include "app/OutputGuard.h"
 #include "app/PassHistory.h"
-#include "app/PathRules.h"
 #include "app/PlanJson.h"
-#include "calibration/LT1edit.h"
 #include "calibration/PCM.h"
 #include "calibration/PassReport.h"
-#include "calibration/Tunercat.h"
 #include "common/DiskFile.h"
 #include "common/FileStamp.h"
 #include "common/NumberText.h"
+#include "common/PreparedOutput.h"
 #include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 #include "fueltrim/FuelTrimCell.h"
-#include "logdata/DMUni.h"
-#include "logdata/Freescan.h"
 #include "logdata/LoggedData.h"
-#include "logdata/PCMcomm.h"
 
 namespace trimwright {
 
 namespace {
 
 constexpr std::int32_t kHighestRpmLimit = 7000;
+constexpr std::int32_t kLowestBlm = 0;
+constexpr std::int32_t kHighestBlm = 255;
 
 constexpr int kProgressValidated = 20;
 constexpr int kProgressLogRead = 40;
 constexpr int kProgressImageOpen = 60;
 constexpr int kProgressDone = 100;
 
-std::unique_ptr<PCM> CreateCalibration(const std::string& pcmPath, std::int32_t rpmLimit,
-                                       ImageAccess access, Diagnostics& diagnostics) {
-  if (HasExtension(pcmPath, "bin", "BIN")) {
-    return std::make_unique<Tunercat>(pcmPath, rpmLimit, std::move(access), diagnostics);
-  }
-  if (HasExtension(pcmPath, "lt1", "LT1")) {
-    return std::make_unique<LT1edit>(pcmPath, rpmLimit, std::move(access), diagnostics);
-  }
-  return nullptr;
-}
-
-// The report is created or truncated by the run; when it names one of the
-// inputs that would destroy the input, so the run refuses before anything.
-void RefuseReportOverInput(const std::string& logfileName, const std::string& inputPath,
-                           const char* inputName) {
-  std::error_code ignored;
-  if (std::filesystem::equivalent(logfileName, inputPath, ignored)) {
-    throw TrimwrightError("The report file " + logfileName + " is the " + inputName +
-                          " itself; writing the report would destroy it");
-  }
-}
-
 // Takes the image's lock before anything is read, so that a second run on the
 // same image is refused at once instead of tuning it twice. A file that
 // cannot be opened here is left to the calibration, which reports it where a
 // run always has; only the lock itself is taken early, silently.
 std::shared_ptr<DiskFile> LockImageEarly(const std::string& pcmPath, bool readOnly) {
-  if (!IsImagePath(pcmPath)) return nullptr;
+  if (!FindImageFormat(pcmPath)) return nullptr;
   auto file = std::make_shared<DiskFile>();
   if (!(readOnly ? file->OpenForReading(pcmPath) : file->OpenExisting(pcmPath))) return nullptr;
   if (!(readOnly ? file->TryLockShared() : file->TryLockExclusive())) {
@@ -76,7 +55,7 @@ std::shared_ptr<DiskFile> LockImageEarly(const std::string& pcmPath, bool readOn
 // what is wrong, as a run always has) or, for a run told to tune the image
 // anyway, when its bytes cannot be read.
 std::optional<ImageCheck> CheckLockedImage(const RunRequest& request, const DiskFile* file) {
-  const ImageLayout* layout = ImageLayoutFor(request.pcmPath);
+  const ImageLayout* layout = FindImageLayout(request.pcmPath);
   if (!file || !layout) return std::nullopt;
   try {
     return ImageCheck::Read(*file, request.pcmPath, *layout);
@@ -114,9 +93,59 @@ void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::strin
   history.Prepare(std::move(entry), before, PlanJson(plan, false), ReportText(plan));
 }
 
+// The files a pass writes besides the image (its report, its JSON), in the
+// order the guard and the writes take them.
+std::vector<RunOutput> OutputsOf(const RunRequest& request, bool writesReport) {
+  std::vector<RunOutput> outputs;
+  if (writesReport) outputs.push_back(RunOutput{request.logfileName, "report file", "report"});
+  if (!request.jsonPath.empty()) {
+    outputs.push_back(RunOutput{request.jsonPath, "JSON file", "JSON"});
+  }
+  return outputs;
+}
+
+// The report and the JSON of one pass: opened before the history entry and
+// the image are touched (so that a path that cannot be written refuses the
+// pass first), written before the image, and put back as they were when a
+// later step fails.
+class PassOutputs {
+ public:
+  // request and diagnostics must outlive the object.
+  PassOutputs(const RunRequest& request, bool writesReport, Diagnostics& diagnostics)
+      : request_(request), writesReport_(writesReport), diagnostics_(diagnostics) {}
+
+  void Prepare() {
+    if (writesReport_) report_.emplace(OpenReport(request_.logfileName, diagnostics_));
+    if (!request_.jsonPath.empty() && !json_.Prepare(request_.jsonPath)) {
+      throw TrimwrightError("Unable to open JSON file " + request_.jsonPath + " (" +
+                            std::generic_category().message(errno) + "); nothing was written");
+    }
+  }
+
+  void Write(const PassPlan& plan) {
+    if (report_) SaveReport(*report_, request_.logfileName, plan, diagnostics_);
+    if (!request_.jsonPath.empty() && !json_.Write(PlanJson(plan, request_.dryRun))) {
+      throw TrimwrightError("Unable to write JSON file " + request_.jsonPath +
+                            "; the calibration image was not changed");
+    }
+  }
+
+  void Finish() {
+    if (report_) report_->Finish();
+    json_.Finish();
+  }
+
+ private:
+  const RunRequest& request_;
+  bool writesReport_;
+  Diagnostics& diagnostics_;
+  std::optional<PreparedOutput> report_;
+  PreparedOutput json_;
+};
+
 // Writes a pass's bytes with write, the image's history kept around it: the
-// image as it was is saved before it is written, and the entry counts as done
-// only once the write succeeded.
+// image as it was is saved before anything is written, and the entry counts
+// as done only once the write succeeded.
 void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan,
                          const std::function<void()>& write) {
   std::optional<PassHistory> history;
@@ -143,27 +172,8 @@ std::int32_t ParseField(std::string text) {
 
 }  // namespace
 
-std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath, Diagnostics& diagnostics) {
-  const ReadPlan plan = ReadPlan::ForThisMachine();
-  if (HasExtension(logPath, "uni", "UNI"))
-    return std::make_unique<DMUni>(logPath, plan, diagnostics);
-  if (HasExtension(logPath, "csv", "CSV")) {
-    return std::make_unique<Freescan>(logPath, plan, diagnostics);
-  }
-  if (HasExtension(logPath, "txt", "TXT")) {
-    return std::make_unique<PCMcomm>(logPath, plan, diagnostics);
-  }
-  return nullptr;
-}
-
-const ImageLayout* ImageLayoutFor(const std::string& pcmPath) {
-  if (HasExtension(pcmPath, "bin", "BIN")) return &Tunercat::kLayout;
-  if (HasExtension(pcmPath, "lt1", "LT1")) return &LT1edit::kLayout;
-  return nullptr;
-}
-
 ImageCheck CheckImageFile(const std::string& pcmPath) {
-  const ImageLayout* layout = ImageLayoutFor(pcmPath);
+  const ImageLayout* layout = FindImageLayout(pcmPath);
   if (!layout) {
     throw TrimwrightError("Unknown type of pcm file " + pcmPath +
                           " (a calibration image is a .bin or .lt1 file)");
@@ -173,11 +183,9 @@ ImageCheck CheckImageFile(const std::string& pcmPath) {
   return ImageCheck::Read(*file, pcmPath, *layout);
 }
 
-void TuningRun::RefuseReportOverInputs(const RunRequest& request) {
-  for (const std::string& logPath : request.logPaths) {
-    RefuseReportOverInput(request.logfileName, logPath, "logged data file");
-  }
-  RefuseReportOverInput(request.logfileName, request.pcmPath, "calibration image");
+bool TuningRun::AcceptsTargetBlm(const std::string& text) {
+  const std::int32_t target = ParseField(text);
+  return target >= kLowestBlm && target <= kHighestBlm;
 }
 
 RunResult TuningRun::Perform(const RunRequest& request) {
@@ -196,8 +204,16 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     window_.ShowMessage("Please enter a logfile name");
     return result;
   }
-  if (writesReport) RefuseReportOverInputs(request);
+  RefuseUnsafeOutputs(OutputsOf(request, writesReport), request.logPaths, request.pcmPath);
 
+  // A target no BLM can have is a typo, not a doubtful choice: tuning toward
+  // it would move the table by up to 90 %.
+  if (!AcceptsTargetBlm(request.targetBlmText)) {
+    window_.ShowMessage("The target blm " + std::to_string(ParseField(request.targetBlmText)) +
+                        " is not a BLM value (0 to 255, 128 means no correction); nothing was "
+                        "read or written");
+    return result;
+  }
   result.numbersRead = true;
   result.targetBlm = ParseField(request.targetBlmText);
   if (!FuelTrimCell::IsAdvisedTarget(result.targetBlm)) {
@@ -248,8 +264,8 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   const AuxWindow auxWindow = request.limits.auxWindow.value_or(AuxWindow{});
   calibration->BeginOptimize();
   for (const std::unique_ptr<LoggedData>& log : logs) calibration->AddLog(*log, auxWindow);
-  std::optional<DiskFile> report;
-  if (writesReport) report.emplace(OpenReport(request.logfileName, diagnostics_));
+  PassOutputs outputs(request, writesReport, diagnostics_);
+  outputs.Prepare();
   PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
   plan.imageCheck = check;
   if (checkWarning) plan.warnings.push_back(*checkWarning);
@@ -258,10 +274,15 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   for (std::size_t k = 0; k < logs.size(); ++k) {
     plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k]});
   }
-  if (report) SaveReport(*report, request.logfileName, plan, diagnostics_);
-  if (!request.dryRun) {
-    WriteKeepingHistory(request, plan, [&] { calibration->ApplyPlan(plan); });
+  if (request.dryRun) {
+    outputs.Write(plan);
+  } else {
+    WriteKeepingHistory(request, plan, [&] {
+      outputs.Write(plan);
+      calibration->ApplyPlan(plan);
+    });
   }
+  outputs.Finish();
 
   calibration.reset();
   logs.clear();
@@ -279,7 +300,7 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
     window_.ShowMessage("Please enter a logfile name");
     return;
   }
-  RefuseReportOverInputs(request);
+  RefuseUnsafeOutputs(OutputsOf(request, true), request.logPaths, request.pcmPath);
   const std::shared_ptr<DiskFile> image = LockImageEarly(request.pcmPath, false);
   if (!image) throw TrimwrightError("Unable to open file " + request.pcmPath);
 
@@ -298,15 +319,16 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
         "The logged data or the calibration image changed after the preview; nothing was "
         "written");
   }
-  const ImageLayout* layout = ImageLayoutFor(request.pcmPath);
+  const ImageLayout* layout = FindImageLayout(request.pcmPath);
   if (layout && !request.ignoreChecksum) {
     const ImageCheck check(bytes, static_cast<std::int64_t>(bytes.size()), *layout);
     if (!check.Sound()) throw ImageRefusedError(check.Refusal(request.pcmPath));
   }
 
-  DiskFile report = OpenReport(request.logfileName, diagnostics_);
-  SaveReport(report, request.logfileName, plan, diagnostics_);
+  PassOutputs outputs(request, true, diagnostics_);
+  outputs.Prepare();
   WriteKeepingHistory(request, plan, [&] {
+    outputs.Write(plan);
     switch (WritePlanBytes(*image, plan)) {
       case PlanWrite::kWritten:
         return;
@@ -319,6 +341,7 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
         throw TrimwrightError("Unable to write file " + request.pcmPath);
     }
   });
+  outputs.Finish();
   window_.SetProgress(kProgressDone);
   window_.ShowMessage("Processing complete");
   window_.SetProgress(0);

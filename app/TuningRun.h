@@ -10,25 +10,15 @@
 #include <memory>
 #include <string>
 
+#include "app/FileFormats.h"
 #include "app/RunRequest.h"
 #include "app/RunWindow.h"
 #include "calibration/ImageCheck.h"
-#include "calibration/ImageLayout.h"
 #include "common/Diagnostics.h"
 #include "common/TrimwrightError.h"
 #include "logdata/LoggedData.h"
 
 namespace trimwright {
-
-// Reads the log at logPath with the reader its extension names ("uni" or
-// "UNI", "csv" or "CSV", "txt" or "TXT"); nullptr for any other extension.
-// Throws TrimwrightError as the readers do.
-std::unique_ptr<LoggedData> CreateLogReader(const std::string& logPath,
-                                            Diagnostics& diagnostics = Diagnostics::Standard());
-
-// The layout an image's extension names ("bin" or "BIN" the Tunercat one,
-// "lt1" or "LT1" the LT1edit one); nullptr for any other.
-const ImageLayout* ImageLayoutFor(const std::string& pcmPath);
 
 // The check of the image at pcmPath, opened read-only under a shared lock
 // and changed in nothing. Throws TrimwrightError when its extension names no
@@ -65,6 +55,11 @@ class TuningRun {
   // check; the objects of the run are destroyed before it leaves.
   RunResult Perform(const RunRequest& request);
 
+  // True when the target BLM text reads as a value a BLM can have, 0 to 255
+  // (what an empty or non-numeric field reads as, 0, included). A run refuses
+  // any other target before it reads or writes anything.
+  static bool AcceptsTargetBlm(const std::string& text);
+
   // Writes a pass planned earlier by a dry run of request: the report and the
   // image, exactly as planned, under the image's lock. Throws
   // StalePreviewError, writing nothing, when a log or the image is no longer
@@ -73,8 +68,6 @@ class TuningRun {
   void ApplyPreview(const RunRequest& request, const PassPlan& plan);
 
  private:
-  static void RefuseReportOverInputs(const RunRequest& request);
-
   RunWindow& window_;
   Diagnostics& diagnostics_;
 };

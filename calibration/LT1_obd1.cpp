@@ -356,10 +356,11 @@ void LT1_obd1::OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
                                const std::string& logfileName) {
   BeginOptimize();
   AddLog(*data, AuxWindow{});
-  DiskFile report = OpenReport(logfileName, diagnostics());
+  PreparedOutput report = OpenReport(logfileName, diagnostics());
   const PassPlan plan = PlanVETable(targetBlm, PassLimits{});
   SaveReport(report, logfileName, plan, diagnostics());
   ApplyPlan(plan);
+  report.Finish();
 }
 
 }  // namespace trimwright

@@ -129,21 +129,20 @@ std::string ReportText(const PassPlan& plan) {
   return text.str();
 }
 
-DiskFile OpenReport(const std::string& name, Diagnostics& diagnostics) {
-  DiskFile file;
-  if (!file.CreateOrTruncate(name)) {
+PreparedOutput OpenReport(const std::string& name, Diagnostics& diagnostics) {
+  PreparedOutput file;
+  if (!file.Prepare(name)) {
     diagnostics.Err() << "Unable to open logfile " << name << std::endl;
     throw TrimwrightError("Unable to open logfile " + name);
   }
   return file;
 }
 
-void SaveReport(DiskFile& file, const std::string& name, const PassPlan& plan,
+void SaveReport(PreparedOutput& file, const std::string& name, const PassPlan& plan,
                 Diagnostics& diagnostics) {
   // The report is complete on disk before the image changes, so a failed
   // report never leaves a rewritten image behind without its record.
-  const std::string text = ReportText(plan);
-  if (!file.Write(text.data(), text.size()) || !file.Sync() || !file.Close()) {
+  if (!file.Write(ReportText(plan))) {
     diagnostics.Err() << "Unable to write logfile " << name << std::endl;
     throw TrimwrightError("Unable to write logfile " + name +
                           "; the calibration image was not changed");

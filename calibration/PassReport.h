@@ -9,7 +9,7 @@
 
 #include "calibration/PassPlan.h"
 #include "common/Diagnostics.h"
-#include "common/DiskFile.h"
+#include "common/PreparedOutput.h"
 
 namespace trimwright {
 
@@ -26,14 +26,16 @@ std::string ReportText(const PassPlan& plan);
 // lines, in number order.
 void WriteTrimStatistics(std::ostream& out, const std::vector<TrimCellStats>& cells);
 
-// Creates or truncates the report file. When that fails, writes "Unable to
-// open logfile " and the name to the error stream and throws TrimwrightError.
-DiskFile OpenReport(const std::string& name, Diagnostics& diagnostics);
+// Opens the report file for writing, creating it when missing and changing
+// none of its bytes yet. When that fails, writes "Unable to open logfile "
+// and the name to the error stream and throws TrimwrightError.
+PreparedOutput OpenReport(const std::string& name, Diagnostics& diagnostics);
 
-// Writes the report of plan to the opened file, syncs and closes it. When
-// that fails, writes "Unable to write logfile " and the name to the error
-// stream and throws TrimwrightError: the image has not been written then.
-void SaveReport(DiskFile& file, const std::string& name, const PassPlan& plan,
+// Writes the report of plan over the opened file and syncs it; the file stays
+// open until Finish or Abandon. When that fails, writes "Unable to write
+// logfile " and the name to the error stream and throws TrimwrightError: the
+// image has not been written then.
+void SaveReport(PreparedOutput& file, const std::string& name, const PassPlan& plan,
                 Diagnostics& diagnostics);
 
 }  // namespace trimwright

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <iostream>
 #include <locale>
 #include <new>
@@ -126,18 +125,6 @@ int ExitReportingErrors(Work work) {
   }
 }
 
-// Writes text to path, or to standard output for "-".
-void WriteOutput(const std::string& path, const std::string& text) {
-  if (path == "-") {
-    std::cout << text << std::flush;
-    return;
-  }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) throw trimwright::TrimwrightError("Unable to write " + path);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,7 +189,9 @@ int main(int argc, char** argv) {
   app.add_option("--undo", undoImage,
                  "put back IMAGE as it was before its newest pass not yet undone, and exit")
       ->type_name("IMAGE");
-  app.add_flag("--force", force, "with --undo: undo even when IMAGE was changed since that pass");
+  app.add_flag("--force", force,
+               "with --undo: undo even when IMAGE was changed since that pass, or past a damaged "
+               "entry of its history");
   app.add_flag("--grid", grid, "print the VE changes and the fuel trim table to standard error");
   app.add_flag("--ignore-checksum", request.ignoreChecksum,
                "tune an image that is not a sound calibration (its size or a checksum is "
@@ -234,6 +223,19 @@ int main(int argc, char** argv) {
       }
       if (!logPaths.empty() || app.count("IMAGE")) {
         throw CLI::ValidationError("--history and --undo take no LOGFILE");
+      }
+      // Options of a pass mean nothing here; taking them silently would let
+      // "--undo car.bin --dry-run" really undo.
+      const bool undo = !undoImage.empty();
+      for (const std::string option :
+           {"--target-blm", "--rpm-limit", "--report", "--dry-run", "--json", "--min-records",
+            "--max-change", "--aux-window", "--no-history", "--grid", "--keep-history", "--force",
+            "--ignore-checksum"}) {
+        const bool applies = undo && (option == "--keep-history" || option == "--force");
+        if (app.count(option) && !applies) {
+          throw CLI::ValidationError(option + " does not go with " +
+                                     (undo ? "--undo" : "--history"));
+        }
       }
     } else {
       if (force) throw CLI::ValidationError("--force goes with --undo only");
@@ -276,6 +278,7 @@ int main(int argc, char** argv) {
     });
   }
   request.history = !noHistory;
+  if (json != "-") request.jsonPath = json;
   request.logPaths = logPaths;
   request.pcmPath = imagePath;
   if (app.count("--report")) {
@@ -298,7 +301,7 @@ int main(int argc, char** argv) {
       window.ShowMessage("Dry run complete; the image was not changed");
     }
     if (grid) std::cerr << trimwright::PlanGrid(*result.plan) << std::flush;
-    if (!json.empty()) WriteOutput(json, trimwright::PlanJson(*result.plan, request.dryRun));
+    if (json == "-") std::cout << trimwright::PlanJson(*result.plan, request.dryRun) << std::flush;
     return Exit(ExitStatus::kSuccess);
   });
 }

@@ -41,6 +41,34 @@ bool DiskFile::CreateOrTruncate(const std::string& path) {
   return fd_ >= 0;
 }
 
+bool DiskFile::OpenForOutput(const std::string& path, bool& created) {
+  Close();
+  path_ = path;
+  created = false;
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd_ >= 0) {
+    created = true;
+    return true;
+  }
+  if (errno != EEXIST) return false;
+  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd_ < 0 && errno != EISDIR) fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  return fd_ >= 0;
+}
+
+bool DiskFile::IsRegular() const {
+  struct stat status;
+  return ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool DiskFile::Truncate(std::int64_t size) {
+  int result;
+  do {
+    result = ::ftruncate(fd_, static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
 bool DiskFile::TryLockExclusive() {
   int result;
   do {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace trimwright {
 
@@ -19,7 +20,9 @@ class DiskFile {
   ~DiskFile();
   DiskFile(const DiskFile&) = delete;
   DiskFile& operator=(const DiskFile&) = delete;
-  DiskFile(DiskFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  DiskFile(DiskFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
+    other.fd_ = -1;
+  }
 
   // Opens an existing file for reading only. False when it cannot be opened
   // or is a directory (which opens like a file on Linux but has no bytes).
@@ -32,6 +35,11 @@ class DiskFile {
   // Creates the file or truncates it, for writing. False when that fails.
   bool CreateOrTruncate(const std::string& path);
 
+  // Opens path for writing without changing it, creating it when it does not
+  // exist (created tells which). Opened for reading too where allowed. False,
+  // with errno set, when it cannot be opened for writing or is a directory.
+  bool OpenForOutput(const std::string& path, bool& created);
+
   // Takes an exclusive advisory lock without waiting. False when another
   // open file description holds it.
   bool TryLockExclusive();
@@ -40,6 +48,11 @@ class DiskFile {
   bool TryLockShared();
 
   bool IsOpen() const { return fd_ >= 0; }
+  // True for a plain file (not a pipe, terminal or device).
+  bool IsRegular() const;
+
+  // Cuts or extends the file to size bytes.
+  bool Truncate(std::int64_t size);
 
   // Size in bytes, or -1 when it cannot be determined.
   std::int64_t Size() const;

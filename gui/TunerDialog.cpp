@@ -20,6 +20,7 @@
 #include <exception>
 #include <utility>
 
+#include "app/FileFormats.h"
 #include "app/HistoryCommands.h"
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
@@ -160,15 +161,25 @@ QWidget* TunerDialog::Control(int controlId) const {
   return found == m_controls.end() ? nullptr : found->second;
 }
 
-QStringList TunerDialog::LogFileFilters() {
-  return {QStringLiteral("Datamaster Files (*.uni)"), QStringLiteral("Freescan Files (*.csv)"),
-          QStringLiteral("PCMComm Files (*.txt)"), QStringLiteral("All Files (*.*)")};
+namespace {
+
+// "Datamaster Files (*.uni)" for each format, then every file.
+template <typename Formats>
+QStringList FiltersOf(const Formats& formats) {
+  QStringList filters;
+  for (const auto& format : formats) {
+    filters << QStringLiteral("%1 Files (*.%2)")
+                   .arg(QString::fromLatin1(format.tool), QString::fromLatin1(format.lower));
+  }
+  filters << QStringLiteral("All Files (*.*)");
+  return filters;
 }
 
-QStringList TunerDialog::PcmFileFilters() {
-  return {QStringLiteral("Tunercat Files (*.bin)"), QStringLiteral("LT1Edit Files (*.lt1)"),
-          QStringLiteral("All Files (*.*)")};
-}
+}  // namespace
+
+QStringList TunerDialog::LogFileFilters() { return FiltersOf(LogFormats()); }
+
+QStringList TunerDialog::PcmFileFilters() { return FiltersOf(ImageFormats()); }
 
 RunRequest TunerDialog::Request(bool dryRun) const {
   RunRequest request = RunRequest::ForOneLog(m_logPath, m_pcmPath, dryRun ? "" : m_logfileName,
@@ -213,7 +224,7 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
 }
 
 void TunerDialog::OnProcess() {
-  SaveSettings();
+  SaveSettings(true);
   const std::optional<PassPlan> written = RunPass(Request(false));
   m_previewRequest.reset();
   m_previewPlan.reset();
@@ -221,7 +232,7 @@ void TunerDialog::OnProcess() {
 }
 
 void TunerDialog::OnPreview() {
-  SaveSettings();
+  SaveSettings(true);
   const RunRequest request = Request(true);
   std::optional<PassPlan> plan = RunPass(request);
   if (!plan) return;
@@ -305,9 +316,9 @@ void TunerDialog::OpenFiles(const QStringList& paths) {
     const std::string file = ToFileSystem(path);
     if (!QFileInfo(path).isFile()) {
       unusable << path + QStringLiteral(": no such file");
-    } else if (IsLogPath(file)) {
+    } else if (FindLogFormat(file)) {
       logs.push_back(file);
-    } else if (IsImagePath(file)) {
+    } else if (FindImageFormat(file)) {
       SetPcmPath(file);
     } else {
       unusable << path + QStringLiteral(
@@ -400,11 +411,15 @@ void TunerDialog::LoadSettings() {
   if (window.size() == 2) m_limits.auxWindow = AuxWindow{window[0].toInt(), window[1].toInt()};
 }
 
-void TunerDialog::SaveSettings() {
+void TunerDialog::SaveSettings(bool fields) {
   QSettings* settings = m_services->Settings();
   if (!settings) return;
-  settings->setValue(kTargetBlmKey, QString::fromStdString(FieldText(IDC_TARGET_BLM)));
-  settings->setValue(kRpmLimitKey, QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
+  // Only numbers a run takes are remembered: a typo the run refuses would
+  // otherwise greet the next start.
+  if (fields && TuningRun::AcceptsTargetBlm(FieldText(IDC_TARGET_BLM))) {
+    settings->setValue(kTargetBlmKey, QString::fromStdString(FieldText(IDC_TARGET_BLM)));
+    settings->setValue(kRpmLimitKey, QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
+  }
   settings->setValue(kMinRecordsKey, m_limits.minRecords.value_or(0));
   settings->setValue(kMaxChangeKey, m_limits.maxChangePercent.value_or(0.0));
   settings->setValue(
@@ -419,7 +434,7 @@ void TunerDialog::OnOptions() {
   OptionsDialog options(m_limits, this);
   if (m_services->RunModal(options) != QDialog::Accepted) return;
   m_limits = options.Limits();
-  SaveSettings();
+  SaveSettings(false);
 }
 
 void TunerDialog::OnUndoLastPass() {

@@ -117,7 +117,9 @@ class TunerDialog : public QDialog, private RunWindow {
                                        bool several = true);
   // The fields, limits and folders remembered from the last start.
   void LoadSettings();
-  void SaveSettings();
+  // The limits and folders; the number fields too when fields is set and the
+  // run takes them.
+  void SaveSettings(bool fields);
   void ShowMessageBox(const QString& text, QMessageBox::Icon icon);
   void ShowAbout();
 

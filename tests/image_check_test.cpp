@@ -63,6 +63,8 @@ struct Damage {
   std::string Sample() const { return tools::ReadFile(kExamples + "/sample." + sample); }
 };
 
+void PrintTo(const Damage& d, std::ostream* out) { *out << d.name; }
+
 class ImageCheckTest : public ::testing::TestWithParam<Damage> {
  protected:
   // A pass in folder over its image and a copy of the sample log.

@@ -26,10 +26,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/PathRules.h"
+#include "app/FileFormats.h"
 #include "app/TuningRun.h"
-#include "calibration/LT1edit.h"
-#include "calibration/Tunercat.h"
 #include "common/Diagnostics.h"
 #include "common/DiskFile.h"
 #include "common/ParallelParts.h"
@@ -90,11 +88,9 @@ std::int64_t ReadUniBlocks(const std::string& path, const ReadPlan& plan) {
 }
 
 std::unique_ptr<PCM> OpenImage(const std::string& path, Diagnostics& quiet) {
-  const ImageAccess readOnly{true, {}};
-  if (HasExtension(path, "lt1", "LT1")) {
-    return std::make_unique<LT1edit>(path, 3000, readOnly, quiet);
-  }
-  return std::make_unique<Tunercat>(path, 3000, readOnly, quiet);
+  std::unique_ptr<PCM> image = CreateCalibration(path, 3000, ImageAccess{true, {}}, quiet);
+  if (!image) throw TrimwrightError("Not an image file: " + path);
+  return image;
 }
 
 }  // namespace
@@ -113,8 +109,9 @@ int main(int argc, char** argv) {
   Diagnostics quiet(discard, discard);
   const ReadPlan plan = ReadPlan::ForThisMachine();
   try {
-    if (!CreateLogReader(logPath, quiet)) throw TrimwrightError("Not a log file: " + logPath);
-    const bool uni = HasExtension(logPath, "uni", "UNI");
+    const LogFormat* format = FindLogFormat(logPath);
+    if (!format) throw TrimwrightError("Not a log file: " + logPath);
+    const bool uni = format->kind == LogKind::kDatamaster;
 
     double count = 0.0;
     double read = 0.0;

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/PathRules.h"
+#include "app/FileFormats.h"
 #include "app/TuningRun.h"
 #include "tests/support/TempDir.h"
 #include "tools/ConvergenceLoop.h"
@@ -29,11 +29,12 @@ namespace {
 
 using namespace trimwright;
 using namespace trimwright::tools;
-using trimwright::tools::ImageLayout;  // not the core's layout of a format
+using tools::ImageLayout;
 
 ImageLayout LayoutOf(const std::string& path) {
-  const std::string extension = FileExtension(path);
-  return extension == "lt1" || extension == "LT1" ? ImageLayout::kLt1 : ImageLayout::kBin;
+  const ImageFormat* format = FindImageFormat(path);
+  if (!format) throw std::runtime_error("not an image: " + path);
+  return format->kind == ImageKind::kLT1Edit ? ImageLayout::kLt1 : ImageLayout::kBin;
 }
 
 // Silences standard output while it lives: the readers' diagnostics are not
@@ -180,7 +181,6 @@ void PrintConvergence(int passes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  using trimwright::tools::ImageLayout;
   CLI::App app{"Makes the simulated sample data of Trimwright and looks at results.",
                "simulate_drive"};
   app.require_subcommand(1);
@@ -235,8 +235,8 @@ int main(int argc, char** argv) {
   try {
     if (*image) {
       const CalibrationImage sample = MakeSampleImage();
-      WriteFile(prefix + ".bin", sample.Bytes(ImageLayout::kBin));
-      WriteFile(prefix + ".lt1", sample.Bytes(ImageLayout::kLt1));
+      WriteFile(prefix + ".bin", sample.Bytes(tools::ImageLayout::kBin));
+      WriteFile(prefix + ".lt1", sample.Bytes(tools::ImageLayout::kLt1));
     } else if (*drive) {
       WriteDrive(imagePath, prefix, seed, records);
     } else if (*longLog) {

@@ -399,6 +399,10 @@ class TunerDialogTest : public QObject {
         << QStringList{"message It is recommended to tune for a blm of 118-124",
                        "message Cannot tune above 7000 rpm", "progress 20", "progress 40",
                        "message Unknown type of pcm file"};
+    QTest::newRow("target no BLM can have")
+        << "drive.csv" << "car.bin" << "" << "1240" << "3000"
+        << QStringList{"message The target blm 1240 is not a BLM value (0 to 255, 128 means no "
+                       "correction); nothing was read or written"};
     // clang-format on
   }
   void processEndsWithTheRunsMessages() {
@@ -618,6 +622,11 @@ class TunerDialogTest : public QObject {
       QVERIFY(services.events[0].startsWith(QStringLiteral("message Undo pass #1 of ")));
       QVERIFY(services.events[0].contains(QStringLiteral("drive.txt")));
       QVERIFY(services.events[1].startsWith(QStringLiteral("message Put back ")));
+      QVERIFY(tools::ReadFile(dir.File("car.bin")) == image);
+
+      // A target the run refuses is not remembered.
+      Field(dialog, IDC_TARGET_BLM)->setText(QStringLiteral("1240"));
+      Click(dialog, IDC_PROCESS);
       QVERIFY(tools::ReadFile(dir.File("car.bin")) == image);
     }
     ScriptedServices again;
