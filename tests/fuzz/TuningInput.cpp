@@ -15,6 +15,8 @@ constexpr std::uint8_t kImageTypeBits = 0x03;
 constexpr int kReportPlaceShift = 5;
 constexpr std::uint8_t kReportPlaceBits = 0x03;
 constexpr std::uint8_t kRawImageBit = 0x80;
+constexpr std::uint8_t kIgnoreChecksumBit = 0x01;
+constexpr std::uint8_t kSealedBit = 0x02;
 
 // Reads the parts of an input in order; past the end every part is empty.
 class Cursor {
@@ -62,6 +64,9 @@ TuningInput TuningInput::Decode(const std::uint8_t* data, std::size_t size) {
   input.reportPlace = static_cast<ReportPlace>(choices >> kReportPlaceShift & kReportPlaceBits);
   input.rawImage = (choices & kRawImageBit) != 0;
   input.imageLength2 = cursor.Word();
+  const std::uint8_t more = cursor.Byte();
+  input.ignoreChecksum = (more & kIgnoreChecksumBit) != 0;
+  input.sealed = (more & kSealedBit) != 0;
   input.targetText = cursor.Bytes(cursor.Byte());
   input.rpmText = cursor.Bytes(cursor.Byte());
   input.imageSection = cursor.Bytes(cursor.Word());
@@ -77,6 +82,7 @@ std::string TuningInput::Encode() const {
                         (static_cast<int>(reportPlace) & kReportPlaceBits) << kReportPlaceShift |
                         (rawImage ? kRawImageBit : 0));
   AppendWord(out, imageLength2);
+  out += static_cast<char>((ignoreChecksum ? kIgnoreChecksumBit : 0) | (sealed ? kSealedBit : 0));
   AppendText(out, targetText);
   AppendText(out, rpmText);
   AppendWord(out, imageSection.size());
@@ -130,6 +136,11 @@ std::string TuningInput::ImageBytes(const std::string& base) const {
   const std::size_t overlaid = std::min(imageSection.size(), OverlayOffsets().size());
   for (std::size_t k = 0; k < overlaid; ++k) {
     bytes[CalibrationImage::Offset(OverlayOffsets()[k], Layout())] = imageSection[k];
+  }
+  if (sealed) {
+    CalibrationImage image = CalibrationImage::FromBytes(bytes, Layout());
+    image.Seal();
+    bytes = image.Bytes(Layout());
   }
   if (imageLength2 != 0) bytes.resize(std::min<std::size_t>(2u * imageLength2, bytes.size()));
   return bytes;

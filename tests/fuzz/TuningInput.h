@@ -8,7 +8,9 @@
 //               bits 5-6 report place, bit 7 raw image
 //   bytes 1-2   image length in units of two bytes, little-endian; 0 keeps
 //               the whole image (ignored for a raw image)
-//   byte 3      length of the target BLM text, then the text
+//   byte 3      more choices: bit 0 tune the image even when it fails its
+//               check, bit 1 seal the image after the overlay (before the cut)
+//   byte 4      length of the target BLM text, then the text
 //   1 byte      length of the rpm limit text, then the text
 //   2 bytes     length of the image section, little-endian, then the section
 //   the rest    the log file
@@ -41,6 +43,11 @@ struct TuningInput {
   // that is 0. True: the image section is the whole image.
   bool rawImage = false;
   std::uint16_t imageLength2 = 0;
+  // The run's RunRequest::ignoreChecksum.
+  bool ignoreChecksum = false;
+  // Both halves' checksums made to hold after the overlay, with the
+  // project's sealing, so that an overlaid image passes the check.
+  bool sealed = false;
   std::string targetText;
   std::string rpmText;
   std::string imageSection;

@@ -163,23 +163,35 @@ void WriteTuningRunSeeds(SeedWriter& out) {
   out.Write("uni-upper-lt1-out-of-range", Pass(kUpperUni, kUpperLt1, "130", "9000"));
 
   // Boundary bytes of 0 and 255, and VE bytes near the top so that raising
-  // them overflows.
+  // them overflows; sealed, so that the image passes its check.
   TuningInput extremes = Pass(kCsv, kBin, "124", "6000");
   extremes.imageSection = BaseOverlay();
   for (std::size_t k = 0; k < 3; ++k) extremes.imageSection[k] = '\0';
   for (std::size_t k = 3; k < 6; ++k) extremes.imageSection[k] = '\xff';
   for (std::size_t k = 8; k < extremes.imageSection.size(); k += 3)
     extremes.imageSection[k] = '\xfd';
+  extremes.sealed = true;
   out.Write("csv-bin-extreme-bytes", extremes);
 
+  // One VE byte changed without a seal: refused, unless tuned anyway.
+  TuningInput damaged = Pass(kUni, kBin, "124", "3000");
+  damaged.imageSection = BaseOverlay();
+  damaged.imageSection[10] = static_cast<char>(damaged.imageSection[10] ^ 1);
+  out.Write("uni-bin-damaged-refused", damaged);
+  damaged.ignoreChecksum = true;
+  out.Write("uni-bin-damaged-anyway", damaged);
+
   // Cut inside the extended VE table: too short for a run up to 7000 rpm,
-  // long enough for one up to 2500 rpm.
+  // long enough for one up to 2500 rpm, tuned anyway so that the run's own
+  // limits decide.
   const auto cutLength2 = static_cast<std::uint16_t>((CalibrationImage::kExtendedVe + 64) / 2);
   TuningInput cutAllRows = Pass(kTxt, kBin, "124", "7000");
   cutAllRows.imageLength2 = cutLength2;
+  cutAllRows.ignoreChecksum = true;
   out.Write("txt-bin-cut-short", cutAllRows);
   TuningInput cutLowRows = Pass(kUni, kBin, "124", "2500");
   cutLowRows.imageLength2 = cutLength2;
+  cutLowRows.ignoreChecksum = true;
   out.Write("uni-bin-cut-enough", cutLowRows);
 
   TuningInput onImage = Pass(kUni, kBin, "124", "3000");
@@ -190,6 +202,7 @@ void WriteTuningRunSeeds(SeedWriter& out) {
   raw.rawImage = true;
   raw.imageSection = tools::MakeSampleImage().Bytes(tools::ImageLayout::kBin).substr(0x2700, 512);
   raw.logBytes = "not a log\n";
+  raw.ignoreChecksum = true;
   out.Write("unknown-log-raw-image", raw);
 }
 

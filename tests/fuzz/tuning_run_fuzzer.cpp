@@ -8,7 +8,11 @@
 //     two VE tables, moves the checksum by exactly the change of the byte sum,
 //     and leaves a complete report;
 //   - a report naming an input is refused, one in a missing folder never
-//     completes, and an unknown log type ends the run early;
+//     completes, and an unknown log type ends the run early (when the image
+//     is tuned even if it fails its check);
+//   - unless told to tune it anyway, a run never completes on an image whose
+//     size or either half's checksum is wrong (worked out here with the
+//     image writer, apart from the run's own check);
 //   - no descriptor and no lock on the image outlive the run.
 #include <algorithm>
 #include <cstddef>
@@ -120,6 +124,16 @@ void CheckCompletedImage(const std::string& before, const std::string& after,
                         static_cast<std::uint16_t>(sumChange));
 }
 
+// 131072 bytes, and each half's stored checksum the sum of its bytes.
+bool HalvesHold(const std::string& image, tools::ImageLayout layout) {
+  if (image.size() != CalibrationImage::kSize) return false;
+  const CalibrationImage parsed = CalibrationImage::FromBytes(image, layout);
+  for (const int half : {CalibrationImage::kBoundaryHalf, CalibrationImage::kVeHalf}) {
+    if (parsed.StoredChecksum(half) != parsed.ComputedChecksum(half)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 }  // namespace trimwright::fuzz
 
@@ -152,11 +166,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     SilencedStreams silenced;
     try {
-      const RunOutcome outcome =
-          TuningRun(window)
-              .Perform(RunRequest::ForOneLog(logPath, imagePath, reportPath, input.targetText,
-                                             input.rpmText))
-              .outcome;
+      RunRequest request =
+          RunRequest::ForOneLog(logPath, imagePath, reportPath, input.targetText, input.rpmText);
+      request.ignoreChecksum = input.ignoreChecksum;
+      const RunOutcome outcome = TuningRun(window).Perform(request).outcome;
       ending = outcome == RunOutcome::kCompleted ? Ending::kCompleted : Ending::kEndedEarly;
     } catch (const TrimwrightError&) {
       ending = Ending::kThrew;
@@ -199,6 +212,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case ReportPlace::kBeside:
       break;
   }
-  if (!input.HasKnownLogType()) TRIMWRIGHT_FUZZ_CHECK(ending == Ending::kEndedEarly);
+  if (!input.ignoreChecksum && !HalvesHold(image, input.Layout())) {
+    TRIMWRIGHT_FUZZ_CHECK(ending != Ending::kCompleted);
+  }
+  if (!input.HasKnownLogType() && input.ignoreChecksum) {
+    TRIMWRIGHT_FUZZ_CHECK(ending == Ending::kEndedEarly);
+  }
   return 0;
 }
