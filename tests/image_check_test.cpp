@@ -231,7 +231,8 @@ TEST_F(ImageFactsTest, CheckPrintsTheFactsAndExitsZeroOnlyWhenEveryImageIsSound)
   const auto [extLow, extHigh] = Range("sample.bin", 0x12C8A, 289);
   auto percent = [](int byte) {
     char text[16];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(static_cast<float>(byte) * 0.390588f));
+    std::snprintf(text, sizeof text, "%.1f",
+                  static_cast<double>(static_cast<float>(byte) * 0.390588f));
     return std::string(text);
   };
   const std::string facts =
