@@ -290,7 +290,10 @@ TEST_P(MinRecordsEdgeTest, CellWithTheMinimumMovesTheTable) {
 
 INSTANTIATE_TEST_SUITE_P(Edges, MinRecordsEdgeTest,
                          ::testing::Values(MinRecordsEdge{"1", false}, MinRecordsEdge{"4", false},
-                                           MinRecordsEdge{"5", true}));
+                                           MinRecordsEdge{"5", true}),
+                         [](const ::testing::TestParamInfo<MinRecordsEdge>& tested) {
+                           return "Minimum" + tested.param.minimum;
+                         });
 
 // The cap holds the factor after the idle blend: the idle cell alone would
 // move the 800 rpm cells by 29 %, blended with the empty fuel trim cell by
@@ -343,7 +346,11 @@ TEST_P(AuxWindowEdgeTest, RecordsOnEitherEdgeAreKept) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, AuxWindowEdgeTest,
-                         ::testing::Values(std::pair{120, 136}, std::pair{128, 128}));
+                         ::testing::Values(std::pair{120, 136}, std::pair{128, 128}),
+                         [](const ::testing::TestParamInfo<std::pair<int, int>>& tested) {
+                           return "From" + std::to_string(tested.param.first) + "To" +
+                                  std::to_string(tested.param.second);
+                         });
 
 struct BadValue {
   std::vector<std::string> option;
