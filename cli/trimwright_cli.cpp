@@ -15,7 +15,7 @@
 
 #include "app/HistoryCommands.h"
 #include "app/PathRules.h"
-#include "app/PlanGrid.h"
+#include "cli/PlanGrid.h"
 #include "app/PlanJson.h"
 #include "app/TuningRun.h"
 #include "cli/CommandLineWindow.h"
