@@ -15,22 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The absolute path with every link and ".." resolved as far as the path
-// exists; the rest as written, normalised.
-fs::path Resolved(const std::string& path) {
-  std::error_code error;
-  const fs::path absolute = fs::absolute(FollowLinks(path), error);
-  if (error) return fs::path(path).lexically_normal();
-  const fs::path canonical = fs::weakly_canonical(absolute, error);
-  return error ? absolute.lexically_normal() : canonical;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  if (fs::equivalent(a, b, error)) return true;
-  return Resolved(a) == Resolved(b);
-}
-
 bool Inside(const fs::path& path, const fs::path& folder) {
   auto p = path.begin();
   for (auto f = folder.begin(); f != folder.end(); ++f, ++p) {
@@ -67,7 +51,7 @@ bool HardLinkInto(const std::string& path, const fs::path& folder) {
 void RefuseUnsafeOutputs(const std::vector<RunOutput>& outputs,
                          const std::vector<std::string>& logPaths, const std::string& imagePath) {
   const std::string historyFolder = PassHistory::FolderFor(imagePath);
-  const fs::path history = Resolved(historyFolder);
+  const fs::path history = ResolvedPath(historyFolder);
   for (std::size_t k = 0; k < outputs.size(); ++k) {
     const RunOutput& output = outputs[k];
     const std::string destroys =
@@ -79,7 +63,7 @@ void RefuseUnsafeOutputs(const std::vector<RunOutput>& outputs,
     if (SameFile(output.path, imagePath)) {
       Refuse(output, "is the calibration image itself" + destroys);
     }
-    if (Inside(Resolved(output.path), history) || HardLinkInto(output.path, history)) {
+    if (Inside(ResolvedPath(output.path), history) || HardLinkInto(output.path, history)) {
       Refuse(output, "lies in the history folder " + historyFolder +
                          " of the calibration image; writing the " + output.shortName +
                          " would damage the history");

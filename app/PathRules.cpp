@@ -25,6 +25,21 @@ std::string FollowLinks(const std::string& path) {
   return path;
 }
 
+std::filesystem::path ResolvedPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path absolute = fs::absolute(FollowLinks(path), error);
+  if (error) return fs::path(path).lexically_normal();
+  const fs::path canonical = fs::weakly_canonical(absolute, error);
+  return error ? absolute.lexically_normal() : canonical;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) return true;
+  return ResolvedPath(a) == ResolvedPath(b);
+}
+
 std::string DeriveLogfileName(const std::string& pcmPath) {
   return pcmPath.substr(0, pcmPath.rfind('.')) + "_trw.txt";
 }

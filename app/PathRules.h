@@ -4,6 +4,7 @@
 #ifndef TRIMWRIGHT_APP_PATHRULES_H_
 #define TRIMWRIGHT_APP_PATHRULES_H_
 
+#include <filesystem>
 #include <string>
 
 namespace trimwright {
@@ -19,6 +20,14 @@ std::string FileExtension(const std::string& path);
 // whatever name reached it. A relative link target is taken relative to the
 // link's folder. path itself when it is no link (or the links loop).
 std::string FollowLinks(const std::string& path);
+
+// The absolute form of path with every link and ".." resolved as far as the
+// path exists, the rest as written, normalised.
+std::filesystem::path ResolvedPath(const std::string& path);
+
+// True when a and b name the same file: the same file on disk (through any
+// link or hard link) or, where they do not exist yet, the same resolved path.
+bool SameFile(const std::string& a, const std::string& b);
 
 // The text of pcmPath before its last "." (all of it when it holds none)
 // followed by "_trw.txt".

@@ -127,7 +127,14 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
   for (const TrimCellStats& cell : plan.trimCells) trims.push_back(TrimCellJson(cell));
   trims.push_back(TrimCellJson(plan.idleCell));
   json["trim_cells"] = trims;
-  json["warnings"] = plan.warnings;
+  // A warning that came several times is listed once, with its count.
+  Json warnings = Json::array();
+  for (const PassPlan::CountedWarning& warning : plan.DistinctWarnings()) {
+    warnings.push_back(warning.count > 1
+                           ? warning.text + " (x" + std::to_string(warning.count) + ")"
+                           : warning.text);
+  }
+  json["warnings"] = warnings;
   return json.dump(2) + "\n";
 }
 

@@ -15,6 +15,11 @@
 namespace trimwright {
 
 struct RunRequest {
+  // What the two number fields hold until the user types: the target BLM and
+  // the highest rpm to tune.
+  static constexpr const char* kDefaultTargetBlm = "124";
+  static constexpr const char* kDefaultRpmLimit = "3000";
+
   // The logged data files, in the order their records are taken; one or more.
   std::vector<std::string> logPaths;
   std::string pcmPath;

@@ -11,6 +11,7 @@
 #include "app/FileFormats.h"
 #include "app/OutputGuard.h"
 #include "app/PassHistory.h"
+#include "app/PathRules.h"
 #include "app/PlanJson.h"
 #include "calibration/PCM.h"
 #include "calibration/PassReport.h"
@@ -239,6 +240,17 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   // calibration before the logs, as the normal end does.
   std::vector<std::unique_ptr<LoggedData>> logs;
   std::vector<FileStamp> logStamps;
+  std::vector<std::string> twice;
+  for (std::size_t k = 0; k < request.logPaths.size(); ++k) {
+    for (std::size_t other = 0; other < k; ++other) {
+      if (SameFile(request.logPaths[k], request.logPaths[other])) {
+        twice.push_back("The log " + request.logPaths[k] +
+                        " is named twice in this pass; its records count twice");
+        window_.ShowMessage(twice.back());
+        break;
+      }
+    }
+  }
   for (const std::string& logPath : request.logPaths) {
     logStamps.push_back(FileStamp::Of(logPath));
     logs.push_back(CreateLogReader(logPath, diagnostics_));
@@ -269,6 +281,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
   plan.imageCheck = check;
   if (checkWarning) plan.warnings.push_back(*checkWarning);
+  plan.warnings.insert(plan.warnings.end(), twice.begin(), twice.end());
   plan.warnings.insert(plan.warnings.end(), passDiagnostics.warnings().begin(),
                        passDiagnostics.warnings().end());
   for (std::size_t k = 0; k < logs.size(); ++k) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "fueltrim/FuelTrimTable.h"
 
@@ -22,6 +23,16 @@ struct PassLimits {
 
   bool AnySet() const { return minRecords || maxChangePercent || auxWindow; }
 };
+
+// Each limit read from its text, the one way the command line, the window's
+// settings and its Options dialog take it: a whole number of at least 1
+// ("20"); a percentage above 0 of up to six digits and six decimals ("5",
+// "2.5"); "LO-HI", two values 0 to 255 with LO not above HI ("118-138"). No
+// sign, space, exponent or unit. Throws TrimwrightError (status kUsage)
+// saying what the value needs when text is not one.
+std::int32_t ParseMinRecords(const std::string& text);
+double ParseMaxChangePercent(const std::string& text);
+AuxWindow ParseAuxWindow(const std::string& text);
 
 }  // namespace trimwright
 

@@ -1,5 +1,7 @@
 #include "calibration/PassPlan.h"
 
+#include <map>
+
 #include "common/DiskFile.h"
 
 namespace trimwright {
@@ -14,6 +16,17 @@ std::uint32_t PassPlan::RecordsUsed() const {
   std::uint32_t used = 0;
   for (const TrimCellStats& cell : trimCells) used += static_cast<std::uint32_t>(cell.records);
   return used;
+}
+
+std::vector<PassPlan::CountedWarning> PassPlan::DistinctWarnings() const {
+  std::vector<CountedWarning> distinct;
+  std::map<std::string, std::size_t> seen;
+  for (const std::string& text : warnings) {
+    const auto [at, added] = seen.emplace(text, distinct.size());
+    if (added) distinct.push_back(CountedWarning{text, 0});
+    ++distinct[at->second].count;
+  }
+  return distinct;
 }
 
 PlanWrite WritePlanBytes(DiskFile& image, const PassPlan& plan) {

@@ -109,6 +109,14 @@ struct PassPlan {
   // Warnings in the order the pass gave them.
   std::vector<std::string> warnings;
 
+  // Each distinct warning once, in the order of its first appearance, with
+  // how often it came: the target warning, for one, comes once per factor.
+  struct CountedWarning {
+    std::string text;
+    int count = 0;
+  };
+  std::vector<CountedWarning> DistinctWarnings() const;
+
   const VECellPlan& Cell(int row, int column) const {
     return grid[static_cast<std::size_t>(row * 17 + column)];
   }

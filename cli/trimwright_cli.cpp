@@ -9,15 +9,16 @@
 #include <locale>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/HistoryCommands.h"
 #include "app/PathRules.h"
-#include "app/PlanGrid.h"
 #include "app/PlanJson.h"
 #include "app/TuningRun.h"
 #include "cli/CommandLineWindow.h"
+#include "cli/PlanGrid.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 
@@ -37,70 +38,15 @@ class UsageFormatter : public CLI::Formatter {
   }
 };
 
-// True when text is one or more decimal digits and nothing else.
-bool AllDigits(const std::string& text) {
-  if (text.empty()) return false;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
+// Reads a limit's text with parse, a usage error naming option when it is not
+// one.
+template <typename Parse>
+auto ReadLimit(const char* option, const std::string& text, Parse parse) {
+  try {
+    return parse(text);
+  } catch (const trimwright::TrimwrightError& e) {
+    throw CLI::ValidationError(option, e.what());
   }
-  return true;
-}
-
-// A whole number of at most maxDigits digits, or nothing when text is not one.
-std::optional<std::int64_t> WholeNumber(const std::string& text, std::size_t maxDigits) {
-  if (!AllDigits(text) || text.size() > maxDigits) return std::nullopt;
-  return std::stoll(text);
-}
-
-// --min-records N: a whole number of at least 1.
-std::int32_t ReadMinRecords(const std::string& text) {
-  const std::optional<std::int64_t> value = WholeNumber(text, 9);
-  if (!value || *value < 1) {
-    throw CLI::ValidationError("--min-records",
-                               "needs a whole number of records of at least 1, got '" + text + "'");
-  }
-  return static_cast<std::int32_t>(*value);
-}
-
-// --max-change PCT: a positive number of percent, up to six digits with an
-// optional decimal point and up to six decimals ("5", "2.5"); no sign,
-// exponent or unit.
-double ReadMaxChange(const std::string& text) {
-  constexpr std::size_t kMaxDigits = 6;
-  const std::size_t point = text.find('.');
-  const std::string whole = text.substr(0, point);
-  const std::string fraction = point == std::string::npos ? "0" : text.substr(point + 1);
-  const bool wellFormed = (AllDigits(whole) || (whole.empty() && point != std::string::npos)) &&
-                          AllDigits(fraction) && whole.size() <= kMaxDigits &&
-                          fraction.size() <= kMaxDigits;
-  const double value =
-      wellFormed
-          ? static_cast<double>(WholeNumber(whole.empty() ? "0" : whole, kMaxDigits).value()) +
-                static_cast<double>(WholeNumber(fraction, kMaxDigits).value()) /
-                    std::pow(10.0, static_cast<double>(fraction.size()))
-          : 0.0;
-  if (!wellFormed || value <= 0.0) {
-    throw CLI::ValidationError(
-        "--max-change",
-        "needs a percentage above 0 such as 5 or 2.5 (no sign or % sign), got '" + text + "'");
-  }
-  return value;
-}
-
-// --aux-window LO-HI: two second trim values 0 to 255, the lower first.
-trimwright::AuxWindow ReadAuxWindow(const std::string& text) {
-  const std::size_t dash = text.find('-');
-  const std::optional<std::int64_t> low =
-      dash == std::string::npos ? std::nullopt : WholeNumber(text.substr(0, dash), 3);
-  const std::optional<std::int64_t> high =
-      dash == std::string::npos ? std::nullopt : WholeNumber(text.substr(dash + 1), 3);
-  if (!low || !high || *low > 255 || *high > 255 || *low > *high) {
-    throw CLI::ValidationError("--aux-window",
-                               "needs LO-HI, two whole numbers 0 to 255 with LO not above HI "
-                               "(such as 118-138), got '" +
-                                   text + "'");
-  }
-  return trimwright::AuxWindow{static_cast<std::int32_t>(*low), static_cast<std::int32_t>(*high)};
 }
 
 int Exit(trimwright::ExitStatus status) { return static_cast<int>(status); }
@@ -137,8 +83,8 @@ int main(int argc, char** argv) {
       "(.uni, .csv or .txt), rewrites the image in place and writes a report.",
       kProgram};
   trimwright::RunRequest request;
-  request.targetBlmText = "124";
-  request.rpmLimitText = "3000";
+  request.targetBlmText = trimwright::RunRequest::kDefaultTargetBlm;
+  request.rpmLimitText = trimwright::RunRequest::kDefaultRpmLimit;
   std::string report;
   std::string json;
   bool grid = false;
@@ -183,12 +129,20 @@ int main(int argc, char** argv) {
       ->type_name("N")
       ->check(CLI::Range(1, 1000000))
       ->capture_default_str();
+  // The image of --history and --undo may follow the option or stand
+  // anywhere among the other arguments ("--undo --force car.bin").
   app.add_option("--history", historyImage,
                  "list the passes recorded for IMAGE, newest first, and exit")
-      ->type_name("IMAGE");
+      ->type_name("IMAGE")
+      ->expected(0, 1);
   app.add_option("--undo", undoImage,
                  "put back IMAGE as it was before its newest pass not yet undone, and exit")
-      ->type_name("IMAGE");
+      ->type_name("IMAGE")
+      ->expected(0, 1);
+  bool quiet = false;
+  app.add_flag("-q,--quiet", quiet,
+               "leave the diagnostic lines out of standard output (messages still go to "
+               "standard error)");
   app.add_flag("--force", force,
                "with --undo: undo even when IMAGE was changed since that pass, or past a damaged "
                "entry of its history");
@@ -210,23 +164,28 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string(kProgram) + " " + trimwright::kVersion);
   try {
     app.parse(argc, argv);
-    const bool historyCommand = !historyImage.empty() || !undoImage.empty();
+    const bool undo = app.count("--undo") > 0;
     if (!checkImages.empty()) {
       for (const CLI::Option* option : app.get_options()) {
         if (option->count() > 0 && option->get_name() != "--check") {
           throw CLI::ValidationError("--check takes images only, no other option or LOGFILE");
         }
       }
-    } else if (historyCommand) {
-      if (!historyImage.empty() && !undoImage.empty()) {
+    } else if (undo || app.count("--history")) {
+      if (undo && app.count("--history")) {
         throw CLI::ValidationError("--history and --undo exclude each other");
       }
-      if (!logPaths.empty() || app.count("IMAGE")) {
-        throw CLI::ValidationError("--history and --undo take no LOGFILE");
+      std::string& commandImage = undo ? undoImage : historyImage;
+      if (app.count("IMAGE")) logPaths.push_back(imagePath);
+      if (commandImage.empty() && logPaths.size() == 1) {
+        commandImage = logPaths.front();
+        logPaths.clear();
+      }
+      if (!logPaths.empty() || commandImage.empty()) {
+        throw CLI::ValidationError("--history and --undo take one IMAGE and no LOGFILE");
       }
       // Options of a pass mean nothing here; taking them silently would let
       // "--undo car.bin --dry-run" really undo.
-      const bool undo = !undoImage.empty();
       for (const std::string option :
            {"--target-blm", "--rpm-limit", "--report", "--dry-run", "--json", "--min-records",
             "--max-change", "--aux-window", "--no-history", "--grid", "--keep-history", "--force",
@@ -246,9 +205,18 @@ int main(int argc, char** argv) {
         logPaths.pop_back();
       }
     }
-    if (app.count("--min-records")) request.limits.minRecords = ReadMinRecords(minRecordsText);
-    if (app.count("--max-change")) request.limits.maxChangePercent = ReadMaxChange(maxChangeText);
-    if (app.count("--aux-window")) request.limits.auxWindow = ReadAuxWindow(auxWindowText);
+    if (app.count("--min-records")) {
+      request.limits.minRecords =
+          ReadLimit("--min-records", minRecordsText, trimwright::ParseMinRecords);
+    }
+    if (app.count("--max-change")) {
+      request.limits.maxChangePercent =
+          ReadLimit("--max-change", maxChangeText, trimwright::ParseMaxChangePercent);
+    }
+    if (app.count("--aux-window")) {
+      request.limits.auxWindow =
+          ReadLimit("--aux-window", auxWindowText, trimwright::ParseAuxWindow);
+    }
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
@@ -288,10 +256,13 @@ int main(int argc, char** argv) {
   }
 
   // With the JSON on standard output, the diagnostic lines move to standard
-  // error so that standard output is JSON alone.
+  // error so that standard output is JSON alone; quiet drops them.
+  std::ostringstream dropped;
   trimwright::Diagnostics toStandardError(std::cerr, std::cerr);
-  trimwright::Diagnostics& diagnostics =
-      json == "-" ? toStandardError : trimwright::Diagnostics::Standard();
+  trimwright::Diagnostics withoutLines(dropped, std::cerr);
+  trimwright::Diagnostics& diagnostics = quiet         ? withoutLines
+                                         : json == "-" ? toStandardError
+                                                       : trimwright::Diagnostics::Standard();
   trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
   return ExitReportingErrors([&] {
     trimwright::TuningRun run(window, diagnostics);

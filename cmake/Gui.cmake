@@ -34,10 +34,7 @@ target_link_libraries(trimwright PRIVATE trimwright_window)
 add_executable(trimwright_screenshot gui/screenshot_main.cpp)
 target_link_libraries(trimwright_screenshot PRIVATE trimwright_window)
 
-add_executable(tunerdialog_test
-  tests/gui/TunerDialogTest.cpp
-  tests/support/TempDir.cpp
-)
+add_executable(tunerdialog_test tests/gui/TunerDialogTest.cpp)
 set_target_properties(tunerdialog_test PROPERTIES AUTOMOC ON)
 target_link_libraries(tunerdialog_test PRIVATE trimwright_window trimwright_writers Qt6::Test)
 add_test(NAME tunerdialog_test COMMAND tunerdialog_test)
@@ -52,7 +49,6 @@ target_link_libraries(pass_models_test PRIVATE trimwright_models Qt6::Test)
 add_test(NAME pass_models_test COMMAND pass_models_test)
 
 # Draws docs/convergence.png (scripts/convergence): the convergence loops of
-# tools/ConvergenceLoop with QPainter, no widget. The loops' scratch folder is
-# the tests' TempDir.
-add_executable(convergence_chart tools/convergence_chart.cpp tests/support/TempDir.cpp)
+# tools/ConvergenceLoop with QPainter, no widget.
+add_executable(convergence_chart tools/convergence_chart.cpp)
 target_link_libraries(convergence_chart PRIVATE trimwright_writers Qt6::Gui)

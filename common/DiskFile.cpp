@@ -13,6 +13,7 @@ namespace trimwright {
 namespace {
 
 std::atomic<DiskFile::SyncFailure> syncFailure{nullptr};
+std::atomic<DiskFile::SyncObserver> syncObserver{nullptr};
 
 }  // namespace
 
@@ -148,14 +149,18 @@ bool DiskFile::Write(const void* data, std::size_t size) {
 
 void DiskFile::SetSyncFailureForTesting(SyncFailure failure) { syncFailure.store(failure); }
 
+void DiskFile::SetSyncObserverForTesting(SyncObserver observer) { syncObserver.store(observer); }
+
 bool DiskFile::Sync() {
   const SyncFailure failure = syncFailure.load();
   if (failure != nullptr && failure(path_)) {
     errno = EIO;
     return false;
   }
-  if (::fsync(fd_) == 0) return true;
-  return errno == EINVAL || errno == EROFS;
+  const bool synced = ::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS;
+  const SyncObserver observer = syncObserver.load();
+  if (synced && observer != nullptr) observer(path_);
+  return synced;
 }
 
 bool DiskFile::Close() {

@@ -85,9 +85,16 @@ class DiskFile {
   using SyncFailure = bool (*)(const std::string& path);
   static void SetSyncFailureForTesting(SyncFailure failure);
 
+  // A test's window on what reaches the device: called by Sync() with the
+  // path the file was opened with, after a sync that succeeded (a file that
+  // cannot be synchronised and counts as synchronised included). Process-wide;
+  // null (as in production) turns it off.
+  using SyncObserver = void (*)(const std::string& path);
+  static void SetSyncObserverForTesting(SyncObserver observer);
+
  private:
   int fd_ = -1;
-  std::string path_;  // as opened, for SetSyncFailureForTesting
+  std::string path_;  // as opened, for the two test hooks
 };
 
 }  // namespace trimwright

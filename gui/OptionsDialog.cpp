@@ -8,6 +8,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "common/TrimwrightError.h"
+
 namespace trimwright {
 
 namespace {
@@ -44,11 +46,6 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   m_auxWindowOn->setChecked(limits.auxWindow.has_value());
   m_auxLow->setValue(limits.auxWindow ? limits.auxWindow->low : kDefaultAuxLow);
   m_auxHigh->setValue(limits.auxWindow ? limits.auxWindow->high : kDefaultAuxHigh);
-  // The window's two ends stay in order.
-  connect(m_auxLow, &QSpinBox::valueChanged, m_auxHigh, &QSpinBox::setMinimum);
-  connect(m_auxHigh, &QSpinBox::valueChanged, m_auxLow, &QSpinBox::setMaximum);
-  m_auxHigh->setMinimum(m_auxLow->value());
-  m_auxLow->setMaximum(m_auxHigh->value());
 
   auto* grid = new QGridLayout;
   grid->addWidget(m_minRecordsOn, 0, 0);
@@ -62,21 +59,48 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   auto* note = new QLabel(
       QStringLiteral("All are off unless ticked; a pass with none ticked is the plain pass."),
       this);
+  m_problem = new QLabel(this);
+  m_problem->setWordWrap(true);
+  m_problem->setStyleSheet(QStringLiteral("color: #b00020"));
+  m_problem->hide();
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::AcceptIfValid);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addWidget(note);
+  layout->addWidget(m_problem);
   layout->addWidget(buttons);
+}
+
+std::optional<std::string> OptionsDialog::Problem() const {
+  if (!m_auxWindowOn->isChecked()) return std::nullopt;
+  try {
+    ParseAuxWindow(AuxWindowText());
+  } catch (const TrimwrightError& error) {
+    return std::string("The second trim window ") + error.what();
+  }
+  return std::nullopt;
+}
+
+void OptionsDialog::AcceptIfValid() {
+  if (const std::optional<std::string> problem = Problem()) {
+    m_problem->setText(QString::fromStdString(*problem));
+    m_problem->show();
+    return;
+  }
+  accept();
+}
+
+std::string OptionsDialog::AuxWindowText() const {
+  return std::to_string(m_auxLow->value()) + "-" + std::to_string(m_auxHigh->value());
 }
 
 PassLimits OptionsDialog::Limits() const {
   PassLimits limits;
   if (m_minRecordsOn->isChecked()) limits.minRecords = m_minRecords->value();
   if (m_maxChangeOn->isChecked()) limits.maxChangePercent = m_maxChange->value();
-  if (m_auxWindowOn->isChecked())
-    limits.auxWindow = AuxWindow{m_auxLow->value(), m_auxHigh->value()};
+  if (m_auxWindowOn->isChecked() && !Problem()) limits.auxWindow = ParseAuxWindow(AuxWindowText());
   return limits;
 }
 

@@ -7,10 +7,13 @@
 #define TRIMWRIGHT_GUI_OPTIONSDIALOG_H_
 
 #include <QDialog>
+#include <optional>
+#include <string>
 
 #include "calibration/PassLimits.h"
 
 class QCheckBox;
+class QLabel;
 class QDoubleSpinBox;
 class QSpinBox;
 
@@ -22,16 +25,27 @@ class OptionsDialog : public QDialog {
  public:
   OptionsDialog(const PassLimits& limits, QWidget* parent = nullptr);
 
-  // The limits as the dialog shows them.
+  // The limits as the dialog shows them; a second trim window whose ends are
+  // out of order is left off.
   PassLimits Limits() const;
+
+  // What keeps OK from closing the dialog (the second trim window's low end
+  // above its high end), or nothing.
+  std::optional<std::string> Problem() const;
 
   QCheckBox* minRecordsBox() const { return m_minRecordsOn; }
   QSpinBox* minRecordsField() const { return m_minRecords; }
   QCheckBox* maxChangeBox() const { return m_maxChangeOn; }
   QDoubleSpinBox* maxChangeField() const { return m_maxChange; }
   QCheckBox* auxWindowBox() const { return m_auxWindowOn; }
+  QSpinBox* auxLowField() const { return m_auxLow; }
+  QSpinBox* auxHighField() const { return m_auxHigh; }
 
  private:
+  // OK: closes the dialog when Problem() finds nothing, else shows it.
+  void AcceptIfValid();
+  std::string AuxWindowText() const;
+
   QCheckBox* m_minRecordsOn;
   QSpinBox* m_minRecords;
   QCheckBox* m_maxChangeOn;
@@ -39,6 +53,7 @@ class OptionsDialog : public QDialog {
   QCheckBox* m_auxWindowOn;
   QSpinBox* m_auxLow;
   QSpinBox* m_auxHigh;
+  QLabel* m_problem;
 };
 
 }  // namespace trimwright

@@ -136,23 +136,13 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
   // The same warning comes once per factor evaluated; it is listed once with
   // its count.
   m_warnings->clear();
-  QStringList seen;
-  QList<int> counts;
-  for (const std::string& text : plan.warnings) {
-    const QString warning = QString::fromStdString(text).replace(QLatin1Char('\n'), ' ');
-    const qsizetype at = seen.indexOf(warning);
-    if (at >= 0) {
-      ++counts[at];
-    } else {
-      seen << warning;
-      counts << 1;
-    }
+  const std::vector<PassPlan::CountedWarning> warnings = plan.DistinctWarnings();
+  for (const PassPlan::CountedWarning& warning : warnings) {
+    const QString text = QString::fromStdString(warning.text).replace(QLatin1Char('\n'), ' ');
+    m_warnings->addItem(warning.count > 1 ? QStringLiteral("%1 (x%2)").arg(text).arg(warning.count)
+                                          : text);
   }
-  for (qsizetype k = 0; k < seen.size(); ++k) {
-    m_warnings->addItem(counts[k] > 1 ? QStringLiteral("%1 (x%2)").arg(seen[k]).arg(counts[k])
-                                      : seen[k]);
-  }
-  if (seen.isEmpty()) m_warnings->addItem(QStringLiteral("No warnings"));
+  if (warnings.empty()) m_warnings->addItem(QStringLiteral("No warnings"));
   // The passes recorded beside the image, to see what Undo would put back.
   try {
     m_history->setPlainText(QString::fromStdString(HistoryListing(plan.imagePath)));

@@ -77,8 +77,10 @@ TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogSe
   setFixedSize(units.Size(kWidthUnits, kHeightUnits));
   BuildControls(units);
 
-  qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM))->setText(QStringLiteral("124"));
-  qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT))->setText(QStringLiteral("3000"));
+  qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM))
+      ->setText(QString::fromLatin1(RunRequest::kDefaultTargetBlm));
+  qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT))
+      ->setText(QString::fromLatin1(RunRequest::kDefaultRpmLimit));
   LoadSettings();
   Control(IDC_CHOOSE_LOG)->setFocus();
   setAcceptDrops(true);
@@ -401,14 +403,26 @@ void TunerDialog::LoadSettings() {
   auto* rpm = qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT));
   target->setText(settings->value(kTargetBlmKey, target->text()).toString());
   rpm->setText(settings->value(kRpmLimitKey, rpm->text()).toString());
-  if (settings->value(kMinRecordsKey, 0).toInt() > 0) {
-    m_limits.minRecords = settings->value(kMinRecordsKey).toInt();
+  // The limits are read as the command line reads them; a stored value that
+  // is not one (edited by hand, or from an older version) is left unused.
+  QStringList ignored;
+  auto load = [&](const QString& key, const QString& off, auto parse, auto& limit) {
+    const QString text = settings->value(key).toString();
+    if (text.isEmpty() || text == off) return;
+    try {
+      limit = parse(text.toStdString());
+    } catch (const TrimwrightError& error) {
+      ignored << QStringLiteral("%1: %2").arg(key, QString::fromStdString(error.what()));
+    }
+  };
+  load(kMinRecordsKey, QStringLiteral("0"), ParseMinRecords, m_limits.minRecords);
+  load(kMaxChangeKey, QStringLiteral("0"), ParseMaxChangePercent, m_limits.maxChangePercent);
+  load(kAuxWindowKey, QString(), ParseAuxWindow, m_limits.auxWindow);
+  if (!ignored.isEmpty()) {
+    ShowMessageBox(QStringLiteral("These stored limits are not valid and are not used:\n") +
+                       ignored.join(QLatin1Char('\n')),
+                   QMessageBox::Warning);
   }
-  if (settings->value(kMaxChangeKey, 0.0).toDouble() > 0.0) {
-    m_limits.maxChangePercent = settings->value(kMaxChangeKey).toDouble();
-  }
-  const QStringList window = settings->value(kAuxWindowKey).toString().split(QLatin1Char('-'));
-  if (window.size() == 2) m_limits.auxWindow = AuxWindow{window[0].toInt(), window[1].toInt()};
 }
 
 void TunerDialog::SaveSettings(bool fields) {

@@ -49,8 +49,9 @@ int main(int argc, char** argv) {
   std::ostringstream lines;
   trimwright::Diagnostics quiet(lines, lines);
   QuietWindow window;
-  trimwright::RunRequest request =
-      trimwright::RunRequest::ForOneLog(argv[3], argv[4], "", "124", "3000");
+  trimwright::RunRequest request = trimwright::RunRequest::ForOneLog(
+      argv[3], argv[4], "", trimwright::RunRequest::kDefaultTargetBlm,
+      trimwright::RunRequest::kDefaultRpmLimit);
   request.dryRun = true;
   const trimwright::RunResult result = trimwright::TuningRun(window, quiet).Perform(request);
   if (!result.plan) {

@@ -1,8 +1,9 @@
 // Walks the fields of one record line from first to last in a single scan,
 // converting the fields a reader needs and stepping over the others, so that
 // a field is found and converted in one go instead of splitting the line
-// first. Fields follow the rules of FieldList; a field converts exactly as
-// ParseInt or ParseDouble convert its text. Holds views into the line only.
+// first. Fields follow one of the two rules of the text logs (FieldRule); a
+// field converts exactly as ParseInt or ParseDouble convert its text. Holds
+// views into the line only.
 #ifndef TRIMWRIGHT_LOGDATA_FIELDWALK_H_
 #define TRIMWRIGHT_LOGDATA_FIELDWALK_H_
 
@@ -18,9 +19,18 @@
 
 #include "common/NumberText.h"
 #include "logdata/ByteMask.h"
-#include "logdata/FieldList.h"
 
 namespace trimwright {
+
+enum class FieldRule {
+  // Every separator ends a field: n separators give n + 1 fields, empty ones
+  // included.
+  kEverySeparator,
+  // A run of separators counts as one; separators at the end of the line add
+  // no field; separators at the start give one empty first field, and so does
+  // an empty line.
+  kRunsOfSeparators,
+};
 
 namespace field_walk_detail {
 

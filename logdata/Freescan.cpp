@@ -87,8 +87,4 @@ void Freescan::AllocateTemperature() {
   diagnostics().Out() << "okay" << std::endl;
 }
 
-Freescan::Fields Freescan::SplitCommaFields(std::string_view line) {
-  return Fields::Split(line, ',');
-}
-
 }  // namespace trimwright

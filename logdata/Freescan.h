@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "logdata/FieldList.h"
 #include "logdata/LoggedData.h"
 #include "logdata/ReadPlan.h"
 
@@ -26,12 +25,6 @@ class Freescan : public LoggedData {
   Freescan(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine(),
            Diagnostics& sink = Diagnostics::Standard());
   ~Freescan() override;
-
-  using Fields = FieldList<kFieldsNeeded, FieldRule::kEverySeparator>;
-
-  // Splits at every comma: n commas always give n + 1 fields, empty ones too.
-  // Keeps the first kFieldsNeeded of them.
-  static Fields SplitCommaFields(std::string_view line);
 
   RecordArray<float> temperature;
 

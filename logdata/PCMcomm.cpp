@@ -89,10 +89,6 @@ void PCMcomm::AllocateTemperature() {
   diagnostics().Out() << "okay" << std::endl;
 }
 
-PCMcomm::Fields PCMcomm::SplitSpaceFields(std::string_view line, char separator) {
-  return Fields::Split(line, separator);
-}
-
 std::string_view PCMcomm::TextBefore(std::string_view text, char c) {
   // Fields are a few characters long: a plain loop beats a call to memchr.
   std::size_t length = 0;

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "logdata/FieldList.h"
 #include "logdata/LoggedData.h"
 #include "logdata/ReadPlan.h"
 
@@ -25,13 +24,6 @@ class PCMcomm : public LoggedData {
   PCMcomm(const std::string& path, const ReadPlan& plan = ReadPlan::ForThisMachine(),
           Diagnostics& sink = Diagnostics::Standard());
   ~PCMcomm() override;
-
-  // Keeps one field more than a record has, so a full list means too many.
-  using Fields = FieldList<kFieldsPerRecord + 1, FieldRule::kRunsOfSeparators>;
-
-  // Splits at separator; a run of separators counts as one, separators at the
-  // end add no field, separators at the start give one empty first field.
-  static Fields SplitSpaceFields(std::string_view line, char separator);
 
   // The part of text before the first occurrence of c, or all of text.
   static std::string_view TextBefore(std::string_view text, char c);

@@ -1,5 +1,5 @@
 // The shared pieces below the readers: record arrays and their memory, parts
-// run side by side, and the read plan.
+// run side by side, the read plan, and the test hooks of the file class.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "common/DiskFile.h"
 #include "common/ParallelParts.h"
 #include "common/RecordAllocator.h"
 #include "logdata/ReadPlan.h"
+#include "tests/support/TempDir.h"
 
 namespace trimwright {
 namespace {
@@ -125,6 +127,28 @@ TEST(ReadPlanTest, PartsFollowSizeAndWorkers) {
   const ReadPlan machine = ReadPlan::ForThisMachine();
   EXPECT_GE(machine.workers, 1u);
   EXPECT_LE(machine.workers, 8u);
+}
+
+// The observer hears of a sync that reached the device, by the path the file
+// was opened with, and not of one the failure hook turned down.
+TEST(DiskFileTest, SyncObserverSeesEachSyncThatSucceeded) {
+  static std::vector<std::string> synced;
+  synced.clear();
+  testing::TempDir dir;
+  const std::string kept = dir.File("kept");
+  const std::string failed = dir.File("failed");
+  DiskFile::SetSyncObserverForTesting([](const std::string& path) { synced.push_back(path); });
+  DiskFile::SetSyncFailureForTesting(
+      [](const std::string& path) { return path.ends_with("failed"); });
+  DiskFile file;
+  ASSERT_TRUE(file.CreateOrTruncate(kept));
+  EXPECT_TRUE(file.Write("x", 1) && file.Sync() && file.Sync());
+  ASSERT_TRUE(file.CreateOrTruncate(failed));
+  EXPECT_FALSE(file.Sync());
+  DiskFile::SetSyncFailureForTesting(nullptr);
+  DiskFile::SetSyncObserverForTesting(nullptr);
+  EXPECT_TRUE(file.Sync());  // heard by nobody
+  EXPECT_EQ(synced, (std::vector<std::string>{kept, kept}));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The history beside an image, through trimwright-cli: passes saved before
 // the image is written, listed newest first, undone back to the original,
-// refusals that leave the image alone, and retention.
+// refusals that leave the image alone, retention, and the states a killed
+// run leaves; and, in this process, the order in which an entry reaches the
+// disk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/HistoryCommands.h"
+#include "app/TuningRun.h"
+#include "common/DiskFile.h"
+#include "tests/support/CapturedOutput.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/LogWriter.h"
@@ -186,6 +192,125 @@ TEST_F(HistoryTest, KeepsOnlyTheNewestEntries) {
   EXPECT_EQ(entries[0].substr(0, 7), "000002-");
   EXPECT_EQ(entries[1].substr(0, 7), "000003-");
   EXPECT_EQ(Pass("124", {"--keep-history", "0"}).exitStatus, 2);
+
+  // An undo keeps the newest entries as a pass does, its own among them.
+  const ProcessResult undo = Cli({"--keep-history", "2", "--undo", image_});
+  ASSERT_EQ(undo.exitStatus, 0) << undo.err;
+  entries = Entries();
+  std::sort(entries.begin(), entries.end());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].substr(0, 7), "000003-");
+  EXPECT_EQ(entries[1].substr(0, 7), "000004-");
+}
+
+// A prepared entry whose hashes match neither the image before nor after its
+// pass: a pass killed after its image write and an outside edit since. Its
+// saved image is the only copy of what came before, so settling the history
+// keeps it, and it is never listed nor undone.
+TEST_F(HistoryTest, PreparedEntryMatchingNeitherImageIsKeptAndNeverUsed) {
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  const std::string prepared = image_ + ".history/" + Entries().at(0) + ".prepared";
+  std::filesystem::rename(image_ + ".history/" + Entries().at(0), prepared);
+  std::string edited = Image();
+  edited[0x100] = static_cast<char>(edited[0x100] ^ 0x5A);
+  tools::WriteFile(image_, edited);
+
+  const ProcessResult undo = Cli({"--undo", image_});
+  EXPECT_EQ(undo.exitStatus, 1) << undo.err;
+  EXPECT_TRUE(Image() == edited);
+  EXPECT_TRUE(tools::ReadFile(prepared + "/image.bin") == original_);
+  EXPECT_NE(Cli({"--history", image_}).out.find("No passes recorded for"), std::string::npos);
+}
+
+// Even forced, an undo puts back a saved image only over an image of the same
+// size: one byte more or less is refused with status 3, and nothing is
+// written, the history included.
+TEST_F(HistoryTest, ForcedUndoOntoAnImageOfAnotherSizeIsRefused) {
+  ASSERT_EQ(Pass("124").exitStatus, 0);
+  const std::string tuned = Image();
+  for (const std::string& resized : {tuned + '\x5A', tuned.substr(0, tuned.size() - 1)}) {
+    tools::WriteFile(image_, resized);
+    const ProcessResult refused = Cli({"--force", "--undo", image_});
+    EXPECT_EQ(refused.exitStatus, 3) << resized.size();
+    EXPECT_NE(refused.err.find("; nothing was written"), std::string::npos) << refused.err;
+    EXPECT_TRUE(Image() == resized) << resized.size();
+    EXPECT_EQ(Entries().size(), 1u);
+  }
+}
+
+class QuietWindow : public RunWindow {
+ public:
+  void ShowMessage(const std::string&) override {}
+  void SetProgress(int) override {}
+  void RepaintProgress() override {}
+};
+
+// Every path synced while it lives, in order, and whether the path was still
+// there at the time (a file of an entry renamed since would not be).
+class SyncLog {
+ public:
+  SyncLog() {
+    synced_.clear();
+    DiskFile::SetSyncObserverForTesting([](const std::string& path) {
+      synced_.push_back({path, std::filesystem::exists(path)});
+    });
+  }
+  ~SyncLog() { DiskFile::SetSyncObserverForTesting(nullptr); }
+  SyncLog(const SyncLog&) = delete;
+  SyncLog& operator=(const SyncLog&) = delete;
+
+  // The place of the first sync of path while it existed, or -1.
+  static int Position(const std::string& path) {
+    for (std::size_t k = 0; k < synced_.size(); ++k) {
+      if (synced_[k].path == path && synced_[k].existed) return static_cast<int>(k);
+    }
+    return -1;
+  }
+  // The place of the last sync of path.
+  static int LastPosition(const std::string& path) {
+    for (std::size_t k = synced_.size(); k-- > 0;) {
+      if (synced_[k].path == path) return static_cast<int>(k);
+    }
+    return -1;
+  }
+
+ private:
+  struct Sync {
+    std::string path;
+    bool existed;
+  };
+  static inline std::vector<Sync> synced_;
+};
+
+// Each file of an entry is synced under the entry's pending name, so before
+// the entry is renamed prepared, and all of them before the image is.
+TEST_F(HistoryTest, EveryFileOfAnEntryIsSyncedBeforeTheEntryIsRenamed) {
+  const auto check = [&](const std::vector<std::string>& files) {
+    std::vector<std::string> entries = Entries();
+    std::sort(entries.begin(), entries.end());
+    const std::string pending = image_ + ".history/" + entries.back() + ".pending/";
+    const int image = SyncLog::LastPosition(image_);
+    ASSERT_GE(image, 0);
+    for (const std::string& file : files) {
+      const int at = SyncLog::Position(pending + file);
+      EXPECT_GE(at, 0) << file << " was not synced before its entry was renamed";
+      EXPECT_LT(at, image) << file;
+    }
+  };
+  testing::CapturedOutput quiet;
+  QuietWindow window;
+  RunRequest request = RunRequest::ForOneLog(log_, image_, dir_.File("car_trw.txt"), "124", "7000");
+  {
+    const SyncLog log;
+    ASSERT_EQ(TuningRun(window).Perform(request).outcome, RunOutcome::kCompleted);
+    check({"image.bin", "region.bin", "pass.json", "report.txt", "manifest.txt"});
+  }
+  {
+    const SyncLog log;
+    UndoLastPass(image_, false, 50);
+    check({"image.bin", "manifest.txt"});
+  }
+  EXPECT_TRUE(Image() == original_);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/Process.h"
@@ -47,6 +49,43 @@ std::vector<int> VeBytes(const std::string& bytes) {
     }
   }
   return ve;
+}
+
+// The VE cell of a plan's JSON at rpm and kpa, from the main grid.
+const nlohmann::json& VeCell(const nlohmann::json& plan, int rpm, int kpa) {
+  for (const nlohmann::json& cell : plan["ve_cells"]) {
+    if (cell["rpm"] == rpm && cell["kpa"] == kpa) return cell;
+  }
+  throw std::runtime_error("no VE cell " + std::to_string(rpm) + "/" + std::to_string(kpa));
+}
+
+// n warm records of fuel trim cell 5 (1600 rpm, 50 kPa) with both BLMs at blm.
+std::vector<LogSample> Cell5(int n, int blm) {
+  LogSample s;
+  s.blmLeft = s.blmRight = blm;
+  return std::vector<LogSample>(static_cast<std::size_t>(n), s);
+}
+
+// n idle records (cell 16) with both BLMs at blm, alternating between 600 rpm
+// at 25 kPa and 1000 rpm at 45 kPa: the idle cell then spans 600 to 1000 rpm
+// and 25 to 45 kPa and so covers the VE cells of 800 rpm from 30 to 40 kPa,
+// which lie in fuel trim cell 0.
+std::vector<LogSample> Idle(int n, int blm) {
+  std::vector<LogSample> samples;
+  for (int k = 0; k < n; ++k) {
+    LogSample s;
+    s.blmCell = 16;
+    s.rpm = k % 2 == 0 ? 600 : 1000;
+    s.mapKpa = k % 2 == 0 ? 25.0 : 45.0;
+    s.blmLeft = s.blmRight = blm;
+    samples.push_back(s);
+  }
+  return samples;
+}
+
+std::vector<LogSample> Joined(std::vector<LogSample> a, const std::vector<LogSample>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
 class LimitsTest : public ::testing::Test {
@@ -199,6 +238,119 @@ TEST_F(LimitsTest, AuxWindowDropsExactlyTheRecordsOutsideIt) {
                                  " record(s); by fuel trim cell, cell=records: "),
             std::string::npos);
 }
+
+// Three logs of different lengths, one line of the second out of range for
+// its reader: each log is listed with the records its reader accepted.
+TEST_F(LimitsTest, EachLogIsListedWithItsOwnRecordCount) {
+  std::vector<LogSample> second = Cell5(5, 140);
+  second[2].rpm = 9000;
+  const std::vector<std::string> logs{Log("a.csv", Csv(Cell5(3, 140))), Log("b.csv", Csv(second)),
+                                      Log("c.csv", Csv(Idle(7, 130)))};
+  const ProcessResult run =
+      Cli({"--dry-run", "--json", "-", logs[0], logs[1], logs[2], Image("car")});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const auto json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["log"], logs[0]);
+  ASSERT_EQ(json["logs"].size(), 3u);
+  const int accepted[] = {3, 4, 7};
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(json["logs"][k]["path"], logs[k]);
+    EXPECT_EQ(json["logs"][k]["records"], accepted[k]) << k;
+  }
+  EXPECT_EQ(json["trim_cells"][5]["records"], 7);
+  EXPECT_EQ(json["trim_cells"][16]["records"], 7);
+}
+
+// A cell with exactly the minimum of records moves the table and is not held
+// back; one record short of it, it counts as no correction. Fuel trim cell 5
+// and the idle cell hold four lean records each.
+struct MinRecordsEdge {
+  std::string minimum;
+  bool heldBack;
+};
+
+class MinRecordsEdgeTest : public LimitsTest,
+                           public ::testing::WithParamInterface<MinRecordsEdge> {};
+
+TEST_P(MinRecordsEdgeTest, CellWithTheMinimumMovesTheTable) {
+  const bool held = GetParam().heldBack;
+  const Pass pass =
+      Tune("edge", Joined(Cell5(4, 140), Idle(4, 150)),
+           {"--no-history", "--min-records", GetParam().minimum, "--json", dir_.File("edge.json")});
+  const auto json = nlohmann::json::parse(tools::ReadFile(dir_.File("edge.json")));
+  EXPECT_EQ(pass.image == original_, held);
+  EXPECT_EQ(VeCell(json, 1600, 50)["factor"] == 1.0, held);
+  EXPECT_EQ(VeCell(json, 800, 35)["idle_factor"] == 1.0, held);
+  EXPECT_EQ(json["limits"]["held_back_cells"],
+            (held ? nlohmann::json{5, 16} : nlohmann::json::array()));
+  const std::string line =
+      held ? "Held back: 2 fuel trim cell(s): 5, 16 (idle)\n" : "Held back: 0 fuel trim cell(s)\n";
+  EXPECT_NE(pass.report.find(line), std::string::npos) << pass.report;
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, MinRecordsEdgeTest,
+                         ::testing::Values(MinRecordsEdge{"1", false}, MinRecordsEdge{"4", false},
+                                           MinRecordsEdge{"5", true}),
+                         [](const ::testing::TestParamInfo<MinRecordsEdge>& tested) {
+                           return "Minimum" + tested.param.minimum;
+                         });
+
+// The cap holds the factor after the idle blend: the idle cell alone would
+// move the 800 rpm cells by 29 %, blended with the empty fuel trim cell by
+// 14.5 %, and the cap keeps that at 5 %. The report lists the blend as found.
+TEST_F(LimitsTest, MaxChangeCapsTheIdleBlendAsAWhole) {
+  const Pass pass = Tune("idle", Idle(4, 160),
+                         {"--no-history", "--max-change", "5", "--json", dir_.File("idle.json")});
+  const auto json = nlohmann::json::parse(tools::ReadFile(dir_.File("idle.json")));
+  const nlohmann::json& cell = VeCell(json, 800, 35);
+  EXPECT_EQ(cell["factor"], 1.0);
+  EXPECT_FLOAT_EQ(cell["idle_factor"].get<float>(), 160.0f / 124.0f);
+  EXPECT_TRUE(cell["capped"].get<bool>());
+  EXPECT_EQ(cell["applied_factor"].get<double>(), static_cast<double>(1.05f));
+  EXPECT_NE(pass.report.find("\tcell[800][35]\t1.14516 -> 1.05\n"), std::string::npos)
+      << pass.report;
+}
+
+// A record whose second trim values lie on either edge of the window counts;
+// one a step outside either edge is filtered. The counts of each kind are
+// powers of two, so the totals tell which kind went where.
+class AuxWindowEdgeTest : public LimitsTest,
+                          public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(AuxWindowEdgeTest, RecordsOnEitherEdgeAreKept) {
+  const auto [low, high] = GetParam();
+  std::vector<LogSample> samples;
+  const auto add = [&](int n, int auxLeft, int auxRight) {
+    for (LogSample s : Cell5(n, 140)) {
+      s.auxLeft = auxLeft;
+      s.auxRight = auxRight;
+      samples.push_back(s);
+    }
+  };
+  add(1, low, 128);
+  add(2, high, 128);
+  add(4, 128, low);
+  add(8, 128, high);
+  add(16, low - 1, 128);
+  add(32, 128, high + 1);
+  const std::string window = std::to_string(low) + "-" + std::to_string(high);
+  const Pass pass = Tune("aux", samples,
+                         {"--no-history", "--aux-window", window, "--json", dir_.File("aux.json")});
+  const auto json = nlohmann::json::parse(tools::ReadFile(dir_.File("aux.json")));
+  EXPECT_EQ(json["trim_cells"][5]["records"], 15);
+  EXPECT_EQ(json["limits"]["aux_filtered_records"], 48);
+  EXPECT_NE(pass.report.find("Second trim window: " + window + ";"), std::string::npos);
+  EXPECT_NE(pass.report.find("Filtered: 48 record(s); by fuel trim cell, cell=records: 5=48\n"),
+            std::string::npos)
+      << pass.report;
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, AuxWindowEdgeTest,
+                         ::testing::Values(std::pair{120, 136}, std::pair{128, 128}),
+                         [](const ::testing::TestParamInfo<std::pair<int, int>>& tested) {
+                           return "From" + std::to_string(tested.param.first) + "To" +
+                                  std::to_string(tested.param.second);
+                         });
 
 struct BadValue {
   std::vector<std::string> option;

@@ -11,6 +11,7 @@
 #include "common/NumberText.h"
 #include "common/TrimwrightError.h"
 #include "logdata/DMUni.h"
+#include "logdata/FieldWalk.h"
 #include "logdata/Freescan.h"
 #include "logdata/PCMcomm.h"
 #include "tests/support/GermanLocale.h"
@@ -417,33 +418,29 @@ TEST_F(FreescanTest, GermanLocaleStillReadsDecimalPoints) {
   EXPECT_EQ(log.map[0], 95.0f);
 }
 
-// The fields of a split as strings, for comparing.
-template <typename Fields>
-std::vector<std::string> Strings(const Fields& fields) {
-  std::vector<std::string> strings;
-  for (std::size_t k = 0; k < fields.size(); ++k) strings.emplace_back(fields[k]);
-  return strings;
+// The fields a reader's walk finds in line, each read as ParseInt reads it:
+// as many values as the line has fields under Rule.
+template <FieldRule Rule>
+std::vector<int> Walked(const std::string& line, char separator) {
+  // The walk reads up to sixteen bytes past the line; they never count.
+  const std::string padded = line + std::string(16, '\0');
+  const auto walk = [&] {
+    return FieldWalk<Rule>(std::string_view(padded.data(), line.size()), separator);
+  };
+  unsigned fields = 1;
+  while (walk().Skip(fields)) ++fields;
+  FieldWalk<Rule> taken = walk();
+  std::vector<int> values;
+  for (unsigned k = 0; k < fields; ++k) values.push_back(taken.TakeInt());
+  return values;
 }
 
-TEST(FreescanSplitTest, SplitsAtEveryComma) {
-  using V = std::vector<std::string>;
-  EXPECT_EQ(Strings(Freescan::SplitCommaFields("a,,b,")), (V{"a", "", "b", ""}));
-  EXPECT_EQ(Strings(Freescan::SplitCommaFields("")), (V{""}));
-  EXPECT_EQ(Strings(Freescan::SplitCommaFields("abc")), (V{"abc"}));
-  EXPECT_EQ(Strings(Freescan::SplitCommaFields(",x")), (V{"", "x"}));
-  EXPECT_EQ(Strings(Freescan::SplitCommaFields(" 1 ,\t2")), (V{" 1 ", "\t2"}));
-}
-
-TEST(FreescanSplitTest, KeepsTheFieldsARecordUses) {
-  std::string line = "f0";
-  for (int k = 1; k < 40; ++k) line += "," + std::to_string(k);
-  const auto fields = Freescan::SplitCommaFields(line);
-  ASSERT_EQ(fields.size(), Freescan::kFieldsNeeded);
-  EXPECT_EQ(fields[25], "25");  // ends at the next comma, not at the end of the line
-  const std::string shorter = line.substr(0, line.find(",26"));
-  const auto exact = Freescan::SplitCommaFields(shorter);
-  ASSERT_EQ(exact.size(), Freescan::kFieldsNeeded);
-  EXPECT_EQ(exact[25], "25");
+TEST(FieldWalkTest, FreescanFieldsEndAtEveryComma) {
+  using V = std::vector<int>;
+  EXPECT_EQ(Walked<FieldRule::kEverySeparator>("1,,2,", ','), (V{1, 0, 2, 0}));
+  EXPECT_EQ(Walked<FieldRule::kEverySeparator>("", ','), (V{0}));
+  EXPECT_EQ(Walked<FieldRule::kEverySeparator>(",5", ','), (V{0, 5}));
+  EXPECT_EQ(Walked<FieldRule::kEverySeparator>(" 1 ,\t2", ','), (V{1, 2}));
 }
 
 TEST_F(FreescanTest, UnopenableFileIsReportedOnStandardError) {
@@ -615,56 +612,40 @@ TEST_F(PCMcommTest, CarriageReturnsAloneMakeOneLine) {
   EXPECT_EQ(Read<PCMcomm>(Write("cr.txt", text))->recordCount, 0u);
 }
 
-TEST(PCMcommSplitTest, RunsOfSeparatorsCountOnce) {
-  using V = std::vector<std::string>;
-  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("a  b ", ' ')), (V{"a", "b"}));
-  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields(" a", ' ')), (V{"", "a"}));
-  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("", ' ')), (V{""}));
-  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("abc", ' ')), (V{"abc"}));
-  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("   ", ' ')), (V{""}));
-  EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields("a\tb c", ' ')), (V{"a\tb", "c"}));
-}
-
-TEST(PCMcommSplitTest, AFullListMeansTooManyFields) {
-  auto line = [](int fields) {
-    std::string text = "f0";
-    for (int k = 1; k < fields; ++k) text += "  f" + std::to_string(k);
-    return text + " ";
-  };
-  EXPECT_EQ(PCMcomm::SplitSpaceFields(line(24), ' ').size(), 24u);
-  const std::string full = line(25);
-  const auto exact = PCMcomm::SplitSpaceFields(full, ' ');
-  ASSERT_EQ(exact.size(), PCMcomm::kFieldsPerRecord);
-  EXPECT_EQ(exact[24], "f24");
-  EXPECT_TRUE(PCMcomm::SplitSpaceFields(line(26), ' ').full());
-  EXPECT_TRUE(PCMcomm::SplitSpaceFields(line(90), ' ').full());
+TEST(FieldWalkTest, PCMcommRunsOfSeparatorsCountOnce) {
+  using V = std::vector<int>;
+  EXPECT_EQ(Walked<FieldRule::kRunsOfSeparators>("1  2 ", ' '), (V{1, 2}));
+  EXPECT_EQ(Walked<FieldRule::kRunsOfSeparators>(" 1", ' '), (V{0, 1}));
+  EXPECT_EQ(Walked<FieldRule::kRunsOfSeparators>("", ' '), (V{0}));
+  EXPECT_EQ(Walked<FieldRule::kRunsOfSeparators>("   ", ' '), (V{0}));
+  EXPECT_EQ(Walked<FieldRule::kRunsOfSeparators>("1\t2 3", ' '), (V{1, 3}));
 }
 
 // The splitting rule written out plainly, to compare against.
-std::vector<std::string> PlainSpaceSplit(const std::string& line) {
-  std::vector<std::string> fields;
+std::vector<int> PlainSpaceSplit(const std::string& line) {
+  std::vector<int> fields;
   std::size_t start = 0;
   std::size_t found = line.find(' ');
   while (found != std::string::npos) {
-    fields.push_back(line.substr(start, found - start));
+    fields.push_back(ParseInt(line.substr(start, found - start)));
     start = line.find_first_not_of(' ', found);
     if (start == std::string::npos) return fields;
     found = line.find(' ', start);
   }
-  fields.push_back(line.substr(start));
+  fields.push_back(ParseInt(line.substr(start)));
   return fields;
 }
 
-TEST(PCMcommSplitTest, RunsOfSeparatorsAnywhereInTheLine) {
-  // Lines are split sixteen bytes at a time; a run or a separator at either
+TEST(FieldWalkTest, PCMcommRunsOfSeparatorsAnywhereInTheLine) {
+  // Lines are walked sixteen bytes at a time; a run or a separator at either
   // end must be seen wherever it falls, block boundaries included.
-  const std::string base = "ab cd ef gh ij kl mn op qr st uv wx yz";
+  const std::string base = "11 22 33 44 55 66 77 88 99 10 12 13 14";
   for (std::size_t at = 0; at <= base.size(); ++at) {
-    for (const std::string& extra : {std::string(" "), std::string("  "), std::string("x ")}) {
+    for (const std::string& extra : {std::string(" "), std::string("  "), std::string("7 ")}) {
       std::string line = base;
       line.insert(at, extra);
       for (const std::string& text : {line, line.substr(0, at + extra.size())}) {
-        EXPECT_EQ(Strings(PCMcomm::SplitSpaceFields(text, ' ')), PlainSpaceSplit(text))
+        EXPECT_EQ(Walked<FieldRule::kRunsOfSeparators>(text, ' '), PlainSpaceSplit(text))
             << "'" << text << "'";
       }
     }

@@ -1,7 +1,7 @@
 // A pass seen before it is written: a dry run prints what the real pass
 // prints and changes nothing, the plan as JSON agrees with the bytes the real
 // pass writes, the grid view, and the image's lock taken before any log is
-// read.
+// read: which runs go ahead beside a lock another process holds.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -9,8 +9,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -149,6 +152,111 @@ TEST_F(PreviewTest, SecondRunIsRefusedBeforeItReadsItsLog) {
                             ": another run is tuning this image\n");
   EXPECT_LT(took, std::chrono::seconds(1));
   EXPECT_EQ(Image(), tools::ReadFile(kExamples + "/sample.bin"));
+}
+
+// A run started while another process holds a lock on the image: a shared
+// lock (a dry run or a listing reading it) lets readers through and keeps out
+// whatever writes; the exclusive lock (a pass writing it) keeps out everyone.
+// "LOG" and "IMAGE" stand for the sample's paths.
+struct HeldLock {
+  const char* name;
+  int lock;  // LOCK_SH or LOCK_EX
+  std::vector<std::string> args;
+  int status;
+};
+
+class HeldLockTest : public PreviewTest, public ::testing::WithParamInterface<HeldLock> {};
+
+TEST_P(HeldLockTest, RunGoesAheadOnlyWhereTheLocksShare) {
+  std::vector<std::string> args = GetParam().args;
+  for (std::string& arg : args) {
+    if (arg == "LOG") arg = dir_.File("sample.csv");
+    if (arg == "IMAGE") arg = dir_.File("sample.bin");
+  }
+  const int held = open(dir_.File("sample.bin").c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, GetParam().lock | LOCK_NB), 0);
+  const ProcessResult run = Cli(args);
+  close(held);
+  EXPECT_EQ(run.exitStatus, GetParam().status) << run.err;
+  if (GetParam().status == 3) {
+    EXPECT_NE(run.err.find("Unable to lock file " + dir_.File("sample.bin") +
+                           ": another run is tuning this image"),
+              std::string::npos)
+        << run.err;
+  }
+  EXPECT_EQ(Image(), tools::ReadFile(kExamples + "/sample.bin"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("sample.bin.history")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locks, HeldLockTest,
+    ::testing::Values(HeldLock{"PassBesideShared", LOCK_SH, {"LOG", "IMAGE"}, 3},
+                      HeldLock{"DryRunBesideShared", LOCK_SH, {"--dry-run", "LOG", "IMAGE"}, 0},
+                      HeldLock{"ListingBesideShared", LOCK_SH, {"--history", "IMAGE"}, 0},
+                      HeldLock{"UndoBesideShared", LOCK_SH, {"--undo", "IMAGE"}, 3},
+                      HeldLock{"DryRunBesideExclusive", LOCK_EX, {"--dry-run", "LOG", "IMAGE"}, 3},
+                      HeldLock{"ListingBesideExclusive", LOCK_EX, {"--history", "IMAGE"}, 3}),
+    [](const ::testing::TestParamInfo<HeldLock>& tested) {
+      return std::string(tested.param.name);
+    });
+
+// The 2000 rpm row lies in both VE tables. The grid and ve_cells show the main
+// table's copy (its byte, its offset, its overflow); extended_row_2000 shows
+// the extended table's. Here the main copy overflows and the extended one
+// does not, and no other cell overflows.
+TEST_F(PreviewTest, The2000RpmRowIsTheMainTablesCopyAndTheExtendedOneIsApart) {
+  tools::CalibrationImage image;
+  image.MainVe(8, 6) = 250;
+  image.ExtendedVe(0, 6) = 100;
+  image.MakeChecksumConsistent();
+  tools::WriteFile(dir_.File("car.bin"), image.Bytes(tools::ImageLayout::kBin));
+  // Lean on both sides of the 2000 rpm boundary at 50 kPa: cells 5 and 6.
+  tools::UniRecord lean;
+  lean.blmLeft = lean.blmRight = 150;
+  std::vector<tools::UniRecord> records(8, lean);
+  for (std::size_t k = 4; k < records.size(); ++k) {
+    records[k].rpmCounts = 96;  // 2400 rpm
+    records[k].blmCell = 6;
+  }
+  tools::WriteFile(dir_.File("lean.uni"), tools::UniLog(records));
+
+  const ProcessResult result =
+      Cli({"--dry-run", "--grid", "--json", "-", dir_.File("lean.uni"), dir_.File("car.bin")});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  const Json plan = Json::parse(result.out);
+  const Json& main = plan["ve_cells"][8 * 17 + 6];
+  ASSERT_EQ(main["rpm"], 2000);
+  ASSERT_EQ(main["kpa"], 50);
+  EXPECT_EQ(main["table"], "main");
+  EXPECT_EQ(main["offset"], tools::CalibrationImage::kMainVe + 8 * 17 + 6);
+  EXPECT_EQ(main["old"], 250);
+  EXPECT_EQ(main["new"], 250);
+  EXPECT_TRUE(main["overflow"].get<bool>());
+  const Json& extended = plan["extended_row_2000"][6];
+  EXPECT_EQ(extended["rpm"], 2000);
+  EXPECT_EQ(extended["table"], "extended");
+  EXPECT_EQ(extended["offset"], tools::CalibrationImage::kExtendedVe + 6);
+  EXPECT_EQ(extended["old"], 100);
+  EXPECT_GT(extended["new"].get<int>(), 100);
+  EXPECT_FALSE(extended["overflow"].get<bool>());
+  EXPECT_TRUE(plan["overflow"].get<bool>());
+  int overflowed = 0;
+  for (const Json& cell : plan["ve_cells"]) overflowed += cell["overflow"].get<bool>() ? 1 : 0;
+  EXPECT_EQ(overflowed, 1);
+  for (const Json& cell : plan["extended_row_2000"]) EXPECT_EQ(cell["table"], "extended");
+
+  // The grid's 2000 rpm line: the rpm, then one field per kPa column.
+  std::istringstream grid(result.err.substr(result.err.find("VE change in percent")));
+  std::string line;
+  std::vector<std::string> fields;
+  while (std::getline(grid, line)) {
+    std::istringstream words(line);
+    fields.assign(std::istream_iterator<std::string>(words), {});
+    if (!fields.empty() && fields[0] == "2000") break;
+  }
+  ASSERT_EQ(fields.size(), 18u) << result.err;
+  EXPECT_EQ(fields[7], "*");
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // The tuning run driven through a recording fake of its four window
 // operations: input checks and their order, number texts, extensions,
-// progress positions and the end of a run.
+// progress positions and the end of a run; a previewed pass written later,
+// and refused when an input changed since the preview.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -246,6 +248,108 @@ TEST_F(TuningRunTest, ReportThatNamesAnInputIsRefusedBeforeAnythingHappens) {
   EXPECT_EQ(tools::ReadFile(dir_.File("car.bin")), image);
   EXPECT_EQ(output_.Stdout(), "");
 }
+
+// How an input changes between the preview and Apply, given the two logs
+// and the image; nullptr changes nothing.
+struct InputChange {
+  const char* name;
+  void (*change)(const std::string& firstLog, const std::string& secondLog,
+                 const std::string& image);
+};
+
+// The file at path rewritten as bytes, its modification time then set to
+// its old one moved by shift.
+void Rewrite(const std::string& path, const std::string& bytes,
+             std::filesystem::file_time_type::duration shift) {
+  const auto time = std::filesystem::last_write_time(path);
+  tools::WriteFile(path, bytes);
+  std::filesystem::last_write_time(path, time + shift);
+}
+
+class StalePreviewTest : public TuningRunTest, public ::testing::WithParamInterface<InputChange> {};
+
+// A pass previewed from two lean logs; Apply writes it exactly as Perform
+// would, unless a log or the image changed on disk since the preview: then
+// it throws StalePreviewError and writes nothing (no image byte, no report,
+// no history).
+TEST_P(StalePreviewTest, ApplyWritesThePreviewOnlyWhileItsInputsAreAsTheyWere) {
+  tools::UniRecord lean;
+  lean.blmLeft = lean.blmRight = 140;
+  const std::string first = dir_.File("a.uni");
+  const std::string second = dir_.File("b.uni");
+  const std::string image = dir_.File("car.bin");
+  tools::WriteFile(first, tools::UniLog(std::vector<tools::UniRecord>(4, lean)));
+  tools::WriteFile(second, tools::UniLog(std::vector<tools::UniRecord>(3, lean)));
+  const std::string before = tools::ReadFile(image);
+  RunRequest request = RunRequest::ForOneLog(first, image, "", "124", "3000");
+  request.logPaths.push_back(second);
+  request.dryRun = true;
+  TuningRun run(window_);
+  const RunResult preview = run.Perform(request);
+  ASSERT_TRUE(preview.plan);
+  if (GetParam().change) GetParam().change(first, second, image);
+  request.dryRun = false;
+  request.logfileName = dir_.File("car.txt");
+  if (!GetParam().change) {
+    request.history = false;  // the window's test writes one; this saves the syncs
+    run.ApplyPreview(request, *preview.plan);
+    RunRequest direct = request;
+    direct.pcmPath = dir_.File("direct.bin");
+    direct.logfileName = dir_.File("direct.txt");
+    tools::WriteFile(direct.pcmPath, before);
+    ASSERT_EQ(run.Perform(direct).outcome, RunOutcome::kCompleted);
+    EXPECT_NE(tools::ReadFile(image), before);
+    EXPECT_EQ(tools::ReadFile(image), tools::ReadFile(direct.pcmPath));
+    EXPECT_EQ(tools::ReadFile(request.logfileName), tools::ReadFile(direct.logfileName));
+    return;
+  }
+  const std::string changed = tools::ReadFile(image);
+  EXPECT_THROW(run.ApplyPreview(request, *preview.plan), StalePreviewError);
+  EXPECT_EQ(tools::ReadFile(image), changed);
+  EXPECT_FALSE(std::filesystem::exists(request.logfileName));
+  EXPECT_FALSE(std::filesystem::exists(image + ".history"));
+}
+
+constexpr std::chrono::seconds kLater{1};
+constexpr std::chrono::seconds kSameTime{0};
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, StalePreviewTest,
+    ::testing::Values(
+        InputChange{"Nothing", nullptr},
+        // The log's time alone: the same bytes, written again.
+        InputChange{"FirstLogTouched",
+                    [](const std::string& log, const std::string&, const std::string&) {
+                      Rewrite(log, tools::ReadFile(log), kLater);
+                    }},
+        // The log's size alone: a record more, its time kept.
+        InputChange{"FirstLogGrownAtItsOldTime",
+                    [](const std::string& log, const std::string&, const std::string&) {
+                      Rewrite(log, tools::ReadFile(log) + tools::UniRecordBytes({}, 4), kSameTime);
+                    }},
+        // Every log counts, not only the first.
+        InputChange{"SecondLogTouched",
+                    [](const std::string&, const std::string& log, const std::string&) {
+                      Rewrite(log, tools::ReadFile(log), kLater);
+                    }},
+        InputChange{"SecondLogRemoved", [](const std::string&, const std::string& log,
+                                           const std::string&) { std::filesystem::remove(log); }},
+        // The image's time alone.
+        InputChange{"ImageTouched",
+                    [](const std::string&, const std::string&, const std::string& image) {
+                      Rewrite(image, tools::ReadFile(image), kLater);
+                    }},
+        // The image's hash alone: a byte outside the region a pass writes,
+        // at the same size and time.
+        InputChange{"ImageEditedAtItsOldTime",
+                    [](const std::string&, const std::string&, const std::string& image) {
+                      std::string bytes = tools::ReadFile(image);
+                      bytes[0x100] = static_cast<char>(bytes[0x100] ^ 0x5A);
+                      Rewrite(image, bytes, kSameTime);
+                    }}),
+    [](const ::testing::TestParamInfo<InputChange>& tested) {
+      return std::string(tested.param.name);
+    });
 
 TEST(PathRulesTest, LogfileNameReplacesTheLastExtension) {
   EXPECT_EQ(DeriveLogfileName("/tunes/car.bin"), "/tunes/car_trw.txt");

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "tests/support/TempDir.h"
+#include "tools/ScratchDir.h"
 #include "tools/ConvergenceLoop.h"
 
 namespace {
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   tools::ConvergenceSettings settings;
   settings.passes = kPasses;
   settings.roughness = tools::NoisyEngine();
-  const trimwright::testing::TempDir folder;
+  const trimwright::tools::ScratchDir folder;
   std::vector<Series> series;
   series.push_back({QStringLiteral("no limits"), QColor(200, 60, 40),
                     tools::RunConvergenceLoop(settings, folder.path())});

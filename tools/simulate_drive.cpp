@@ -21,7 +21,7 @@
 
 #include "app/FileFormats.h"
 #include "app/TuningRun.h"
-#include "tests/support/TempDir.h"
+#include "tools/ScratchDir.h"
 #include "tools/ConvergenceLoop.h"
 #include "tools/DriveSimulator.h"
 
@@ -162,7 +162,7 @@ void PrintConvergence(int passes) {
   ConvergenceSettings settings;
   settings.passes = passes;
   settings.roughness = NoisyEngine();
-  const testing::TempDir folder;
+  const tools::ScratchDir folder;
   const std::vector<PassDistance> open = RunConvergenceLoop(settings, folder.path());
   settings.limits = CarefulLimits();
   const std::vector<PassDistance> careful = RunConvergenceLoop(settings, folder.path());

@@ -78,8 +78,12 @@ class PassModelsTest : public QObject {
     QCOMPARE(text(2, 3), QStringLiteral("+10.0"));
     QCOMPARE(text(2, 4), QStringLiteral("-5.0"));
     QCOMPARE(text(2, 0), QStringLiteral("0"));
+    // A row beyond the rpm limit is not tuned: no change, not a change of 0;
+    // its old and new VE are the byte it keeps.
+    QCOMPARE(text(13, 0), QString());
     model.SetShow(VeTableModel::Show::kNewVe);
     QCOMPARE(text(2, 3), QStringLiteral("43.0"));
+    QCOMPARE(text(13, 0), QStringLiteral("39.1"));
     model.SetShow(VeTableModel::Show::kOldVe);
     QCOMPARE(text(2, 3), QStringLiteral("39.1"));
     QCOMPARE(text(24, 0), QString());  // not in the image
@@ -137,6 +141,23 @@ class PassModelsTest : public QObject {
     QVERIFY(below.blue() > below.red());
     QCOMPARE(model.index(4, 0).data(Qt::BackgroundRole).value<QColor>(),
              TrimTableModel::DistanceColor(0.5));
+  }
+
+  // Banks on both sides of the target: the one farther from it decides the
+  // colour, whichever side and whichever bank it is.
+  void trimCellIsColouredByTheBankFartherFromTheTarget() {
+    PassPlan plan = Plan();
+    plan.trimCells[2].records = plan.trimCells[3].records = 1;
+    plan.trimCells[2].left = {130, 130.0, 130};   // 6 above
+    plan.trimCells[2].right = {121, 121.0, 121};  // 3 below
+    plan.trimCells[3].left = {126, 126.0, 126};   // 2 above
+    plan.trimCells[3].right = {118, 118.0, 118};  // 6 below
+    TrimTableModel model;
+    model.SetPlan(plan);
+    QCOMPARE(model.index(3, 2).data(Qt::BackgroundRole).value<QColor>(),
+             TrimTableModel::DistanceColor(6.0));
+    QCOMPARE(model.index(3, 3).data(Qt::BackgroundRole).value<QColor>(),
+             TrimTableModel::DistanceColor(-6.0));
   }
 };
 

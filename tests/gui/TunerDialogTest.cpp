@@ -18,6 +18,8 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -486,8 +488,9 @@ class TunerDialogTest : public QObject {
   }
 
   // Preview writes nothing and shows the pass; Apply then writes exactly what
-  // Process writes. An image changed after the preview is refused, nothing is
-  // written, and the pass is previewed again from the image as it is now.
+  // Process writes. An image or log changed after the preview is refused,
+  // nothing is written, and the pass is previewed again from the files as
+  // they are now.
   void previewShowsThePassAndApplyWritesIt() {
     TempDir dir;
     const std::string image = ImageBytes();
@@ -527,6 +530,19 @@ class TunerDialogTest : public QObject {
 
     tools::WriteFile(dir.File("window.bin"), image);
     Click(dialog, IDC_PREVIEW);
+    // A log rewritten after the preview (its bytes the same, its time not):
+    // refused as well, and previewed again from it, so the next Apply writes.
+    const std::string log = dir.File("window.txt");
+    const auto logTime = std::filesystem::last_write_time(log);
+    tools::WriteFile(log, LeanDrive());
+    std::filesystem::last_write_time(log, logTime + std::chrono::seconds(1));
+    services.events.clear();
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events,
+             QStringList{"message The logged data or the calibration image changed after the "
+                         "preview; nothing was written; the pass is previewed again."});
+    QVERIFY(tools::ReadFile(dir.File("window.bin")) == image);
+    QVERIFY(!QFile::exists(Q(dir.File("window_trw.txt"))));
     services.events.clear();
     QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
     QCOMPARE(services.events, QStringList{"message Processing complete"});

@@ -1,4 +1,4 @@
-#include "app/PlanGrid.h"
+#include "cli/PlanGrid.h"
 
 #include <iomanip>
 #include <locale>

@@ -1,20 +1,20 @@
-#include "tests/support/TempDir.h"
+#include "tools/ScratchDir.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
-namespace trimwright::testing {
+namespace trimwright::tools {
 
-std::string TempDir::SystemFolder() {
+std::string ScratchDir::SystemFolder() {
   const char* base = std::getenv("TMPDIR");
   return base && *base ? base : "/tmp";
 }
 
-TempDir::TempDir() : TempDir(SystemFolder()) {}
+ScratchDir::ScratchDir() : ScratchDir(SystemFolder()) {}
 
-TempDir::TempDir(const std::string& base) {
+ScratchDir::ScratchDir(const std::string& base) {
   std::string pattern = base + "/trimwright-test-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
@@ -22,7 +22,7 @@ TempDir::TempDir(const std::string& base) {
   path_ = buffer.data();
 }
 
-TempDir::~TempDir() {
+ScratchDir::~ScratchDir() {
   std::error_code ignored;
   // Tests may leave read-only folders behind; make them removable first.
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
@@ -33,4 +33,4 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-}  // namespace trimwright::testing
+}  // namespace trimwright::tools

@@ -1,8 +1,8 @@
 // A compact text view of a pass for a terminal: the change of every VE cell in
 // percent (rows by rpm, columns by kPa) and the fuel trim table as a 4 by 4
 // grid plus the idle cell, with record counts and mean BLMs.
-#ifndef TRIMWRIGHT_APP_PLANGRID_H_
-#define TRIMWRIGHT_APP_PLANGRID_H_
+#ifndef TRIMWRIGHT_CLI_PLANGRID_H_
+#define TRIMWRIGHT_CLI_PLANGRID_H_
 
 #include <string>
 
@@ -14,4 +14,4 @@ std::string PlanGrid(const PassPlan& plan);
 
 }  // namespace trimwright
 
-#endif  // TRIMWRIGHT_APP_PLANGRID_H_
+#endif  // TRIMWRIGHT_CLI_PLANGRID_H_
