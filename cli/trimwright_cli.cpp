@@ -15,10 +15,10 @@
 
 #include "app/HistoryCommands.h"
 #include "app/PathRules.h"
-#include "cli/PlanGrid.h"
 #include "app/PlanJson.h"
 #include "app/TuningRun.h"
 #include "cli/CommandLineWindow.h"
+#include "cli/PlanGrid.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 
@@ -58,7 +58,7 @@ int ExitReportingErrors(Work work) {
   try {
     return work();
   } catch (const trimwright::TrimwrightError& e) {
-    std::cerr << kProgram << ": error: " << e.what() << std::endl;
+    if (!e.saidOnErrorStream()) std::cerr << kProgram << ": error: " << e.what() << std::endl;
     return Exit(e.status());
   } catch (const std::bad_alloc& e) {
     std::cerr << kProgram << ": error: out of memory (" << e.what() << ")" << std::endl;
@@ -205,10 +205,13 @@ int main(int argc, char** argv) {
     return ExitReportingErrors([&] {
       if (!historyImage.empty()) {
         std::cout << trimwright::HistoryListing(historyImage) << std::flush;
-      } else {
-        window.ShowMessage(trimwright::UndoLastPass(undoImage, force, request.keepHistory));
+        return Exit(ExitStatus::kSuccess);
       }
-      return Exit(ExitStatus::kSuccess);
+      const trimwright::UndoResult undone =
+          trimwright::UndoLastPass(undoImage, force, request.keepHistory);
+      window.ShowMessage(undone.message);
+      return Exit(undone.outcome == trimwright::RunOutcome::kCompleted ? ExitStatus::kSuccess
+                                                                       : ExitStatus::kEndedEarly);
     });
   }
   request.history = !noHistory;
