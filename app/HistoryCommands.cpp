@@ -144,7 +144,7 @@ std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath) {
   return candidate;
 }
 
-std::string UndoLastPass(const std::string& imagePath, bool force, int keepHistory) {
+UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistory) {
   DiskFile image;
   const std::string now = ReadLocked(image, imagePath, true);
   const std::string nowSha = Sha256Hex(now);
@@ -155,9 +155,8 @@ std::string UndoLastPass(const std::string& imagePath, bool force, int keepHisto
   std::vector<const HistoryEntry*> skipped;
   const HistoryEntry* target = NewestNotUndone(entries, imagePath, force, &skipped);
   if (!target) {
-    throw TrimwrightError(
-        "No pass of " + imagePath + " is left to undo in " + PassHistory::FolderFor(imagePath),
-        ExitStatus::kEndedEarly);
+    return UndoResult{RunOutcome::kEndedEarly, "No pass of " + imagePath + " is left to undo in " +
+                                                   PassHistory::FolderFor(imagePath)};
   }
 
   const std::string restored = history.SavedImage(*target);
@@ -193,11 +192,12 @@ std::string UndoLastPass(const std::string& imagePath, bool force, int keepHisto
   }
   history.Commit();
   history.Retain(keepHistory);
-  std::string message = "Put back " + imagePath + " as it was before pass " + DescribePass(*target);
+  UndoResult result{RunOutcome::kCompleted,
+                    "Put back " + imagePath + " as it was before pass " + DescribePass(*target)};
   for (const HistoryEntry* damaged : skipped) {
-    message += "; skipped the damaged entry #" + std::to_string(damaged->sequence);
+    result.message += "; skipped the damaged entry #" + std::to_string(damaged->sequence);
   }
-  return message;
+  return result;
 }
 
 }  // namespace trimwright

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/PassHistory.h"
+#include "app/RunRequest.h"
 
 namespace trimwright {
 
@@ -39,10 +40,14 @@ std::string HistoryListing(const std::string& imagePath);
 // undo). Refuses when the image is not as that pass left it or a damaged
 // history entry is newer than that pass, unless force (which skips damaged
 // entries and says so).
-// Returns the message to show. Throws TrimwrightError: status kEndedEarly
-// when no pass is left to undo, kFileOrMemory for a refusal or file error;
-// the image is unchanged then.
-std::string UndoLastPass(const std::string& imagePath, bool force, int keepHistory);
+// Returns how it ended and the message to show: completed, or ended early
+// when no pass is left to undo. Throws TrimwrightError for a refusal or a
+// file error; the image is unchanged then.
+struct UndoResult {
+  RunOutcome outcome = RunOutcome::kEndedEarly;
+  std::string message;
+};
+UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistory);
 
 }  // namespace trimwright
 

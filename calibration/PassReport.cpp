@@ -132,8 +132,8 @@ std::string ReportText(const PassPlan& plan) {
 PreparedOutput OpenReport(const std::string& name, Diagnostics& diagnostics) {
   PreparedOutput file;
   if (!file.Prepare(name)) {
-    diagnostics.Err() << "Unable to open logfile " << name << std::endl;
-    throw TrimwrightError("Unable to open logfile " + name);
+    diagnostics.FailOnErrorStream("Unable to open logfile " + name,
+                                  "Unable to open logfile " + name);
   }
   return file;
 }
@@ -143,9 +143,9 @@ void SaveReport(PreparedOutput& file, const std::string& name, const PassPlan& p
   // The report is complete on disk before the image changes, so a failed
   // report never leaves a rewritten image behind without its record.
   if (!file.Write(ReportText(plan))) {
-    diagnostics.Err() << "Unable to write logfile " << name << std::endl;
-    throw TrimwrightError("Unable to write logfile " + name +
-                          "; the calibration image was not changed");
+    const std::string message =
+        "Unable to write logfile " + name + "; the calibration image was not changed";
+    diagnostics.FailOnErrorStream(message, message);
   }
 }
 

@@ -63,7 +63,7 @@ int ExitReportingErrors(Work work) {
               << std::endl;
     return Exit(e.status());
   } catch (const trimwright::TrimwrightError& e) {
-    std::cerr << kProgram << ": error: " << e.what() << std::endl;
+    if (!e.saidOnErrorStream()) std::cerr << kProgram << ": error: " << e.what() << std::endl;
     return Exit(e.status());
   } catch (const std::bad_alloc& e) {
     std::cerr << kProgram << ": error: out of memory (" << e.what() << ")" << std::endl;
@@ -239,10 +239,13 @@ int main(int argc, char** argv) {
     return ExitReportingErrors([&] {
       if (!historyImage.empty()) {
         std::cout << trimwright::HistoryListing(historyImage) << std::flush;
-      } else {
-        window.ShowMessage(trimwright::UndoLastPass(undoImage, force, request.keepHistory));
+        return Exit(ExitStatus::kSuccess);
       }
-      return Exit(ExitStatus::kSuccess);
+      const trimwright::UndoResult undone =
+          trimwright::UndoLastPass(undoImage, force, request.keepHistory);
+      window.ShowMessage(undone.message);
+      return Exit(undone.outcome == trimwright::RunOutcome::kCompleted ? ExitStatus::kSuccess
+                                                                       : ExitStatus::kEndedEarly);
     });
   }
   request.history = !noHistory;

@@ -37,6 +37,11 @@ class Diagnostics {
   // instance that collects warnings overrides this and calls it.
   virtual void Warning(const std::string& text);
 
+  // Writes line to Err() and throws TrimwrightError with message, marked as
+  // said on the error stream: how the core reports a failure whose line
+  // belongs on standard error.
+  [[noreturn]] void FailOnErrorStream(const std::string& line, const std::string& message) const;
+
  private:
   std::ostream& out_;
   std::ostream& err_;

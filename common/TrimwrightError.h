@@ -25,8 +25,18 @@ class TrimwrightError : public std::runtime_error {
 
   ExitStatus status() const { return status_; }
 
+  // True when the failure's own line already went to the error stream (a
+  // reader's or the report's line), so that a front end writing its errors
+  // there says it only once.
+  bool saidOnErrorStream() const { return said_; }
+  TrimwrightError& MarkSaidOnErrorStream() {
+    said_ = true;
+    return *this;
+  }
+
  private:
   ExitStatus status_;
+  bool said_ = false;
 };
 
 }  // namespace trimwright

@@ -475,7 +475,7 @@ void TunerDialog::OnUndoLastPass() {
     confirm.setTextFormat(Qt::PlainText);
     confirm.setDefaultButton(QMessageBox::Cancel);
     if (m_services->RunModal(confirm) != QMessageBox::Ok) return;
-    ShowMessage(UndoLastPass(m_pcmPath, !candidate->imageAsLeft, RunRequest().keepHistory));
+    ShowMessage(UndoLastPass(m_pcmPath, !candidate->imageAsLeft, RunRequest().keepHistory).message);
   } catch (const TrimwrightError& error) {
     ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
   }

@@ -89,11 +89,4 @@ void PCMcomm::AllocateTemperature() {
   diagnostics().Out() << "okay" << std::endl;
 }
 
-std::string_view PCMcomm::TextBefore(std::string_view text, char c) {
-  // Fields are a few characters long: a plain loop beats a call to memchr.
-  std::size_t length = 0;
-  while (length < text.size() && text[length] != c) ++length;
-  return text.substr(0, length);
-}
-
 }  // namespace trimwright

@@ -25,9 +25,6 @@ class PCMcomm : public LoggedData {
           Diagnostics& sink = Diagnostics::Standard());
   ~PCMcomm() override;
 
-  // The part of text before the first occurrence of c, or all of text.
-  static std::string_view TextBefore(std::string_view text, char c);
-
   RecordArray<float> temperature;
 
  private:

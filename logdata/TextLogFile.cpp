@@ -52,8 +52,7 @@ TextLogFile::TextLogFile(const std::string& path, const std::string& diagnosticP
 
 void TextLogFile::Fail(const std::string& what) const {
   const std::string message = what + path_;
-  diagnostics_.Err() << diagnosticPrefix_ << message << std::endl;
-  throw TrimwrightError(message);
+  diagnostics_.FailOnErrorStream(diagnosticPrefix_ + message, message);
 }
 
 std::int64_t TextLogFile::CountLineReads() {

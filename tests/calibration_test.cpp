@@ -529,7 +529,8 @@ TEST_F(CalibrationTest, ReportThatFailsToWriteLeavesTheImageUnchanged) {
     EXPECT_EQ(std::string(e.what()),
               "Unable to write logfile /dev/full; the calibration image was not changed");
   }
-  EXPECT_EQ(output_.Stderr(), "Unable to write logfile /dev/full\n");
+  EXPECT_EQ(output_.Stderr(),
+            "Unable to write logfile /dev/full; the calibration image was not changed\n");
   EXPECT_EQ(tools::ReadFile(path), before.Bytes(ImageLayout::kBin));
 }
 

@@ -143,10 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{{"@/missing.uni", "@/sample.bin"},
                  3,
                  "trimwright-cli: error: Unable to open datamaster file @/missing.uni\n"},
-        ExitCase{{"@/missing.csv", "@/sample.bin"},
-                 3,
-                 "Unable to open input file @/missing.csv\n"
-                 "trimwright-cli: error: Unable to open input file @/missing.csv\n"},
+        ExitCase{{"@/missing.csv", "@/sample.bin"}, 3, "Unable to open input file @/missing.csv\n"},
         ExitCase{{"--report", "@/sample.bin", "@/sample.uni", "@/sample.bin"},
                  3,
                  "trimwright-cli: error: The report file @/sample.bin is the calibration image"},

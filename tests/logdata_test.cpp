@@ -652,13 +652,6 @@ TEST(FieldWalkTest, PCMcommRunsOfSeparatorsAnywhereInTheLine) {
   }
 }
 
-TEST(PCMcommSplitTest, TextBeforeStopsAtTheFirstOccurrence) {
-  EXPECT_EQ(PCMcomm::TextBefore("35.5%", '%'), "35.5");
-  EXPECT_EQ(PCMcomm::TextBefore("35.5", '%'), "35.5");
-  EXPECT_EQ(PCMcomm::TextBefore("1F2F", 'F'), "1");
-  EXPECT_EQ(PCMcomm::TextBefore("", 'F'), "");
-}
-
 TEST_F(PCMcommTest, UnopenableFileIsReportedOnStandardError) {
   const std::string path = dir_.File("missing.txt");
   EXPECT_THROW(PCMcomm log(path), TrimwrightError);
