@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/PassHistory.h"
-#include "common/DiskFile.h"
+#include "calibration/ImageFile.h"
 #include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 
@@ -50,20 +50,6 @@ const HistoryEntry* NewestNotUndone(const std::vector<HistoryEntry>& entries,
   return nullptr;
 }
 
-// The image read whole under a lock of the given kind.
-std::string ReadLocked(DiskFile& image, const std::string& imagePath, bool exclusive) {
-  if (!(exclusive ? image.OpenExisting(imagePath) : image.OpenForReading(imagePath))) {
-    throw TrimwrightError("Unable to open file " + imagePath);
-  }
-  if (!(exclusive ? image.TryLockExclusive() : image.TryLockShared())) {
-    throw TrimwrightError("Unable to lock file " + imagePath +
-                          ": another run is tuning this image");
-  }
-  std::string bytes;
-  if (!image.ReadAll(bytes)) throw TrimwrightError("Unable to read file " + imagePath);
-  return bytes;
-}
-
 // What differs between the image as it is and as a pass left it.
 std::string Difference(const std::string& now, const std::string& expected) {
   if (now.size() != expected.size()) {
@@ -93,8 +79,9 @@ std::string DescribePass(const HistoryEntry& entry) {
 }
 
 std::string HistoryListing(const std::string& imagePath) {
-  DiskFile image;
-  const std::string bytes = ReadLocked(image, imagePath, false);
+  // Held while the history is read, so that no pass changes it meanwhile.
+  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, true);
+  const std::string bytes = image->ReadAll();
   const std::string current = Sha256Hex(bytes);
   const std::vector<HistoryEntry> entries = PassHistory(imagePath).List(current);
   if (entries.empty()) return "No passes recorded for " + imagePath + "\n";
@@ -132,8 +119,8 @@ std::string HistoryListing(const std::string& imagePath) {
 }
 
 std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath) {
-  DiskFile image;
-  const std::string now = ReadLocked(image, imagePath, false);
+  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, true);
+  const std::string now = image->ReadAll();
   const std::string nowSha = Sha256Hex(now);
   const PassHistory history(imagePath);
   const std::vector<HistoryEntry> entries = history.List(nowSha);
@@ -145,8 +132,8 @@ std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath) {
 }
 
 UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistory) {
-  DiskFile image;
-  const std::string now = ReadLocked(image, imagePath, true);
+  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, false);
+  const std::string now = image->ReadAll();
   const std::string nowSha = Sha256Hex(now);
 
   PassHistory history(imagePath);
@@ -184,11 +171,13 @@ UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistor
   while (first < now.size() && now[first] == restored[first]) ++first;
   std::size_t end = now.size();
   while (end > first && now[end - 1] == restored[end - 1]) --end;
-  if (end > first &&
-      (!image.WriteAt(static_cast<std::int64_t>(first), restored.data() + first, end - first) ||
-       !image.Sync())) {
-    history.Discard();
-    throw TrimwrightError("Unable to write file " + imagePath);
+  if (end > first) {
+    try {
+      image->WriteBytes(static_cast<std::int64_t>(first), restored.data() + first, end - first);
+    } catch (const TrimwrightError&) {
+      history.Discard();
+      throw;
+    }
   }
   history.Commit();
   history.Retain(keepHistory);

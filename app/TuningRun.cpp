@@ -41,25 +41,25 @@ constexpr int kProgressDone = 100;
 // same image is refused at once instead of tuning it twice. A file that
 // cannot be opened here is left to the calibration, which reports it where a
 // run always has; only the lock itself is taken early, silently.
-std::shared_ptr<DiskFile> LockImageEarly(const std::string& pcmPath, bool readOnly) {
+std::shared_ptr<ImageFile> LockImageEarly(const std::string& pcmPath, bool readOnly) {
   if (!FindImageFormat(pcmPath)) return nullptr;
-  auto file = std::make_shared<DiskFile>();
-  if (!(readOnly ? file->OpenForReading(pcmPath) : file->OpenExisting(pcmPath))) return nullptr;
-  if (!(readOnly ? file->TryLockShared() : file->TryLockExclusive())) {
-    throw TrimwrightError("Unable to lock file " + pcmPath + ": another run is tuning this image");
+  auto file = std::make_shared<ImageFile>();
+  const ImageFile::Opening opening = file->Open(pcmPath, readOnly);
+  if (opening == ImageFile::Opening::kLocked) {
+    throw TrimwrightError(ImageFile::Refusal(opening, pcmPath));
   }
-  return file;
+  return opening == ImageFile::Opening::kOpened ? file : nullptr;
 }
 
 // The image's check, made from the file the run locked early, before any
 // log is read. None when the run holds no file (the calibration then reports
 // what is wrong, as a run always has) or, for a run told to tune the image
 // anyway, when its bytes cannot be read.
-std::optional<ImageCheck> CheckLockedImage(const RunRequest& request, const DiskFile* file) {
+std::optional<ImageCheck> CheckLockedImage(const RunRequest& request, const ImageFile* file) {
   const ImageLayout* layout = FindImageLayout(request.pcmPath);
   if (!file || !layout) return std::nullopt;
   try {
-    return ImageCheck::Read(*file, request.pcmPath, *layout);
+    return ImageCheck::Read(file->disk(), request.pcmPath, *layout);
   } catch (const TrimwrightError&) {
     if (request.ignoreChecksum) return std::nullopt;
     throw;
@@ -179,9 +179,8 @@ ImageCheck CheckImageFile(const std::string& pcmPath) {
     throw TrimwrightError("Unknown type of pcm file " + pcmPath +
                           " (a calibration image is a .bin or .lt1 file)");
   }
-  const std::shared_ptr<DiskFile> file = LockImageEarly(pcmPath, true);
-  if (!file) throw TrimwrightError("Unable to open file " + pcmPath);
-  return ImageCheck::Read(*file, pcmPath, *layout);
+  const std::shared_ptr<ImageFile> file = ImageFile::OpenLocked(pcmPath, true);
+  return ImageCheck::Read(file->disk(), pcmPath, *layout);
 }
 
 bool TuningRun::AcceptsTargetBlm(const std::string& text) {
@@ -314,12 +313,10 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
     return;
   }
   RefuseUnsafeOutputs(OutputsOf(request, true), request.logPaths, request.pcmPath);
-  const std::shared_ptr<DiskFile> image = LockImageEarly(request.pcmPath, false);
-  if (!image) throw TrimwrightError("Unable to open file " + request.pcmPath);
+  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(request.pcmPath, false);
 
   // The plan holds only for the inputs it was made from.
-  std::string bytes;
-  if (!image->ReadAll(bytes)) throw TrimwrightError("Unable to read file " + request.pcmPath);
+  const std::string bytes = image->ReadAll();
   bool same = request.pcmPath == plan.imagePath && Sha256Hex(bytes) == plan.imageSha256 &&
               FileStamp::Of(request.pcmPath) == plan.imageStamp &&
               request.logPaths.size() == plan.logs.size();
@@ -342,17 +339,7 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
   outputs.Prepare();
   WriteKeepingHistory(request, plan, [&] {
     outputs.Write(plan);
-    switch (WritePlanBytes(*image, plan)) {
-      case PlanWrite::kWritten:
-        return;
-      case PlanWrite::kImageChanged:
-        throw StalePreviewError(
-            "The calibration image changed after the preview; nothing was written");
-      case PlanWrite::kReadFailed:
-        throw TrimwrightError("Unable to read file " + request.pcmPath);
-      case PlanWrite::kWriteFailed:
-        throw TrimwrightError("Unable to write file " + request.pcmPath);
-    }
+    image->WritePlan(plan);
   });
   outputs.Finish();
   window_.SetProgress(kProgressDone);

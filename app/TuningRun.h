@@ -32,14 +32,6 @@ class ImageRefusedError : public TrimwrightError {
   explicit ImageRefusedError(const std::string& message) : TrimwrightError(message) {}
 };
 
-// A previewed pass that can no longer be written as shown: its log or image
-// changed on disk since it was planned.
-class StalePreviewError : public TrimwrightError {
- public:
-  explicit StalePreviewError(const std::string& message)
-      : TrimwrightError(message, ExitStatus::kEndedEarly) {}
-};
-
 class TuningRun {
  public:
   // Longest field text the window hands over; longer text is cut.

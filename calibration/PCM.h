@@ -1,6 +1,6 @@
-// The calibration image of an engine computer as a tuning run sees it: it can
-// tune its VE tables from a logged data set in one call, or in steps (logs in,
-// a plan out, the plan applied apart), and be destroyed. Created with the image
+// The calibration image of an engine computer as a tuning run sees it: it
+// tunes its VE tables from logged data in steps (logs in, a plan out, the plan
+// applied apart), and is destroyed. Created with the image
 // path by the run, which owns it for the run's length.
 #ifndef TRIMWRIGHT_CALIBRATION_PCM_H_
 #define TRIMWRIGHT_CALIBRATION_PCM_H_
@@ -24,14 +24,6 @@ class PCM {
 
   PCM(const PCM&) = delete;
   PCM& operator=(const PCM&) = delete;
-
-  // Tunes the VE tables of the image from data toward targetBlm and writes the
-  // report to logfileName: the steps below in order, report before image.
-  // data is only read and must outlive the call. Throws TrimwrightError when
-  // the report or the image cannot be written; the image is unchanged when
-  // the report failed.
-  virtual void OptimizeVETable(const LoggedData* data, std::int32_t targetBlm,
-                               const std::string& logfileName) = 0;
 
   // The steps of a pass. BeginOptimize writes the pass's first lines; AddLog
   // takes the records of one log (call it once per log, in order);

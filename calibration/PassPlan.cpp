@@ -2,8 +2,6 @@
 
 #include <map>
 
-#include "common/DiskFile.h"
-
 namespace trimwright {
 
 int PassPlan::CellsChanged() const {
@@ -27,19 +25,6 @@ std::vector<PassPlan::CountedWarning> PassPlan::DistinctWarnings() const {
     ++distinct[at->second].count;
   }
   return distinct;
-}
-
-PlanWrite WritePlanBytes(DiskFile& image, const PassPlan& plan) {
-  std::string current(plan.oldRegion.size(), '\0');
-  if (!image.ReadAt(plan.regionOffset, current.data(), current.size())) {
-    return PlanWrite::kReadFailed;
-  }
-  if (current != plan.oldRegion) return PlanWrite::kImageChanged;
-  if (!image.WriteAt(plan.regionOffset, plan.newRegion.data(), plan.newRegion.size()) ||
-      !image.Sync()) {
-    return PlanWrite::kWriteFailed;
-  }
-  return PlanWrite::kWritten;
 }
 
 }  // namespace trimwright

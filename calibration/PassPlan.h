@@ -14,6 +14,7 @@
 
 #include "calibration/ImageCheck.h"
 #include "calibration/PassLimits.h"
+#include "calibration/VEGrid.h"
 #include "common/FileStamp.h"
 #include "fueltrim/TrimCellStats.h"
 
@@ -118,27 +119,13 @@ struct PassPlan {
   std::vector<CountedWarning> DistinctWarnings() const;
 
   const VECellPlan& Cell(int row, int column) const {
-    return grid[static_cast<std::size_t>(row * 17 + column)];
+    return grid[static_cast<std::size_t>(row * VEGrid::kColumns + column)];
   }
   // Tuned cells whose byte changes.
   int CellsChanged() const;
   // Records the fuel trim table used.
   std::uint32_t RecordsUsed() const;
 };
-
-// How writing a plan's bytes into an image ended.
-enum class PlanWrite {
-  kWritten,
-  kReadFailed,
-  kImageChanged,  // the region no longer holds the bytes the plan started from
-  kWriteFailed,
-};
-
-class DiskFile;
-
-// Writes the plan's new region into the open image in one write and syncs it,
-// after checking that the region still holds the plan's old bytes.
-PlanWrite WritePlanBytes(DiskFile& image, const PassPlan& plan);
 
 }  // namespace trimwright
 

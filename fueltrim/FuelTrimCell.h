@@ -41,9 +41,8 @@ class FuelTrimCell {
   void KeepRecordRanges(bool keep) { keepsRanges_ = keep; }
 
   // Takes one record. Records may be added at any time, from any number of
-  // logs. The aux values take no part in any statistic.
-  void AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft, std::int32_t blmRight,
-                 std::int32_t auxLeft, std::int32_t auxRight);
+  // logs.
+  void AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft, std::int32_t blmRight);
 
   // Makes room for count more records at once, so a large log fills the cell
   // without its arrays growing step by step.
@@ -109,8 +108,7 @@ class FuelTrimCell {
 
 // Inline: every learning record of a log comes through here.
 inline void FuelTrimCell::AddRecord(std::int32_t rpm, float map, std::int32_t blmLeft,
-                                    std::int32_t blmRight, std::int32_t /*auxLeft*/,
-                                    std::int32_t /*auxRight*/) {
+                                    std::int32_t blmRight) {
   const bool first = count_ == 0;
   left_.Add(blmLeft, first);
   right_.Add(blmRight, first);

@@ -68,30 +68,6 @@ FuelTrimCell& FuelTrimTable::CellAt(int mapBand, int rpmBand) {
   return Cell(mapBand * BandCount(rpmBounds_.size()) + rpmBand);
 }
 
-std::uint32_t FuelTrimTable::Fill(const LoggedData& data, const AuxWindow& auxWindow) {
-  // Cell k carries the number k, so the cell with a number is found by index.
-  const bool filtered = !auxWindow.IsOpen();
-  std::uint32_t leftOut = 0;
-  for (std::uint32_t r = 0; r < data.recordCount; ++r) {
-    const std::int32_t cell = data.blmCell[r];
-    if (!data.engineWarm[r] || data.highThrottle[r] || cell < 0 || cell >= cellCount_) continue;
-    if (filtered && !auxWindow.Contains(data.auxLeft[r], data.auxRight[r])) {
-      ++leftOut;
-      continue;
-    }
-    Cell(cell).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r],
-                         data.auxLeft[r], data.auxRight[r]);
-  }
-  return leftOut;
-}
-
-void FuelTrimTable::PrintStatistics(std::ostream& out) const {
-  out << "\n\n\n ******** Fuel trim table statistics ********\n\n";
-  out << "Cell\t# recs\tmap range\trpm range\n"
-      << "\t\tmin LTerm/avg LTerm/max LTerm (left and right)\n\n";
-  for (std::int32_t k = 0; k < cellCount_; ++k) cells_[static_cast<std::size_t>(k)].Print(out);
-}
-
 float FuelTrimTable::FactorForVECell(std::int32_t rpmLow, std::int32_t rpmHigh, float mapLow,
                                      float mapHigh, std::int32_t targetBlm) {
   const int mapBands = BandCount(mapBounds_.size());

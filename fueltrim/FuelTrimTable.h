@@ -1,6 +1,7 @@
 // The PCM's MAP by rpm grid of BLM cells, built from a calibration's rpm and
-// MAP boundary lists. It bins logged records by the BLM cell number the PCM
-// logged with them and blends the cells' adjustment factors for any VE cell.
+// MAP boundary lists. Its cells take the logged records of their BLM cell
+// number (RecordSorter hands them over) and it blends the cells' adjustment
+// factors for any VE cell.
 // Owns its cells and its copies of both lists; created and deleted by the
 // calibration object.
 #ifndef TRIMWRIGHT_FUELTRIM_FUELTRIMTABLE_H_
@@ -8,12 +9,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <ostream>
 #include <vector>
 
 #include "common/Diagnostics.h"
 #include "fueltrim/FuelTrimCell.h"
-#include "logdata/LoggedData.h"
 
 namespace trimwright {
 
@@ -40,17 +39,8 @@ class FuelTrimTable {
   FuelTrimTable(const FuelTrimTable&) = delete;
   FuelTrimTable& operator=(const FuelTrimTable&) = delete;
 
-  // Hands every record with engineWarm set and highThrottle clear (and its
-  // second trim values inside auxWindow) to the cell whose number equals its
-  // blmCell. Each call adds the records of one more log. Returns how many
-  // records the window left out.
-  std::uint32_t Fill(const LoggedData& data, const AuxWindow& auxWindow = {});
-
   // Cells with fewer records than this count as no correction (factor 1.0).
   void SetMinRecords(std::int32_t minRecords) { minRecords_ = minRecords; }
-
-  // Writes the fuel trim statistics section.
-  void PrintStatistics(std::ostream& out) const;
 
   // The adjustment factor for the VE cell with these ranges: the factors of
   // the fuel trim cells at the rectangle's edges, weighted by overlap area.

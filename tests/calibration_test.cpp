@@ -16,9 +16,11 @@
 #include "calibration/PassReport.h"
 #include "calibration/Tunercat.h"
 #include "calibration/VEGrid.h"
+#include "calibration/VEPlanner.h"
 #include "common/TrimwrightError.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/FakeLog.h"
+#include "tests/support/PassSteps.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
 #include "tools/LogWriter.h"
@@ -33,7 +35,7 @@ using testing::TempDir;
 using tools::CalibrationImage;
 using tools::ImageLayout;
 
-using InspectableTunercat = Tunercat;
+using testing::RunPassSteps;
 
 std::string kTargetWarning128() {
   return "Warning - you are tuning for a blm of 128.\nIt is recommended you tune for 118 - 124\n";
@@ -76,7 +78,7 @@ class CalibrationTest : public ::testing::Test {
     } else {
       pcm = std::make_unique<LT1edit>(path, rpmLimit);
     }
-    pcm->OptimizeVETable(&log, target, report);
+    RunPassSteps(*pcm, log, target, report);
     pcm.reset();
     return tools::ReadFile(report);
   }
@@ -96,12 +98,12 @@ struct RowsCase {
 class ReachableRowsTest : public CalibrationTest, public ::testing::WithParamInterface<RowsCase> {};
 
 TEST_P(ReachableRowsTest, RowsAreTunedWhileTheirUpperEdgeIsBelowTheLimit) {
-  InspectableTunercat pcm(WriteImage(CalibrationImage()), GetParam().rpmLimit);
-  ASSERT_EQ(pcm.grid().veRpmBounds.size() - 1, GetParam().rows);
-  EXPECT_EQ(pcm.grid().veRpmBounds.front(), 0);
+  const VEGrid grid(GetParam().rpmLimit);
+  ASSERT_EQ(grid.veRpmBounds.size() - 1, GetParam().rows);
+  EXPECT_EQ(grid.veRpmBounds.front(), 0);
   if (GetParam().rows > 0) {
-    EXPECT_EQ(pcm.grid().veRpmAxis[GetParam().rows - 1], GetParam().lastRowLabel);
-    EXPECT_LT(pcm.grid().veRpmBounds.back(), GetParam().rpmLimit);
+    EXPECT_EQ(grid.veRpmAxis[GetParam().rows - 1], GetParam().lastRowLabel);
+    EXPECT_LT(grid.veRpmBounds.back(), GetParam().rpmLimit);
   }
 }
 
@@ -113,15 +115,15 @@ INSTANTIATE_TEST_SUITE_P(Limits, ReachableRowsTest,
                                            RowsCase{4250, 18, 3800}, RowsCase{4251, 19, 4000},
                                            RowsCase{7000, 24, 6500}));
 
-TEST_F(CalibrationTest, ColumnsHaveEighteenEdgesHalfwayBetweenLabels) {
-  InspectableTunercat pcm(WriteImage(CalibrationImage()), 3000);
+TEST(VEGridTest, ColumnsHaveEighteenEdgesHalfwayBetweenLabels) {
+  const VEGrid grid(3000);
   std::vector<float> expected{0.0f};
   for (float edge = 22.5f; edge < 100.0f; edge += 5.0f) expected.push_back(edge);
   expected.push_back(104.0f);
-  EXPECT_EQ(pcm.grid().veKpaBounds, expected);
-  EXPECT_EQ(pcm.grid().veKpaBounds.size(), 18u);
-  EXPECT_EQ(pcm.grid().veRpmBounds[1], 500);
-  EXPECT_EQ(pcm.grid().veRpmBounds[9], 2100);
+  EXPECT_EQ(grid.veKpaBounds, expected);
+  EXPECT_EQ(grid.veKpaBounds.size(), 18u);
+  EXPECT_EQ(grid.veRpmBounds[1], 500);
+  EXPECT_EQ(grid.veRpmBounds[9], 2100);
 }
 
 // A record counts in the band whose lower edge is the last at or below its
@@ -219,9 +221,7 @@ TEST_F(CalibrationTest, BothFormatsReadTheBoundariesAtTheirOwnOffset) {
 TEST_F(CalibrationTest, BoundaryBytesAreUsedUnchecked) {
   CalibrationImage image;
   image.SetBoundaryBytes({0, 255, 100, 255, 0, 104});
-  InspectableTunercat pcm(WriteImage(image), 3000);
-  EXPECT_EQ(pcm.ftRpmBounds(), (std::vector<std::int32_t>{0, 0, 6375, 2500, 7000}));
-  EXPECT_EQ(pcm.ftMapBounds(), (std::vector<float>{0.0f, 255.0f, 0.0f, 104.0f, 104.0f}));
+  Tunercat pcm(WriteImage(image), 3000);
   EXPECT_NE(output_.Stdout().find("Fuel trim rpm bnds:  0 0 6375 2500 7000 \n"
                                   "Fuel trim map bnds:  0 255 0 104 104 \n"),
             std::string::npos);
@@ -245,32 +245,38 @@ TEST_F(CalibrationTest, ImageThatCannotBeOpenedIsReportedAndThrown) {
 
 // ------------------------------------------------------------ single cells
 
-// A Tunercat over a default image whose fuel trim cells the tests fill.
-class ModifyVECellTest : public CalibrationTest {
+// A planner over the default image's fuel trim boundaries, whose cells the
+// tests fill.
+class ModifyVECellTest : public ::testing::Test {
  protected:
-  ModifyVECellTest() : pcm_(WriteImage(CalibrationImage()), 3000) { output_.Clear(); }
+  ModifyVECellTest() { output_.Clear(); }
 
   std::string Line(std::uint8_t oldValue, int row, int column, int target, std::uint8_t expectedNew,
                    bool expectedOverflow) {
-    const VECellPlan cell = pcm_.ModifyVECell(oldValue, row, column, target, PassLimits{});
+    const VECellPlan cell = planner_.ModifyVECell(oldValue, row, column, target, PassLimits{});
     EXPECT_EQ(cell.newValue, expectedNew);
     EXPECT_EQ(cell.overflow, expectedOverflow);
     return ReportLine(cell, 0.390588f);
   }
 
-  InspectableTunercat pcm_;
+  CapturedOutput output_;
+  FuelTrimTable table_{{0, 1200, 2000, 2800, 7000}, {0.0f, 40.0f, 60.0f, 80.0f, 104.0f}};
+  FuelTrimCell idle_;
+  RecordSorter sorter_;
+  VEGrid grid_{3000};
+  VEPlanner planner_{Tunercat::kLayout, grid_, table_, idle_, sorter_, Diagnostics::Standard()};
 };
 
 // VE row 3 (1000 rpm, 900 to 1100) and column 5 (45 kPa, 42.5 to 47.5) lie
 // inside fuel trim cell 4 (40 to 60 kPa, 0 to 1200 rpm).
 TEST_F(ModifyVECellTest, ScalesTheOldValueAndReportsThreeDigits) {
-  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 130, 126, 0, 0);
+  table_.Cell(4).AddRecord(1000, 45.0f, 130, 126);
   EXPECT_EQ(Line(100, 3, 5, 128, 102, false), "cell[1000][45]\t39.1\t1.02\t39.8\t\n");
   EXPECT_EQ(output_.Stdout(), kTargetWarning128());
 }
 
 TEST_F(ModifyVECellTest, KeepsOldValueOnOverflow) {
-  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 103, 103, 0, 0);  // 1.03 at target 100
+  table_.Cell(4).AddRecord(1000, 45.0f, 103, 103);  // 1.03 at target 100
   EXPECT_EQ(Line(250, 3, 5, 100, 250, true), "cell[1000][45]\t97.6\t1.03\t(*)\t\n");
   EXPECT_NE(
       output_.Stdout().find(
@@ -279,17 +285,17 @@ TEST_F(ModifyVECellTest, KeepsOldValueOnOverflow) {
 }
 
 TEST_F(ModifyVECellTest, HalfwayValuesRoundUp) {
-  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 60, 60, 0, 0);  // 0.5 at target 120
+  table_.Cell(4).AddRecord(1000, 45.0f, 60, 60);  // 0.5 at target 120
   EXPECT_EQ(Line(3, 3, 5, 120, 2, false), "cell[1000][45]\t1.17\t0.5\t0.781\t\n");
 }
 
 TEST_F(ModifyVECellTest, IdleCellFactorIsAveragedIn) {
   // VE row 2 (800 rpm, 700 to 900), column 3 (35 kPa, 32.5 to 37.5): inside
   // fuel trim cell 0 and inside the idle cell's 30 to 40 kPa, 600 to 1000 rpm.
-  pcm_.fuelTrimTable().Cell(0).AddRecord(800, 35.0f, 102, 102, 0, 0);
-  pcm_.idleCell().AddRecord(600, 30.0f, 98, 98, 0, 0);
-  pcm_.idleCell().AddRecord(1000, 40.0f, 98, 98, 0, 0);
-  pcm_.idleCell().RangesFromRecords();
+  table_.Cell(0).AddRecord(800, 35.0f, 102, 102);
+  idle_.AddRecord(600, 30.0f, 98, 98);
+  idle_.AddRecord(1000, 40.0f, 98, 98);
+  idle_.RangesFromRecords();
   EXPECT_EQ(Line(120, 2, 3, 100, 120, false),
             "cell[800][35]\t46.9\t1.02\t0.98\t1\t46.9\tIdle cell\n");
   // Column 4 (37.5 to 42.5 kPa) reaches beyond the idle cell.
@@ -297,16 +303,16 @@ TEST_F(ModifyVECellTest, IdleCellFactorIsAveragedIn) {
 }
 
 TEST_F(ModifyVECellTest, InfiniteFactorCountsAsOverflow) {
-  pcm_.fuelTrimTable().Cell(4).AddRecord(1000, 45.0f, 130, 120, 0, 0);
+  table_.Cell(4).AddRecord(1000, 45.0f, 130, 120);
   EXPECT_EQ(Line(100, 3, 5, 0, 100, true), "cell[1000][45]\t39.1\tinf\t(*)\t\n");
   EXPECT_EQ(Line(0, 3, 5, 0, 0, true), "cell[1000][45]\t0\tinf\t(*)\t\n");
 }
 
 TEST(SwapBytes16Test, ExchangesTheTwoBytes) {
   std::uint16_t word = 0x1234;
-  LT1_obd1::SwapBytes16(word);
+  VEPlanner::SwapBytes16(word);
   EXPECT_EQ(word, 0x3412);
-  LT1_obd1::SwapBytes16(word);
+  VEPlanner::SwapBytes16(word);
   EXPECT_EQ(word, 0x1234);
 }
 
@@ -472,12 +478,12 @@ TEST_F(CalibrationTest, SecondRunStartsFromTheFirstRunsValues) {
   EXPECT_EQ(twice.StoredChecksum(), twice.ComputedChecksum());
 }
 
-TEST_F(CalibrationTest, OptimizeWritesItsLinesInOrder) {
+TEST_F(CalibrationTest, APassWritesItsFirstLinesInOrder) {
   const std::string path = WriteImage(CalibrationImage(), ImageLayout::kLt1);
   LT1edit pcm(path, 3000);
   FakeLog log;
   output_.Clear();
-  pcm.OptimizeVETable(&log, 124, dir_.File("report.txt"));
+  RunPassSteps(pcm, log, 124, dir_.File("report.txt"));
   EXPECT_EQ(output_.Stdout(), "LT1edit:  OptimizeVETable\nLT1_obd1:  OptimizeVETable\n");
 }
 
@@ -509,7 +515,7 @@ TEST_F(CalibrationTest, ReportThatCannotBeCreatedLeavesTheImageUnchanged) {
   for (const std::string& report : {dir_.File("no/such/folder/report.txt"), dir_.path()}) {
     output_.Clear();
     Tunercat pcm(path, 3000);
-    EXPECT_THROW(pcm.OptimizeVETable(&log, 124, report), TrimwrightError);
+    EXPECT_THROW(RunPassSteps(pcm, log, 124, report), TrimwrightError);
     EXPECT_EQ(output_.Stderr(), "Unable to open logfile " + report + "\n");
   }
   EXPECT_EQ(tools::ReadFile(path), before.Bytes(ImageLayout::kBin));
@@ -523,7 +529,7 @@ TEST_F(CalibrationTest, ReportThatFailsToWriteLeavesTheImageUnchanged) {
   log.Add({.blmLeft = 140, .blmRight = 140, .blmCell = 5});
   Tunercat pcm(path, 3000);
   try {
-    pcm.OptimizeVETable(&log, 124, "/dev/full");
+    RunPassSteps(pcm, log, 124, "/dev/full");
     FAIL() << "a full disk went unnoticed";
   } catch (const TrimwrightError& e) {
     EXPECT_EQ(std::string(e.what()),
@@ -545,7 +551,7 @@ TEST_F(CalibrationTest, SecondRunOnTheSameImageIsRefusedWhileTheFirstHoldsIt) {
               "Unable to lock file " + path + ": another run is tuning this image");
   }
   FakeLog log;
-  first.OptimizeVETable(&log, 124, dir_.File("report.txt"));
+  RunPassSteps(first, log, 124, dir_.File("report.txt"));
 }
 
 }  // namespace

@@ -1,16 +1,16 @@
-// One small tuning pass from a synthetic Datamaster log through a Tunercat
-// image, compared line for line with checked-in expectations: the report and
-// everything the pass writes to standard output.
+// One small tuning run from a synthetic Datamaster log on a Tunercat image,
+// the way the program makes it, compared line for line with checked-in
+// expectations: the report and everything the pass writes to standard output.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "calibration/Tunercat.h"
-#include "logdata/DMUni.h"
+#include "app/TuningRun.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/Golden.h"
+#include "tests/support/QuietWindow.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
 #include "tools/LogWriter.h"
@@ -78,11 +78,11 @@ TEST(EndToEndTest, SmallRunReportAndDiagnosticsMatchTheirExpectations) {
   tools::WriteFile(logPath, tools::UniLog(SmallDrive()));
 
   CapturedOutput output;
-  {
-    DMUni log(logPath);
-    std::unique_ptr<PCM> pcm = std::make_unique<Tunercat>(imagePath, 3000);
-    pcm->OptimizeVETable(&log, 124, reportPath);
-  }
+  testing::QuietWindow window;
+  RunRequest request = RunRequest::ForOneLog(logPath, imagePath, reportPath, "124", "3000");
+  request.history = false;
+  ASSERT_EQ(TuningRun(window).Perform(request).outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(window.messages, "Processing complete\n");
   EXPECT_TRUE(MatchesGolden(tools::ReadFile(reportPath), "small_run.report.expected.txt"));
   EXPECT_TRUE(MatchesGolden(ReplaceAll(output.Stdout(), dir.path(), "<dir>"),
                             "small_run.stdout.expected.txt"));

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "calibration/PassReport.h"
+#include "calibration/RecordSorter.h"
 #include "fueltrim/FuelTrimCell.h"
 #include "fueltrim/FuelTrimTable.h"
 #include "tests/support/CapturedOutput.h"
@@ -22,7 +24,7 @@ const char kTargetWarning128[] =
     "Warning - you are tuning for a blm of 128.\nIt is recommended you tune for 118 - 124\n";
 
 void AddBlms(FuelTrimCell& cell, std::vector<std::pair<int, int>> leftRight) {
-  for (const auto& [left, right] : leftRight) cell.AddRecord(1000, 50.0f, left, right, 0, 0);
+  for (const auto& [left, right] : leftRight) cell.AddRecord(1000, 50.0f, left, right);
 }
 
 std::string Printed(const FuelTrimCell& cell) {
@@ -106,9 +108,9 @@ TEST(FuelTrimCellTest, PrintsRangesAndStatistics) {
 
 TEST(FuelTrimCellTest, RangesFromRecordsAreMeanPlusMinusOneDeviation) {
   FuelTrimCell cell;
-  cell.AddRecord(800, 40.0f, 128, 128, 0, 0);
-  cell.AddRecord(900, 50.0f, 128, 128, 0, 0);
-  cell.AddRecord(1000, 60.0f, 128, 128, 0, 0);
+  cell.AddRecord(800, 40.0f, 128, 128);
+  cell.AddRecord(900, 50.0f, 128, 128);
+  cell.AddRecord(1000, 60.0f, 128, 128);
   cell.RangesFromRecords();
   EXPECT_EQ(Printed(cell).substr(0, Printed(cell).find('\n')),
             "0:\t3\tmap: 41.835 - 58.165, rpm: 818 - 981");
@@ -121,7 +123,7 @@ TEST(FuelTrimCellTest, RangesFromRecordsAreMeanPlusMinusOneDeviation) {
 
 TEST(FuelTrimCellTest, OneRecordGivesZeroWidthRanges) {
   FuelTrimCell cell;
-  cell.AddRecord(750, 33.5f, 128, 128, 0, 0);
+  cell.AddRecord(750, 33.5f, 128, 128);
   cell.RangesFromRecords();
   EXPECT_TRUE(cell.Encloses(33.5f, 33.5f, 750, 750));
   EXPECT_FALSE(cell.Encloses(33.5f, 33.6f, 750, 750));
@@ -158,7 +160,7 @@ TEST_F(FuelTrimTableTest, ConstructionNumbersCellsAcrossRpmBandsFirst) {
   for (int k = 0; k < 16; ++k) EXPECT_EQ(table_.Cell(k).GetNumber(), k);
 }
 
-TEST_F(FuelTrimTableTest, FillBinsWarmPartThrottleRecordsByLoggedCell) {
+TEST_F(FuelTrimTableTest, SorterBinsWarmPartThrottleRecordsByLoggedCell) {
   FakeLog log;
   log.Add({.rpm = 6000, .map = 20.0f, .blmLeft = 140, .blmCell = 5});  // ranges do not matter
   log.Add({.blmLeft = 141, .blmCell = 5, .highThrottle = true});
@@ -167,7 +169,11 @@ TEST_F(FuelTrimTableTest, FillBinsWarmPartThrottleRecordsByLoggedCell) {
   log.Add({.blmLeft = 144, .blmCell = 18});
   log.Add({.blmLeft = 145, .blmCell = 0});
   log.Add({.blmLeft = 146, .blmCell = 15});
-  table_.Fill(log);
+  FuelTrimCell idle;
+  idle.SetNumber(16);
+  RecordSorter().Add(log, AuxWindow{}, table_, idle);
+  EXPECT_EQ(idle.RecordCount(), 1);
+  EXPECT_EQ(idle.AverageLeftBlm(), 143.0f);
   EXPECT_EQ(table_.Cell(5).RecordCount(), 1);
   EXPECT_EQ(table_.Cell(5).AverageLeftBlm(), 140.0f);
   EXPECT_EQ(table_.Cell(0).RecordCount(), 1);
@@ -237,8 +243,10 @@ TEST_F(FuelTrimTableTest, EmptyCellsTakePartWithFactorOneAndFullWeight) {
 
 TEST_F(FuelTrimTableTest, StatisticsListEveryCellInNumberOrder) {
   AddBlms(table_.Cell(2), {{130, 126}});
+  std::vector<TrimCellStats> cells;
+  for (int k = 0; k < table_.CellCount(); ++k) cells.push_back(table_.Cell(k).Statistics());
   std::ostringstream out;
-  table_.PrintStatistics(out);
+  WriteTrimStatistics(out, cells);
   const std::string text = out.str();
   EXPECT_EQ(text.rfind("\n\n\n ******** Fuel trim table statistics ********\n\n"
                        "Cell\t# recs\tmap range\trpm range\n"

@@ -15,6 +15,7 @@
 #include "common/DiskFile.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/Process.h"
+#include "tests/support/QuietWindow.h"
 #include "tests/support/TempDir.h"
 #include "tools/LogWriter.h"
 
@@ -22,6 +23,7 @@ namespace trimwright {
 namespace {
 
 using testing::ProcessResult;
+using testing::QuietWindow;
 using testing::RunProcess;
 using testing::TempDir;
 
@@ -237,13 +239,6 @@ TEST_F(HistoryTest, ForcedUndoOntoAnImageOfAnotherSizeIsRefused) {
     EXPECT_EQ(Entries().size(), 1u);
   }
 }
-
-class QuietWindow : public RunWindow {
- public:
-  void ShowMessage(const std::string&) override {}
-  void SetProgress(int) override {}
-  void RepaintProgress() override {}
-};
 
 // Every path synced while it lives, in order, and whether the path was still
 // there at the time (a file of an entry renamed since would not be).

@@ -1,5 +1,5 @@
-// Whole tuning passes through the public image class, on an image and a
-// Datamaster log written for each case: what the report and the image hold
+// Whole tuning passes as a run makes them, on an image and a Datamaster log
+// written for each case: what the report and the image hold
 // afterwards, and how a pass ends when the image cannot be synchronised.
 #include <gtest/gtest.h>
 
@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "app/TuningRun.h"
 #include "calibration/Tunercat.h"
 #include "common/DiskFile.h"
 #include "common/TrimwrightError.h"
-#include "logdata/DMUni.h"
 #include "tests/support/CapturedOutput.h"
+#include "tests/support/QuietWindow.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
 #include "tools/LogWriter.h"
@@ -53,9 +54,13 @@ class PassTest : public ::testing::Test {
             std::int32_t targetBlm, const std::string& reportPath) {
     const std::string logPath = dir_.File("drive.uni");
     tools::WriteFile(logPath, tools::UniLog(records));
-    DMUni log(logPath);
-    Tunercat image(imagePath, kRpmLimit);
-    image.OptimizeVETable(&log, targetBlm, reportPath);
+    RunRequest request = RunRequest::ForOneLog(
+        logPath, imagePath, reportPath, std::to_string(targetBlm), std::to_string(kRpmLimit));
+    // The images here are made for the cells a case needs, not sealed.
+    request.ignoreChecksum = true;
+    request.history = false;
+    testing::QuietWindow window;
+    TuningRun(window).Perform(request);
   }
 
   // A pass on the image, reporting to car_trw.txt; returns the report.

@@ -10,6 +10,7 @@
 #include "logdata/DMUni.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/GermanLocale.h"
+#include "tests/support/QuietWindow.h"
 #include "tests/support/TempDir.h"
 #include "tools/DriveSimulator.h"
 
@@ -17,6 +18,7 @@ namespace trimwright {
 namespace {
 
 using testing::CapturedOutput;
+using testing::QuietWindow;
 using testing::TempDir;
 using tools::CalibrationImage;
 using tools::ImageLayout;
@@ -25,15 +27,6 @@ const std::string kExamples = TRIMWRIGHT_EXAMPLES_DIR;
 constexpr int kTarget = 124;
 constexpr std::uint32_t kSeed = 1;
 constexpr int kRecords = 420;
-
-// A window that keeps its messages and ignores everything else.
-class QuietWindow : public RunWindow {
- public:
-  void ShowMessage(const std::string& text) override { messages += text + "\n"; }
-  void SetProgress(int) override {}
-  void RepaintProgress() override {}
-  std::string messages;
-};
 
 void Tune(const std::string& log, const std::string& image, const std::string& report) {
   QuietWindow window;

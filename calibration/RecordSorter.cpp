@@ -1,0 +1,48 @@
+#include "calibration/RecordSorter.h"
+
+namespace trimwright {
+
+void RecordSorter::Add(const LoggedData& data, const AuxWindow& auxWindow, FuelTrimTable& table,
+                       FuelTrimCell& idleCell) {
+  // One walk fills the fuel trim cells and the idle cell and counts the hits
+  // and the records the window left out. Only the idle cell keeps a list per
+  // record, so a short walk first sizes it.
+  const std::int32_t cells = table.CellCount();
+  const std::int32_t idleNumber = idleCell.GetNumber();
+  // Copies, which the stores into the cells and counts cannot change: the
+  // loop then keeps them in registers.
+  const AuxWindow window = auxWindow;
+  const std::uint32_t records = data.recordCount;
+  const bool filtered = !window.IsOpen();
+  std::size_t idleRecords = 0;
+  for (std::uint32_t r = 0; r < records; ++r) {
+    idleRecords += data.engineWarm[r] != 0 && data.blmCell[r] == idleNumber ? 1 : 0;
+  }
+  idleCell.ReserveRecords(idleRecords);
+  for (std::uint32_t r = 0; r < records; ++r) {
+    if (data.engineWarm[r] == 0) continue;
+    const std::int32_t cell = data.blmCell[r];
+    const bool learning = !data.highThrottle[r] && cell >= 0 && cell < cells;
+    const bool idle = cell == idleNumber;
+    if (!learning && !idle) continue;
+    const bool inside = window.Contains(data.auxLeft[r], data.auxRight[r]);
+    if (learning && (inside || !filtered)) {
+      table.Cell(cell).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r]);
+    }
+    if (!inside) {
+      ++auxFilteredByCell_[cell];
+      auxFilteredRecords_ += (learning && filtered ? 1u : 0u) + (idle ? 1u : 0u);
+      continue;
+    }
+    if (idle) idleCell.AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r]);
+    if (learning) {
+      const int row = VEGrid::RowOf(data.rpm[r]);
+      const int column = VEGrid::ColumnOf(data.map[r]);
+      if (row >= 0 && column >= 0) {
+        ++hits_[static_cast<std::size_t>(row * VEGrid::kColumns + column)];
+      }
+    }
+  }
+}
+
+}  // namespace trimwright

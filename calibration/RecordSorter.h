@@ -1,0 +1,50 @@
+// The walk over a pass's logs: it sorts every usable record into the fuel
+// trim cell the engine computer logged it in and into the idle cell, and
+// counts what the plan shows besides them: the learning records behind each
+// VE cell (hits) and the records the second trim window left out, by the cell
+// they were logged in. Holds counts only; the cells it fills are the
+// calibration's and are handed to each Add.
+#ifndef TRIMWRIGHT_CALIBRATION_RECORDSORTER_H_
+#define TRIMWRIGHT_CALIBRATION_RECORDSORTER_H_
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "calibration/VEGrid.h"
+#include "fueltrim/FuelTrimCell.h"
+#include "fueltrim/FuelTrimTable.h"
+#include "logdata/LoggedData.h"
+
+namespace trimwright {
+
+class RecordSorter {
+ public:
+  // Takes the records of one more log. A record counts when the engine was
+  // warm; it goes to the table's cell of its number unless it was logged at
+  // high throttle, and to the idle cell when logged there (at any throttle).
+  // Outside the window it stays out of both. An open window lets every
+  // record through.
+  void Add(const LoggedData& data, const AuxWindow& window, FuelTrimTable& table,
+           FuelTrimCell& idleCell);
+
+  std::uint32_t Hits(int row, int column) const {
+    return hits_[static_cast<std::size_t>(row * VEGrid::kColumns + column)];
+  }
+  // Records the window kept out of the statistics of the table or the idle
+  // cell, and how many of them each cell logged (idle and table records
+  // alike).
+  std::uint32_t AuxFilteredRecords() const { return auxFilteredRecords_; }
+  const std::map<std::int32_t, std::uint32_t>& AuxFilteredByCell() const {
+    return auxFilteredByCell_;
+  }
+
+ private:
+  std::array<std::uint32_t, VEGrid::kRows * VEGrid::kColumns> hits_{};
+  std::uint32_t auxFilteredRecords_ = 0;
+  std::map<std::int32_t, std::uint32_t> auxFilteredByCell_;
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_CALIBRATION_RECORDSORTER_H_
