@@ -44,13 +44,14 @@ std::string PlanGrid(const PassPlan& plan) {
   out << "VE change in percent (. unchanged, * overflow kept the old value; rows beyond the rpm "
          "limit are not tuned)\n";
   out << "  rpm\\kPa";
-  for (int column = 0; column < 17; ++column) out << std::setw(kWidth) << plan.Cell(0, column).kpa;
+  for (int column = 0; column < VEGrid::kColumns; ++column)
+    out << std::setw(kWidth) << plan.Cell(0, column).kpa;
   out << "\n";
-  for (int row = 0; row < 25; ++row) {
+  for (int row = 0; row < VEGrid::kRows; ++row) {
     out << std::setw(9) << plan.Cell(row, 0).rpm;
     // No rpm limit reaches the top row; its bytes are shown as they are.
     if (row == VEGrid::kRows - 1 && plan.Cell(row, 0).inImage) {
-      for (int column = 0; column < 17; ++column) {
+      for (int column = 0; column < VEGrid::kColumns; ++column) {
         out << std::setw(kWidth) << int{plan.Cell(row, column).oldValue};
       }
       out << "   (VE bytes, read only: never tuned)\n";
@@ -60,7 +61,8 @@ std::string PlanGrid(const PassPlan& plan) {
       out << "   (not tuned)\n";
       continue;
     }
-    for (int column = 0; column < 17; ++column) WriteChange(out, plan.Cell(row, column));
+    for (int column = 0; column < VEGrid::kColumns; ++column)
+      WriteChange(out, plan.Cell(row, column));
     out << "\n";
   }
 

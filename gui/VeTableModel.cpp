@@ -8,8 +8,8 @@ namespace trimwright {
 
 namespace {
 
-constexpr int kRows = 25;
-constexpr int kColumns = 17;
+constexpr int kRows = VEGrid::kRows;
+constexpr int kColumns = VEGrid::kColumns;
 // A change of this many percent or more gets the full colour.
 constexpr double kFullColourPercent = 10.0;
 
