@@ -112,6 +112,8 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
             limits.maxChangePercent ? Json(*limits.maxChangePercent) : Json(nullptr)},
            {"aux_window",
             limits.auxWindow ? Json{limits.auxWindow->low, limits.auxWindow->high} : Json(nullptr)},
+           {"add_second_trim", limits.addSecondTrim},
+           {"smooth", limits.smooth},
            {"held_back_cells", plan.heldBackCells},
            {"aux_filtered_records", plan.auxFilteredRecords},
            {"aux_filtered_cells", filtered}};

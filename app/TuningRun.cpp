@@ -272,9 +272,8 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   }
   window_.SetProgress(kProgressImageOpen);
 
-  const AuxWindow auxWindow = request.limits.auxWindow.value_or(AuxWindow{});
   calibration->BeginOptimize();
-  for (const std::unique_ptr<LoggedData>& log : logs) calibration->AddLog(*log, auxWindow);
+  for (const std::unique_ptr<LoggedData>& log : logs) calibration->AddLog(*log, request.limits);
   PassOutputs outputs(request, writesReport, diagnostics_);
   outputs.Prepare();
   PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);

@@ -92,8 +92,9 @@ void LT1_obd1::BeginOptimize() {
   out << "LT1_obd1:  OptimizeVETable" << std::endl;
 }
 
-void LT1_obd1::AddLog(const LoggedData& data, const AuxWindow& auxWindow) {
-  sorter_.Add(data, auxWindow, *fuelTrimTable_, idleCell_);
+void LT1_obd1::AddLog(const LoggedData& data, const PassLimits& limits) {
+  sorter_.Add(data, limits.auxWindow.value_or(AuxWindow{}), limits.addSecondTrim, *fuelTrimTable_,
+              idleCell_);
 }
 
 PassPlan LT1_obd1::PlanVETable(std::int32_t targetBlm, const PassLimits& limits) {

@@ -26,11 +26,12 @@ class PCM {
   PCM& operator=(const PCM&) = delete;
 
   // The steps of a pass. BeginOptimize writes the pass's first lines; AddLog
-  // takes the records of one log (call it once per log, in order);
+  // takes the records of one log as the limits say (call it once per log, in
+  // order, with the limits PlanVETable gets);
   // PlanVETable computes every new byte without writing anything; ApplyPlan
   // writes the plan's bytes to the image in one write and syncs it.
   virtual void BeginOptimize() = 0;
-  virtual void AddLog(const LoggedData& data, const AuxWindow& auxWindow) = 0;
+  virtual void AddLog(const LoggedData& data, const PassLimits& limits) = 0;
   virtual PassPlan PlanVETable(std::int32_t targetBlm, const PassLimits& limits) = 0;
   virtual void ApplyPlan(const PassPlan& plan) = 0;
 

@@ -80,6 +80,14 @@ void WriteLimits(std::ostream& out, const PassPlan& plan) {
     }
     out << "\n";
   }
+  if (limits.addSecondTrim) {
+    out << "Second trim added: each record's left and right trims count as BLM + second trim - "
+           "128, clamped to 0-255\n";
+  }
+  if (limits.smooth) {
+    out << "Smoothed: each VE cell's factor is interpolated between the centres of the fuel "
+           "trim cells (held beyond the outermost centres)\n";
+  }
   out << std::flush;
 }
 

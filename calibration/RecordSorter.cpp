@@ -1,9 +1,28 @@
 #include "calibration/RecordSorter.h"
 
+#include <algorithm>
+
 namespace trimwright {
 
-void RecordSorter::Add(const LoggedData& data, const AuxWindow& auxWindow, FuelTrimTable& table,
-                       FuelTrimCell& idleCell) {
+std::int32_t RecordSorter::WithSecondTrim(std::int32_t blm, std::int32_t secondTrim) {
+  constexpr std::int32_t kNeutral = 128;
+  return std::clamp(blm + secondTrim - kNeutral, 0, 255);
+}
+
+void RecordSorter::Add(const LoggedData& data, const AuxWindow& window, bool addSecondTrim,
+                       FuelTrimTable& table, FuelTrimCell& idleCell) {
+  // The choice is made once per log, so the walk over the records stays as
+  // tight without it as it always was.
+  if (addSecondTrim) {
+    Walk<true>(data, window, table, idleCell);
+  } else {
+    Walk<false>(data, window, table, idleCell);
+  }
+}
+
+template <bool kAddSecondTrim>
+void RecordSorter::Walk(const LoggedData& data, const AuxWindow& auxWindow, FuelTrimTable& table,
+                        FuelTrimCell& idleCell) {
   // One walk fills the fuel trim cells and the idle cell and counts the hits
   // and the records the window left out. Only the idle cell keeps a list per
   // record, so a short walk first sizes it.
@@ -26,15 +45,20 @@ void RecordSorter::Add(const LoggedData& data, const AuxWindow& auxWindow, FuelT
     const bool idle = cell == idleNumber;
     if (!learning && !idle) continue;
     const bool inside = window.Contains(data.auxLeft[r], data.auxRight[r]);
-    if (learning && (inside || !filtered)) {
-      table.Cell(cell).AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r]);
+    std::int32_t left = data.blmLeft[r];
+    std::int32_t right = data.blmRight[r];
+    if constexpr (kAddSecondTrim) {
+      left = WithSecondTrim(left, data.auxLeft[r]);
+      right = WithSecondTrim(right, data.auxRight[r]);
     }
+    if (learning && (inside || !filtered))
+      table.Cell(cell).AddRecord(data.rpm[r], data.map[r], left, right);
     if (!inside) {
       ++auxFilteredByCell_[cell];
       auxFilteredRecords_ += (learning && filtered ? 1u : 0u) + (idle ? 1u : 0u);
       continue;
     }
-    if (idle) idleCell.AddRecord(data.rpm[r], data.map[r], data.blmLeft[r], data.blmRight[r]);
+    if (idle) idleCell.AddRecord(data.rpm[r], data.map[r], left, right);
     if (learning) {
       const int row = VEGrid::RowOf(data.rpm[r]);
       const int column = VEGrid::ColumnOf(data.map[r]);

@@ -24,9 +24,13 @@ class RecordSorter {
   // warm; it goes to the table's cell of its number unless it was logged at
   // high throttle, and to the idle cell when logged there (at any throttle).
   // Outside the window it stays out of both. An open window lets every
-  // record through.
-  void Add(const LoggedData& data, const AuxWindow& window, FuelTrimTable& table,
-           FuelTrimCell& idleCell);
+  // record through. With addSecondTrim the cells take each bank's trim as
+  // BLM + second trim - 128, clamped to 0 to 255.
+  void Add(const LoggedData& data, const AuxWindow& window, bool addSecondTrim,
+           FuelTrimTable& table, FuelTrimCell& idleCell);
+
+  // The trim a cell takes of a bank with the second trim added.
+  static std::int32_t WithSecondTrim(std::int32_t blm, std::int32_t secondTrim);
 
   std::uint32_t Hits(int row, int column) const {
     return hits_[static_cast<std::size_t>(row * VEGrid::kColumns + column)];
@@ -40,6 +44,10 @@ class RecordSorter {
   }
 
  private:
+  template <bool kAddSecondTrim>
+  void Walk(const LoggedData& data, const AuxWindow& window, FuelTrimTable& table,
+            FuelTrimCell& idleCell);
+
   std::array<std::uint32_t, VEGrid::kRows * VEGrid::kColumns> hits_{};
   std::uint32_t auxFilteredRecords_ = 0;
   std::map<std::int32_t, std::uint32_t> auxFilteredByCell_;

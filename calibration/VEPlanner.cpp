@@ -75,8 +75,12 @@ VECellPlan VEPlanner::ModifyVECell(std::uint8_t oldValue, int row, int column,
   cell.inImage = true;
   cell.oldValue = oldValue;
   cell.hits = sorter_.Hits(row, column);
-  cell.factor = table_.FactorForVECell(rpmBounds[i], rpmBounds[i + 1], kpaBounds[j],
-                                       kpaBounds[j + 1], targetBlm);
+  const std::optional<float> smooth =
+      limits.smooth ? table_.SmoothFactor(cell.rpm, static_cast<float>(cell.kpa), targetBlm)
+                    : std::nullopt;
+  cell.factor = smooth ? *smooth
+                       : table_.FactorForVECell(rpmBounds[i], rpmBounds[i + 1], kpaBounds[j],
+                                                kpaBounds[j + 1], targetBlm);
   cell.blendedFactor = cell.factor;
   cell.idle = idleCell_.Encloses(kpaBounds[j], kpaBounds[j + 1], rpmBounds[i], rpmBounds[i + 1]);
   if (cell.idle) {

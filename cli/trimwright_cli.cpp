@@ -118,6 +118,12 @@ int main(int argc, char** argv) {
                  "leave out records whose second trim values (aux left or right) lie outside "
                  "LO to HI (default: keep all)")
       ->type_name("LO-HI");
+  app.add_flag("--add-second-trim", request.limits.addSecondTrim,
+               "count each record's trims as BLM + second trim - 128 (the whole correction at "
+               "that moment)");
+  app.add_flag("--smooth", request.limits.smooth,
+               "interpolate each VE cell's factor between the centres of the fuel trim cells "
+               "instead of blending the cells it overlaps");
   std::string historyImage;
   std::string undoImage;
   bool force = false;
@@ -188,8 +194,8 @@ int main(int argc, char** argv) {
       // "--undo car.bin --dry-run" really undo.
       for (const std::string option :
            {"--target-blm", "--rpm-limit", "--report", "--dry-run", "--json", "--min-records",
-            "--max-change", "--aux-window", "--no-history", "--grid", "--keep-history", "--force",
-            "--ignore-checksum"}) {
+            "--max-change", "--aux-window", "--add-second-trim", "--smooth", "--no-history",
+            "--grid", "--keep-history", "--force", "--ignore-checksum"}) {
         const bool applies = undo && (option == "--keep-history" || option == "--force");
         if (app.count(option) && !applies) {
           throw CLI::ValidationError(option + " does not go with " +

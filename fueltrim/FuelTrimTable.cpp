@@ -31,6 +31,36 @@ int HighEdgeBand(const std::vector<T>& bounds, T high) {
 
 bool IsBand(int band, int bandCount) { return band >= 0 && band < bandCount; }
 
+// Where x lies between the centres of the bands of bounds: the bands below
+// and above it and how far it is from the lower one (0 at its centre, 1 at
+// the upper's); both the outermost band beyond the outermost centres. False
+// when the centres do not ascend.
+template <typename T>
+bool BetweenCentres(const std::vector<T>& bounds, double x, int& low, int& high, double& t) {
+  const int bands = BandCount(bounds.size());
+  auto centre = [&bounds](int k) {
+    return (static_cast<double>(bounds[static_cast<std::size_t>(k)]) +
+            static_cast<double>(bounds[static_cast<std::size_t>(k) + 1])) /
+           2.0;
+  };
+  for (int k = 0; k + 1 < bands; ++k) {
+    if (!(centre(k) < centre(k + 1))) return false;
+  }
+  if (bands == 0) return false;
+  t = 0.0;
+  low = high = x <= centre(0) ? 0 : bands - 1;
+  for (int k = 0; k + 1 < bands; ++k) {
+    if (x > centre(k) && x < centre(k + 1)) {
+      low = k;
+      high = k + 1;
+      t = (x - centre(k)) / (centre(k + 1) - centre(k));
+    } else if (x == centre(k + 1)) {
+      low = high = k + 1;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 FuelTrimTable::FuelTrimTable(const std::vector<std::int32_t>& rpmBounds,
@@ -66,6 +96,33 @@ FuelTrimTable::FuelTrimTable(const std::vector<std::int32_t>& rpmBounds,
 
 FuelTrimCell& FuelTrimTable::CellAt(int mapBand, int rpmBand) {
   return Cell(mapBand * BandCount(rpmBounds_.size()) + rpmBand);
+}
+
+std::optional<float> FuelTrimTable::SmoothFactor(std::int32_t rpm, float map,
+                                                 std::int32_t targetBlm) {
+  int j0 = 0;
+  int j1 = 0;
+  int i0 = 0;
+  int i1 = 0;
+  double tRpm = 0.0;
+  double tMap = 0.0;
+  if (!BetweenCentres(rpmBounds_, rpm, j0, j1, tRpm) ||
+      !BetweenCentres(mapBounds_, map, i0, i1, tMap)) {
+    return std::nullopt;
+  }
+  // Only the cells with a share are evaluated, so that a point at a centre
+  // takes that cell's factor exactly, infinite or not.
+  double factor = 0.0;
+  auto add = [&](int i, int j, double weight) {
+    if (weight > 0.0) {
+      factor += weight * CellAt(i, j).AdjustmentFactor(targetBlm, diagnostics_, minRecords_);
+    }
+  };
+  add(i0, j0, (1.0 - tMap) * (1.0 - tRpm));
+  add(i0, j1, (1.0 - tMap) * tRpm);
+  add(i1, j0, tMap * (1.0 - tRpm));
+  add(i1, j1, tMap * tRpm);
+  return static_cast<float>(factor);
 }
 
 float FuelTrimTable::FactorForVECell(std::int32_t rpmLow, std::int32_t rpmHigh, float mapLow,

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/Diagnostics.h"
@@ -46,6 +47,15 @@ class FuelTrimTable {
   // the fuel trim cells at the rectangle's edges, weighted by overlap area.
   float FactorForVECell(std::int32_t rpmLow, std::int32_t rpmHigh, float mapLow, float mapHigh,
                         std::int32_t targetBlm);
+
+  // The adjustment factor at one point (a VE cell's labels), interpolated
+  // between the centres of the cells: bilinear between the four centres
+  // around it, held constant beyond the outermost centres, so that a point
+  // at a centre takes that cell's factor and the factor follows the data
+  // without steps at the cells' edges. Each cell that weighs in is evaluated
+  // with its warnings, as FactorForVECell evaluates them. Nothing for a table
+  // whose centres do not ascend: it has no grid to interpolate on.
+  std::optional<float> SmoothFactor(std::int32_t rpm, float map, std::int32_t targetBlm);
 
   std::int32_t CellCount() const { return cellCount_; }
   FuelTrimCell& Cell(std::int32_t number) { return cells_[static_cast<std::size_t>(number)]; }

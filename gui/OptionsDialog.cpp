@@ -34,6 +34,10 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   m_maxChange->setSuffix(QStringLiteral(" % per pass"));
   m_auxWindowOn =
       new QCheckBox(QStringLiteral("Leave out records whose second trims lie outside"), this);
+  m_addSecondTrim = new QCheckBox(
+      QStringLiteral("Count the second trim into each record's trims (BLM + second - 128)"), this);
+  m_smooth = new QCheckBox(
+      QStringLiteral("Smooth the factors between the centres of the fuel trim cells"), this);
   m_auxLow = new QSpinBox(this);
   m_auxHigh = new QSpinBox(this);
   m_auxLow->setRange(0, 255);
@@ -46,6 +50,8 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   m_auxWindowOn->setChecked(limits.auxWindow.has_value());
   m_auxLow->setValue(limits.auxWindow ? limits.auxWindow->low : kDefaultAuxLow);
   m_auxHigh->setValue(limits.auxWindow ? limits.auxWindow->high : kDefaultAuxHigh);
+  m_addSecondTrim->setChecked(limits.addSecondTrim);
+  m_smooth->setChecked(limits.smooth);
 
   auto* grid = new QGridLayout;
   grid->addWidget(m_minRecordsOn, 0, 0);
@@ -56,6 +62,8 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   grid->addWidget(m_auxLow, 2, 1);
   grid->addWidget(new QLabel(QStringLiteral("to"), this), 2, 2);
   grid->addWidget(m_auxHigh, 2, 3);
+  grid->addWidget(m_addSecondTrim, 3, 0, 1, 4);
+  grid->addWidget(m_smooth, 4, 0, 1, 4);
   auto* note = new QLabel(
       QStringLiteral("All are off unless ticked; a pass with none ticked is the plain pass."),
       this);
@@ -101,6 +109,8 @@ PassLimits OptionsDialog::Limits() const {
   if (m_minRecordsOn->isChecked()) limits.minRecords = m_minRecords->value();
   if (m_maxChangeOn->isChecked()) limits.maxChangePercent = m_maxChange->value();
   if (m_auxWindowOn->isChecked() && !Problem()) limits.auxWindow = ParseAuxWindow(AuxWindowText());
+  limits.addSecondTrim = m_addSecondTrim->isChecked();
+  limits.smooth = m_smooth->isChecked();
   return limits;
 }
 

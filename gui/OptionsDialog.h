@@ -1,6 +1,7 @@
 // The window's Options dialog: the three limits a careful tuner may set on a
 // pass (a minimum of records per fuel trim cell, a cap on the change per pass,
-// a window of the second trim values), each off unless ticked. It edits a
+// a window of the second trim values) and the two ways of reading a drive
+// (the second trim counted in, factors smoothed), each off unless ticked. It edits a
 // PassLimits value the main window owns and keeps; the widgets belong to the
 // dialog's widget tree.
 #ifndef TRIMWRIGHT_GUI_OPTIONSDIALOG_H_
@@ -39,6 +40,8 @@ class OptionsDialog : public QDialog {
   QDoubleSpinBox* maxChangeField() const { return m_maxChange; }
   QCheckBox* auxWindowBox() const { return m_auxWindowOn; }
   QSpinBox* auxLowField() const { return m_auxLow; }
+  QCheckBox* addSecondTrimBox() const { return m_addSecondTrim; }
+  QCheckBox* smoothBox() const { return m_smooth; }
   QSpinBox* auxHighField() const { return m_auxHigh; }
 
  private:
@@ -53,6 +56,8 @@ class OptionsDialog : public QDialog {
   QCheckBox* m_auxWindowOn;
   QSpinBox* m_auxLow;
   QSpinBox* m_auxHigh;
+  QCheckBox* m_addSecondTrim;
+  QCheckBox* m_smooth;
   QLabel* m_problem;
 };
 

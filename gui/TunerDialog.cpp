@@ -50,6 +50,8 @@ const QString kImageFolderKey = QStringLiteral("folders/images");
 const QString kMinRecordsKey = QStringLiteral("limits/minRecords");
 const QString kMaxChangeKey = QStringLiteral("limits/maxChangePercent");
 const QString kAuxWindowKey = QStringLiteral("limits/auxWindow");
+const QString kAddSecondTrimKey = QStringLiteral("limits/addSecondTrim");
+const QString kSmoothKey = QStringLiteral("limits/smooth");
 
 QString FromFileSystem(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
@@ -418,6 +420,8 @@ void TunerDialog::LoadSettings() {
   load(kMinRecordsKey, QStringLiteral("0"), ParseMinRecords, m_limits.minRecords);
   load(kMaxChangeKey, QStringLiteral("0"), ParseMaxChangePercent, m_limits.maxChangePercent);
   load(kAuxWindowKey, QString(), ParseAuxWindow, m_limits.auxWindow);
+  m_limits.addSecondTrim = settings->value(kAddSecondTrimKey, false).toBool();
+  m_limits.smooth = settings->value(kSmoothKey, false).toBool();
   if (!ignored.isEmpty()) {
     ShowMessageBox(QStringLiteral("These stored limits are not valid and are not used:\n") +
                        ignored.join(QLatin1Char('\n')),
@@ -436,6 +440,8 @@ void TunerDialog::SaveSettings(bool fields) {
   }
   settings->setValue(kMinRecordsKey, m_limits.minRecords.value_or(0));
   settings->setValue(kMaxChangeKey, m_limits.maxChangePercent.value_or(0.0));
+  settings->setValue(kAddSecondTrimKey, m_limits.addSecondTrim);
+  settings->setValue(kSmoothKey, m_limits.smooth);
   settings->setValue(
       kAuxWindowKey,
       m_limits.auxWindow

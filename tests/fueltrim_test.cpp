@@ -171,7 +171,7 @@ TEST_F(FuelTrimTableTest, SorterBinsWarmPartThrottleRecordsByLoggedCell) {
   log.Add({.blmLeft = 146, .blmCell = 15});
   FuelTrimCell idle;
   idle.SetNumber(16);
-  RecordSorter().Add(log, AuxWindow{}, table_, idle);
+  RecordSorter().Add(log, AuxWindow{}, false, table_, idle);
   EXPECT_EQ(idle.RecordCount(), 1);
   EXPECT_EQ(idle.AverageLeftBlm(), 143.0f);
   EXPECT_EQ(table_.Cell(5).RecordCount(), 1);

@@ -390,5 +390,79 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{{"--min-records", "12abc"}, kRecords},
         BadValue{{"--min-records", "99999999999"}, kRecords}));
 
+// The second trim counts into each bank's trim, clamped at both ends: 120 +
+// 140 - 128 = 132, 10 + 100 - 128 = -18 -> 0, 250 + 140 - 128 = 262 -> 255.
+TEST_F(LimitsTest, AddSecondTrimCountsTheWholeCorrection) {
+  LogSample a;  // fuel trim cell 5
+  a.blmLeft = 120;
+  a.auxLeft = 140;
+  a.blmRight = 10;
+  a.auxRight = 100;
+  LogSample b = a;  // fuel trim cell 6: 2400 rpm
+  b.rpm = 2400;
+  b.blmCell = 6;
+  b.blmLeft = 250;
+  b.auxLeft = 140;
+  b.blmRight = 128;
+  b.auxRight = 128;
+  const std::string json = dir_.File("second.json");
+  const Pass added = Tune("second", {a, b}, {"--add-second-trim", "--no-history", "--json", json});
+  const auto plan = nlohmann::json::parse(tools::ReadFile(json));
+  EXPECT_EQ(plan["trim_cells"][5]["left"]["avg"], 132);
+  EXPECT_EQ(plan["trim_cells"][5]["right"]["avg"], 0);
+  EXPECT_EQ(plan["trim_cells"][6]["left"]["avg"], 255);
+  EXPECT_EQ(plan["trim_cells"][6]["right"]["avg"], 128);
+  EXPECT_EQ(plan["limits"]["add_second_trim"], true);
+  EXPECT_NE(added.report.find("Second trim added: "), std::string::npos);
+  // Without the option the trims are the logged ones.
+  const std::string plainJson = dir_.File("plain.json");
+  Tune("plain", {a, b}, {"--no-history", "--json", plainJson});
+  const auto plain = nlohmann::json::parse(tools::ReadFile(plainJson));
+  EXPECT_EQ(plain["trim_cells"][5]["left"]["avg"], 120);
+  EXPECT_EQ(plain["limits"]["add_second_trim"], false);
+}
+
+// Two fuel trim cells with data side by side along the rpm axis, both centred
+// at 50 kPa: cell 5 (1200 to 2000 rpm, centre 1600) and cell 6 (2000 to 2800,
+// centre 2400). Smoothed, a VE cell between the centres takes their factors
+// weighted by its distance from each, and one at a centre takes that cell's
+// factor and byte exactly as the plain pass does.
+TEST_F(LimitsTest, SmoothInterpolatesBetweenCellCentres) {
+  std::vector<LogSample> samples = Cell5(4, 136);
+  for (LogSample s : Cell5(4, 112)) {
+    s.rpm = 2400;
+    s.blmCell = 6;
+    samples.push_back(s);
+  }
+  const std::string plainJson = dir_.File("plain.json");
+  const std::string smoothJson = dir_.File("smooth.json");
+  const Pass plain = Tune("plain", samples, {"--no-history", "--json", plainJson});
+  const Pass smooth = Tune("smooth", samples, {"--smooth", "--no-history", "--json", smoothJson});
+  const auto p = nlohmann::json::parse(tools::ReadFile(plainJson));
+  const auto s = nlohmann::json::parse(tools::ReadFile(smoothJson));
+  const double f5 = VeCell(p, 1600, 50)["factor"];
+  const double f6 = VeCell(p, 2400, 50)["factor"];
+  ASSERT_GT(f5, 1.0);
+  ASSERT_LT(f6, 1.0);
+  EXPECT_EQ(VeCell(s, 1800, 50)["factor"], static_cast<float>(0.75 * f5 + 0.25 * f6));
+  EXPECT_EQ(VeCell(s, 2000, 50)["factor"], static_cast<float>(0.5 * f5 + 0.5 * f6));
+  EXPECT_EQ(VeCell(s, 2200, 50)["factor"], static_cast<float>(0.25 * f5 + 0.75 * f6));
+  for (const int rpm : {1600, 2400}) {
+    EXPECT_EQ(VeCell(s, rpm, 50)["factor"], VeCell(p, rpm, 50)["factor"]) << rpm;
+    EXPECT_EQ(VeCell(s, rpm, 50)["new"], VeCell(p, rpm, 50)["new"]) << rpm;
+  }
+  // Halfway between the 50 and the 70 kPa centres, and held beyond the
+  // outermost rpm centre (600 rpm) at 400 rpm, where cell 4 (empty) rules.
+  EXPECT_EQ(VeCell(s, 1600, 60)["factor"], static_cast<float>(0.5 * f5 + 0.5));
+  // Between all four centres around it: cells 5 and 6 below, 9 and 10 (empty)
+  // above, each weighted by the area opposite it.
+  EXPECT_EQ(VeCell(s, 1800, 60)["factor"],
+            static_cast<float>(0.375 * f5 + 0.125 * f6 + 0.375 * 1.0 + 0.125 * 1.0));
+  EXPECT_EQ(VeCell(s, 400, 50)["factor"], 1.0);
+  EXPECT_EQ(s["limits"]["smooth"], true);
+  EXPECT_NE(smooth.report.find("Smoothed: "), std::string::npos);
+  EXPECT_NE(smooth.image, plain.image);
+}
+
 }  // namespace
 }  // namespace trimwright

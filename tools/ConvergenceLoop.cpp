@@ -74,6 +74,8 @@ std::string LimitOptions(const PassLimits& limits) {
   if (limits.auxWindow) {
     add(StreamedText("--aux-window ", limits.auxWindow->low, "-", limits.auxWindow->high));
   }
+  if (limits.addSecondTrim) add("--add-second-trim");
+  if (limits.smooth) add("--smooth");
   return options;
 }
 

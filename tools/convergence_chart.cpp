@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "tools/ScratchDir.h"
 #include "tools/ConvergenceLoop.h"
+#include "tools/ScratchDir.h"
 
 namespace {
 

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     for (int k = 0; k < reps; ++k) {
       const std::unique_ptr<PCM> pcm = OpenImage(imagePath, quiet);
       pcm->BeginOptimize();
-      walks.push_back(ElapsedMs([&] { pcm->AddLog(*log, AuxWindow{}); }));
+      walks.push_back(ElapsedMs([&] { pcm->AddLog(*log, PassLimits{}); }));
       plans.push_back(ElapsedMs([&] { pcm->PlanVETable(124, PassLimits{}); }));
     }
 

@@ -21,9 +21,9 @@
 
 #include "app/FileFormats.h"
 #include "app/TuningRun.h"
-#include "tools/ScratchDir.h"
 #include "tools/ConvergenceLoop.h"
 #include "tools/DriveSimulator.h"
+#include "tools/ScratchDir.h"
 
 namespace {
 

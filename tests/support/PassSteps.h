@@ -19,7 +19,7 @@ inline PassPlan RunPassSteps(PCM& pcm, const LoggedData& data, std::int32_t targ
                              const std::string& reportPath, const PassLimits& limits = {},
                              Diagnostics& diagnostics = Diagnostics::Standard()) {
   pcm.BeginOptimize();
-  pcm.AddLog(data, limits.auxWindow.value_or(AuxWindow{}));
+  pcm.AddLog(data, limits);
   PreparedOutput report = OpenReport(reportPath, diagnostics);
   PassPlan plan = pcm.PlanVETable(targetBlm, limits);
   SaveReport(report, reportPath, plan, diagnostics);
