@@ -1,8 +1,13 @@
 #include "tools/ConvergenceLoop.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <sstream>
 
 #include "app/TuningRun.h"
+#include "calibration/ImageLayout.h"
+#include "calibration/VEGrid.h"
 #include "logdata/DMUni.h"
 
 namespace trimwright::tools {
@@ -33,17 +38,54 @@ void WriteDriveLog(const std::string& path, const std::vector<LogSample>& drive)
   WriteFile(path, UniLog(records));
 }
 
+// The VE error of image over the tuned cells the measuring drive ran in: the
+// table against the one that puts the richer bank's trims at the target.
+void MeasureVeError(const CalibrationImage& image, const LoggedData& log,
+                    const ConvergenceSettings& settings, PassDistance& distance) {
+  std::array<bool, VEGrid::kRows * VEGrid::kColumns> visited{};
+  for (std::uint32_t r = 0; r < log.recordCount; ++r) {
+    if (!log.engineWarm[r] || log.highThrottle[r] || log.blmCell[r] >= 16) continue;
+    const int row = VEGrid::RowOf(log.rpm[r]);
+    const int column = VEGrid::ColumnOf(log.map[r]);
+    if (row >= 0 && column >= 0)
+      visited[static_cast<std::size_t>(row * VEGrid::kColumns + column)] = true;
+  }
+  const int rows = VEGrid(settings.rpmLimit).ReachableRows();
+  double sum = 0.0;
+  int cells = 0;
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < VEGrid::kColumns; ++column) {
+      if (!visited[static_cast<std::size_t>(row * VEGrid::kColumns + column)]) continue;
+      const double rpm = GridRowRpm(row);
+      const double kpa = GridColumnKpa(column);
+      const double ideal =
+          EngineVe(settings.roughness, rpm, kpa) * kRightBankNeed * 128.0 / settings.targetBlm;
+      const double table = image.GridVe(row, column) * static_cast<double>(kVePercentPerCount);
+      const double error = std::fabs(table / ideal - 1.0) * 100.0;
+      sum += error;
+      distance.veErrorWorst = std::max(distance.veErrorWorst, error);
+      ++cells;
+    }
+  }
+  distance.veErrorMean = cells > 0 ? sum / cells : 0.0;
+}
+
+// The measuring drive runs on the same engine as the tuning drives, without
+// their noise and transients.
 PassDistance Measure(int pass, const CalibrationImage& image, const std::string& folder,
-                     std::int32_t targetBlm, Diagnostics& quiet) {
+                     const ConvergenceSettings& settings, Diagnostics& quiet) {
   const std::string path = folder + "/measure.uni";
-  WriteDriveLog(path, SimulateDrive(image, kMeasureSeed, kMeasureRecords));
+  DriveRoughness engine;
+  engine.veRipple = settings.roughness.veRipple;
+  WriteDriveLog(path, SimulateDrive(image, kMeasureSeed, kMeasureRecords, engine));
   const DMUni log(path, ReadPlan::ForThisMachine(), quiet);
-  const TrimSummary cells = SummarizeTrimCells(log, targetBlm);
+  const TrimSummary cells = SummarizeTrimCells(log, settings.targetBlm);
   PassDistance distance;
   distance.pass = pass;
   distance.meanDistance = cells.meanDistance;
-  distance.meanError = cells.meanBlm - targetBlm;
-  distance.recordDistance = SummarizeTrims(log, targetBlm).meanDistance;
+  distance.meanError = cells.meanBlm - settings.targetBlm;
+  distance.recordDistance = SummarizeTrims(log, settings.targetBlm).meanDistance;
+  MeasureVeError(image, log, settings, distance);
   return distance;
 }
 
@@ -53,7 +95,20 @@ DriveRoughness NoisyEngine() {
   DriveRoughness roughness;
   roughness.blmNoise = 4.0;
   roughness.transientPercent = 4.0;
+  roughness.veRipple = 0.03;
   return roughness;
+}
+
+DriveRoughness LaggingTrimsEngine() {
+  DriveRoughness roughness = NoisyEngine();
+  roughness.blmLearnRate = 0.05;
+  return roughness;
+}
+
+PassLimits LimitsOf(const ReadingWay& way, PassLimits base) {
+  base.addSecondTrim = way.addSecondTrim;
+  base.smooth = way.smooth;
+  return base;
 }
 
 PassLimits CarefulLimits() {
@@ -87,7 +142,7 @@ std::vector<PassDistance> RunConvergenceLoop(const ConvergenceSettings& settings
   const std::string imagePath = folder + "/car.bin";
 
   CalibrationImage image = MakeSampleImage();
-  std::vector<PassDistance> distances{Measure(0, image, folder, settings.targetBlm, quiet)};
+  std::vector<PassDistance> distances{Measure(0, image, folder, settings, quiet)};
   for (int pass = 1; pass <= settings.passes; ++pass) {
     const auto seed = settings.firstSeed + static_cast<std::uint32_t>(pass);
     WriteDriveLog(logPath, SimulateDrive(image, seed, settings.driveRecords, settings.roughness));
@@ -104,7 +159,7 @@ std::vector<PassDistance> RunConvergenceLoop(const ConvergenceSettings& settings
                             ExitStatus::kEndedEarly);
     }
     image = CalibrationImage::FromBytes(ReadFile(imagePath), ImageLayout::kBin);
-    distances.push_back(Measure(pass, image, folder, settings.targetBlm, quiet));
+    distances.push_back(Measure(pass, image, folder, settings, quiet));
   }
   return distances;
 }

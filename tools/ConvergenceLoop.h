@@ -38,10 +38,23 @@ struct PassDistance {
   double meanError = 0.0;
   // SummarizeTrims: the mean distance of single records of both banks.
   double recordDistance = 0.0;
+  // How far the image's VE table is from the one that would put the trims
+  // of the bank a pass tunes by at the target, in percent: the mean and the
+  // largest of |table / ideal - 1| over the tuned VE cells the measuring
+  // drive runs in. The simulator knows the engine, so this is the error a
+  // tuner cannot see.
+  double veErrorMean = 0.0;
+  double veErrorWorst = 0.0;
 };
 
-// A noisy engine with tip-ins and tip-outs, as a tuner's real drives log it.
+// A noisy engine with tip-ins and tip-outs, as a tuner's real drives log it,
+// whose VE strays from the simulator's smooth one within every fuel trim cell.
 DriveRoughness NoisyEngine();
+
+// NoisyEngine driven right after each flash: its block learn values start at
+// 128 and take a while to learn the need, the fast correction carrying the
+// rest meanwhile.
+DriveRoughness LaggingTrimsEngine();
 
 // The limits a careful tuner sets for drives like NoisyEngine's: a cell needs
 // some records before it moves the table, no cell moves more than a tenth in a
@@ -58,6 +71,21 @@ std::string LimitOptions(const PassLimits& limits);
 // when a pass fails or ends early.
 std::vector<PassDistance> RunConvergenceLoop(const ConvergenceSettings& settings,
                                              const std::string& folder);
+
+// The four ways of reading a drive that the README compares, on the same
+// engine: plain passes, --smooth, --add-second-trim and both; and the limits
+// that make each.
+struct ReadingWay {
+  const char* name;
+  bool addSecondTrim;
+  bool smooth;
+};
+inline constexpr ReadingWay kReadingWays[] = {{"plain", false, false},
+                                              {"--smooth", false, true},
+                                              {"--add-second-trim", true, false},
+                                              {"both", true, true}};
+// The limits base with the way's options set.
+PassLimits LimitsOf(const ReadingWay& way, PassLimits base);
 
 // The first pass whose distance is within `within` counts of the target, or
 // -1 when none is.

@@ -1,6 +1,7 @@
 #include "tools/DriveSimulator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace trimwright::tools {
@@ -78,6 +79,11 @@ class Roughness {
   double direction_ = 1.0;
 };
 
+struct BankPair {
+  double left;
+  double right;
+};
+
 int ClampTrim(double value) { return static_cast<int>(std::clamp(std::lround(value), 0L, 255L)); }
 
 }  // namespace
@@ -88,6 +94,13 @@ double TrueVe(double rpm, double kpa) {
 
 double TableError(double rpm, double kpa) {
   return 0.07 * std::sin(rpm / 1400.0) + 0.05 * std::cos(kpa / 22.0) - 0.05;
+}
+
+double EngineVe(const DriveRoughness& roughness, double rpm, double kpa) {
+  // Periods of 1600 rpm and 40 kPa: two fuel trim cells across, eight VE
+  // rows or columns.
+  const double ripple = std::sin(2 * kPi * rpm / 1600.0) * std::sin(2 * kPi * kpa / 40.0);
+  return TrueVe(rpm, kpa) * (1.0 + roughness.veRipple * ripple);
 }
 
 CalibrationImage MakeSampleImage() {
@@ -153,6 +166,9 @@ std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_
                                      const DriveRoughness& roughness) {
   Noise noise(seed);
   Roughness rough(roughness, seed);
+  // The block learn of every BLM cell: a new image starts them all at 128.
+  std::array<BankPair, 17> learned;
+  learned.fill(BankPair{128.0, 128.0});
   std::vector<LogSample> drive;
   const int warmUp = records * 12 / 100;
   const int idle = records * 14 / 100;
@@ -185,17 +201,35 @@ std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_
       s.coolantC = 90.0;
     }
     s.blmCell = BlmCellFor(image, s.rpm, s.mapKpa, atIdle);
+    // What the fast correction still carries: nothing once the block learn
+    // has caught up.
+    double carriedLeft = 0.0;
+    double carriedRight = 0.0;
     if (LoggedData::IsHighThrottle(static_cast<float>(s.throttle), s.rpm)) {
       // Open loop: the computer holds its trims and learns nothing.
       s.blmLeft = 128;
       s.blmRight = 128;
     } else {
-      const double needed = 128.0 * TrueVe(s.rpm, s.mapKpa) / TableVe(image, s.rpm, s.mapKpa);
-      s.blmLeft = ClampTrim(needed + 1.5 * noise.Next() + swing.blm + rough.BlmNoise());
-      s.blmRight = ClampTrim(needed * 1.012 + 1.5 * noise.Next() + swing.blm + rough.BlmNoise());
+      const double needed =
+          128.0 * EngineVe(roughness, s.rpm, s.mapKpa) / TableVe(image, s.rpm, s.mapKpa);
+      double left = needed;
+      double right = needed * kRightBankNeed;
+      if (roughness.blmLearnRate > 0.0) {
+        // The block learn of the cell moves toward the need by a part of the
+        // gap on each record; the fast correction makes up the rest.
+        BankPair& cell = learned[static_cast<std::size_t>(s.blmCell)];
+        cell.left += roughness.blmLearnRate * (left - cell.left);
+        cell.right += roughness.blmLearnRate * (right - cell.right);
+        carriedLeft = left - cell.left;
+        carriedRight = right - cell.right;
+        left = cell.left;
+        right = cell.right;
+      }
+      s.blmLeft = ClampTrim(left + 1.5 * noise.Next() + swing.blm + rough.BlmNoise());
+      s.blmRight = ClampTrim(right + 1.5 * noise.Next() + swing.blm + rough.BlmNoise());
     }
-    s.auxLeft = ClampTrim(128 + 3 * noise.Next() + swing.aux);
-    s.auxRight = ClampTrim(128 + 3 * noise.Next() + swing.aux);
+    s.auxLeft = ClampTrim(128 + carriedLeft + 3 * noise.Next() + swing.aux);
+    s.auxRight = ClampTrim(128 + carriedRight + 3 * noise.Next() + swing.aux);
     drive.push_back(s);
   }
   return drive;

@@ -18,6 +18,9 @@ namespace trimwright::tools {
 // The simulated engine's volumetric efficiency in percent.
 double TrueVe(double rpm, double kpa);
 
+// The right bank needs this much more fuel than the left; a pass tunes by it.
+inline constexpr double kRightBankNeed = 1.012;
+
 // The relative error of the sample image's table: table = true / (1 + error).
 double TableError(double rpm, double kpa);
 
@@ -43,9 +46,24 @@ struct DriveRoughness {
   // auxRight) swings away from 128 and the logged BLMs follow the swing, so
   // they say little about the table.
   double transientPercent = 0.0;
+  // How far the engine's VE strays from TrueVe, as a fraction: a smooth
+  // ripple a few VE cells wide, so that the error the table must make up
+  // varies within every fuel trim cell, as a real engine's does.
+  double veRipple = 0.0;
+  // How fast the engine computer learns its block learn values after the
+  // image was flashed, which starts them all at 128: the part of the gap to
+  // the need each record of a cell closes; the fast correction (the second
+  // trim) carries the rest meanwhile. 0: learned already, as the sample drive.
+  double blmLearnRate = 0.0;
 
-  bool IsSmooth() const { return blmNoise == 0.0 && transientPercent == 0.0; }
+  bool IsSmooth() const {
+    return blmNoise == 0.0 && transientPercent == 0.0 && veRipple == 0.0 && blmLearnRate == 0.0;
+  }
 };
+
+// The VE in percent of the engine a drive with roughness runs on: TrueVe with
+// the ripple.
+double EngineVe(const DriveRoughness& roughness, double rpm, double kpa);
 
 // A drive of `records` samples over `image`, reproducible for one seed.
 std::vector<LogSample> SimulateDrive(const CalibrationImage& image, std::uint32_t seed, int records,

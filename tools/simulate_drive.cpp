@@ -18,6 +18,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/FileFormats.h"
 #include "app/TuningRun.h"
@@ -176,6 +177,32 @@ void PrintConvergence(int passes) {
   }
   std::printf("passes to within 1 count: no limits %d, careful limits %d (-1: not in %d)\n",
               PassesToWithin(open, 1.0), PassesToWithin(careful, 1.0), passes);
+
+  // The ways of reading a drive, under the careful limits, on the engine as it
+  // is and on one whose block learn restarts at each flash: the trims'
+  // distance and the VE error the simulator knows.
+  for (const bool lagging : {false, true}) {
+    settings.roughness = lagging ? LaggingTrimsEngine() : NoisyEngine();
+    std::printf(
+        "\nways of reading a drive, careful limits%s: trim cells' distance (counts), VE "
+        "error mean/worst (%%)\npass",
+        lagging ? ", block learn restarting at each flash" : "");
+    std::vector<std::vector<PassDistance>> ways;
+    for (const ReadingWay& way : kReadingWays) {
+      settings.limits = LimitsOf(way, CarefulLimits());
+      ways.push_back(RunConvergenceLoop(settings, folder.path()));
+      std::printf("  %22s", way.name);
+    }
+    std::printf("\n");
+    for (std::size_t k = 0; k < open.size(); ++k) {
+      std::printf("%4d", open[k].pass);
+      for (const std::vector<PassDistance>& way : ways) {
+        std::printf("  %6.2f  %5.2f / %5.2f", way[k].meanDistance, way[k].veErrorMean,
+                    way[k].veErrorWorst);
+      }
+      std::printf("\n");
+    }
+  }
 }
 
 }  // namespace
