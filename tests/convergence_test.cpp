@@ -90,6 +90,27 @@ TEST(ConvergenceTest, WithoutLimitsTheNoisyEngineKeepsTheTrimsWandering) {
   EXPECT_LT(carefulSum, openSum * 0.75) << "the limits should keep the trims closer on average";
 }
 
+// Right after a flash the block learn values sit near 128 and a plain pass
+// reads them as a need for more fuel: the trims stay off. With the second
+// trim counted in they settle, and the VE table ends closer to the engine.
+TEST(ConvergenceTest, SecondTrimKeepsPassesAfterAFlashFromDrifting) {
+  auto loop = [](bool addSecondTrim) {
+    TempDir dir;
+    tools::ConvergenceSettings settings;
+    settings.passes = 6;
+    settings.roughness = tools::LaggingTrimsEngine();
+    settings.limits = tools::CarefulLimits();
+    settings.limits.addSecondTrim = addSecondTrim;
+    return tools::RunConvergenceLoop(settings, dir.path()).back();
+  };
+  const PassDistance plain = loop(false);
+  const PassDistance added = loop(true);
+  EXPECT_GT(plain.meanDistance, 1.0);
+  EXPECT_LT(added.meanDistance, 0.6);
+  EXPECT_LT(added.veErrorMean, plain.veErrorMean);
+  EXPECT_GT(added.veErrorWorst, 0.0);
+}
+
 // Each cell counts by the bank that needs more fuel, weighted by its records;
 // cold, high-throttle and idle records stay out.
 TEST(TrimCellsTest, CellsCountByTheRicherBankAndTheirRecords) {
