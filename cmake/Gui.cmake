@@ -37,6 +37,7 @@ target_link_libraries(trimwright_screenshot PRIVATE trimwright_window)
 add_executable(tunerdialog_test tests/gui/TunerDialogTest.cpp)
 set_target_properties(tunerdialog_test PROPERTIES AUTOMOC ON)
 target_link_libraries(tunerdialog_test PRIVATE trimwright_window trimwright_writers Qt6::Test)
+target_compile_options(tunerdialog_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
 add_test(NAME tunerdialog_test COMMAND tunerdialog_test)
 set_tests_properties(tunerdialog_test PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
@@ -46,6 +47,7 @@ set_tests_properties(tunerdialog_test PROPERTIES
 add_executable(pass_models_test tests/gui/PassModelsTest.cpp)
 set_target_properties(pass_models_test PROPERTIES AUTOMOC ON)
 target_link_libraries(pass_models_test PRIVATE trimwright_models Qt6::Test)
+target_compile_options(pass_models_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
 add_test(NAME pass_models_test COMMAND pass_models_test)
 
 # Draws docs/convergence.png (scripts/convergence): the convergence loops of

@@ -47,6 +47,14 @@ ensure_bench_packages() {
     time
 }
 
+# The packages the sanitizer and fuzz build needs: the core's and the tests'
+# (clang compiles against g++'s standard library), clang and its sanitizer
+# and libFuzzer runtimes.
+ensure_fuzz_packages() {
+  ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev \
+    clang libclang-rt-14-dev
+}
+
 # Generates a German locale so that the tests can show that parsing does not
 # depend on the process locale.
 ensure_german_locale() {
@@ -66,12 +74,39 @@ project_version() {
   echo "$version"
 }
 
+# The compiler launcher for the scripts' builds: ccache where it is installed,
+# so that a developer's repeated runs compile only what changed
+# (CCACHE_DISABLE=1 turns it off for one run). The set-up does not install it:
+# a fresh machine, CI's included, starts with an empty cache, where ccache
+# only adds its own work to every compile.
+launcher_option() {
+  if command -v ccache >/dev/null 2>&1; then echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"; fi
+}
+
 # build_project [CMAKE OPTION...]: configures and builds into $TRIMWRIGHT_BUILD;
 # only the targets named in $TRIMWRIGHT_TARGETS (separated by spaces) when set.
+# The programs are optimised as in any RelWithDebInfo build, with line tables
+# for their debug information: full debug information takes a third of the
+# build's time, and the package strips it.
 build_project() {
-  cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" $(launcher_option) "$@" >/dev/null
   local targets=()
   local target
   for target in ${TRIMWRIGHT_TARGETS:-}; do targets+=(--target "$target"); done
   cmake --build "$TRIMWRIGHT_BUILD" -j "$(nproc)" "${targets[@]}"
+}
+
+# The sanitizer and fuzz build, one for scripts/test and scripts/fuzz: clang
+# with AddressSanitizer, UndefinedBehaviorSanitizer (no recovery) and
+# libFuzzer's coverage instrumentation, without the window. The core, the
+# tools and the harnesses are compiled at -O1 with line tables, the tests'
+# own sources at -O0: they are not what the sanitizers are there to check.
+TRIMWRIGHT_FUZZ_BUILD="${TRIMWRIGHT_FUZZ_BUILD:-$TRIMWRIGHT_ROOT/build-fuzz}"
+
+# configure_fuzz_build: configures $TRIMWRIGHT_FUZZ_BUILD.
+configure_fuzz_build() {
+  cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DTRIMWRIGHT_TEST_FLAGS=-O0" \
+    -DTRIMWRIGHT_FUZZ=ON -DTRIMWRIGHT_GUI=OFF -DTRIMWRIGHT_WERROR=ON $(launcher_option) >/dev/null
 }
