@@ -28,8 +28,8 @@ ensure_packages() {
 
 # The packages a build of the program and its tests needs.
 ensure_build_packages() {
-  ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev \
-    qt6-base-dev libgl-dev \
+  ensure_packages g++ make cmake ninja-build pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev \
+    nettle-dev qt6-base-dev libgl-dev \
     fonts-dejavu-core locales help2man
 }
 
@@ -51,8 +51,8 @@ ensure_bench_packages() {
 # (clang compiles against g++'s standard library), clang and its sanitizer
 # and libFuzzer runtimes.
 ensure_fuzz_packages() {
-  ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev \
-    clang libclang-rt-14-dev
+  ensure_packages g++ make cmake ninja-build pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev \
+    nettle-dev clang libclang-rt-14-dev lld
 }
 
 # Generates a German locale so that the tests can show that parsing does not
@@ -83,14 +83,23 @@ launcher_option() {
   if command -v ccache >/dev/null 2>&1; then echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"; fi
 }
 
+# generator_option FOLDER: Ninja for a new build folder where it is
+# installed (it keeps both cores busy across targets, where make waits for a
+# library before compiling what uses it); a folder configured before keeps
+# its generator, which CMake cannot change.
+generator_option() {
+  if [ ! -f "$1/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then echo "-GNinja"; fi
+}
+
 # build_project [CMAKE OPTION...]: configures and builds into $TRIMWRIGHT_BUILD;
 # only the targets named in $TRIMWRIGHT_TARGETS (separated by spaces) when set.
 # The programs are optimised as in any RelWithDebInfo build, with line tables
 # for their debug information: full debug information takes a third of the
 # build's time, and the package strips it.
 build_project() {
-  cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" $(launcher_option) "$@" >/dev/null
+  cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_BUILD" $(generator_option "$TRIMWRIGHT_BUILD") \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
+    $(launcher_option) "$@" >/dev/null
   local targets=()
   local target
   for target in ${TRIMWRIGHT_TARGETS:-}; do targets+=(--target "$target"); done
@@ -102,11 +111,13 @@ build_project() {
 # libFuzzer's coverage instrumentation, without the window. The core, the
 # tools and the harnesses are compiled at -O1 with line tables, the tests'
 # own sources at -O0: they are not what the sanitizers are there to check.
+# lld links the instrumented executables in a fraction of the time.
 TRIMWRIGHT_FUZZ_BUILD="${TRIMWRIGHT_FUZZ_BUILD:-$TRIMWRIGHT_ROOT/build-fuzz}"
 
 # configure_fuzz_build: configures $TRIMWRIGHT_FUZZ_BUILD.
 configure_fuzz_build() {
-  cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ \
+  cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_FUZZ_BUILD" $(generator_option "$TRIMWRIGHT_FUZZ_BUILD") \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DTRIMWRIGHT_TEST_FLAGS=-O0" \
     -DTRIMWRIGHT_FUZZ=ON -DTRIMWRIGHT_GUI=OFF -DTRIMWRIGHT_WERROR=ON $(launcher_option) >/dev/null
 }
