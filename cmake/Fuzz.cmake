@@ -38,6 +38,18 @@ foreach(harness IN LISTS TRIMWRIGHT_FUZZ_HARNESSES)
 endforeach()
 add_custom_target(fuzz_harnesses DEPENDS ${TRIMWRIGHT_FUZZ_HARNESSES})
 
+# The code the harnesses drive is compiled at -O1 whatever the build type,
+# for the number of inputs a bounded run gets through (and the time the
+# core's tests take under the sanitizers); the rest of the build keeps its
+# type's flags. The core is defined after this file, hence the deferred call.
+function(trimwright_optimise_fuzzed_code)
+  foreach(target IN ITEMS trimwright_core trimwright_writers trimwright_fuzz_support
+                          ${TRIMWRIGHT_FUZZ_HARNESSES})
+    target_compile_options(${target} PRIVATE -O1)
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL trimwright_optimise_fuzzed_code)
+
 # Writes the seed corpus; scripts/fuzz --make-seeds runs it.
 add_executable(make_fuzz_seeds tests/fuzz/make_fuzz_seeds.cpp)
 target_link_libraries(make_fuzz_seeds PRIVATE trimwright_fuzz_support)

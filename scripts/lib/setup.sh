@@ -108,16 +108,16 @@ build_project() {
 
 # The sanitizer and fuzz build, one for scripts/test and scripts/fuzz: clang
 # with AddressSanitizer, UndefinedBehaviorSanitizer (no recovery) and
-# libFuzzer's coverage instrumentation, without the window. The core, the
-# tools and the harnesses are compiled at -O1 with line tables, the tests'
-# own sources at -O0: they are not what the sanitizers are there to check.
-# lld links the instrumented executables in a fraction of the time.
+# libFuzzer's coverage instrumentation, without the window. Everything is
+# compiled at -O0 with line tables, apart from the code the harnesses drive
+# (cmake/Fuzz.cmake); lld links the instrumented executables in a fraction of
+# the time.
 TRIMWRIGHT_FUZZ_BUILD="${TRIMWRIGHT_FUZZ_BUILD:-$TRIMWRIGHT_ROOT/build-fuzz}"
 
 # configure_fuzz_build: configures $TRIMWRIGHT_FUZZ_BUILD.
 configure_fuzz_build() {
   cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_FUZZ_BUILD" $(generator_option "$TRIMWRIGHT_FUZZ_BUILD") \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
-    -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DTRIMWRIGHT_TEST_FLAGS=-O0" \
+    -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -g1" \
     -DTRIMWRIGHT_FUZZ=ON -DTRIMWRIGHT_GUI=OFF -DTRIMWRIGHT_WERROR=ON $(launcher_option) >/dev/null
 }
