@@ -51,6 +51,26 @@ Json VeRangeJson(const VeTableRange& range) {
               {"max_percent", static_cast<float>(range.high) * kVePercentPerCount}};
 }
 
+// Every rule and every cell is listed, with 0 where no record went, so that
+// read is the sum of all the other counts.
+Json FatesJson(const RecordFates& fates) {
+  Json rejected = Json::object();
+  for (std::size_t rule = 1; rule < kRejectionSlots; ++rule) {
+    rejected[RejectionName(static_cast<Rejection>(rule))] = fates.rejected[rule];
+  }
+  rejected[kNoFuelTrimCellName] = fates.noFuelTrimCell;
+  Json used = Json::object();
+  for (std::size_t cell = 0; cell < fates.used.size(); ++cell) {
+    used[std::to_string(cell)] = fates.used[cell];
+  }
+  return Json{{"read", fates.read},
+              {"rejected", rejected},
+              {"not_warm", fates.notWarm},
+              {"high_throttle", fates.highThrottle},
+              {"outside_aux_window", fates.outsideAuxWindow},
+              {"used", used}};
+}
+
 Json ImageCheckJson(const ImageCheck& check) {
   Json halves = Json::array();
   for (const HalfChecksum& half : check.halves()) {
@@ -89,9 +109,11 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
   json["log"] = plan.logs.empty() ? Json(nullptr) : Json(plan.logs.front().path);
   Json logs = Json::array();
   for (const LogSummary& log : plan.logs) {
-    logs.push_back(Json{{"path", log.path}, {"records", log.records}});
+    logs.push_back(
+        Json{{"path", log.path}, {"records", log.records}, {"record_fates", FatesJson(log.fates)}});
   }
   json["logs"] = logs;
+  json["record_fates"] = FatesJson(plan.Fates());
   json["image"] = plan.imagePath;
   json["image_format"] = plan.imageFormat;
   json["image_sha256"] = plan.imageSha256;

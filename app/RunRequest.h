@@ -39,6 +39,9 @@ struct RunRequest {
   // entries.
   bool history = true;
   int keepHistory = 50;
+  // Keep where the records lie and what became of them (a sample, and
+  // counts per VE cell) in the plan, for the window's scatter plot.
+  bool sampleRecords = false;
   // Tune an image that fails the check of its size and checksums (see
   // ImageCheck) as if it had passed; otherwise a pass refuses it and a dry
   // run warns.

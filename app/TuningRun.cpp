@@ -15,6 +15,9 @@
 #include "app/PlanJson.h"
 #include "calibration/PCM.h"
 #include "calibration/PassReport.h"
+#include "calibration/RecordFates.h"
+#include "calibration/RecordSample.h"
+#include "common/Diagnostics.h"
 #include "common/DiskFile.h"
 #include "common/FileStamp.h"
 #include "common/NumberText.h"
@@ -63,6 +66,29 @@ std::optional<ImageCheck> CheckLockedImage(const RunRequest& request, const Imag
   } catch (const TrimwrightError&) {
     if (request.ignoreChecksum) return std::nullopt;
     throw;
+  }
+}
+
+// What a tuner must not miss about the records of a pass, said on the error
+// stream and kept among the plan's warnings: a log that shrank while it was
+// read, and a pass whose logs gave no record any cell used.
+void SayWhatTheRecordsGave(PassPlan& plan, Diagnostics& diagnostics) {
+  std::vector<std::string> notices;
+  for (const LogSummary& log : plan.logs) {
+    const std::uint64_t gone = log.fates.rejected[static_cast<std::size_t>(Rejection::kCutOff)];
+    if (gone > 0) {
+      notices.push_back(StreamedText("The log ", log.path, " shrank while it was read: ", gone,
+                                     " record(s) counted in it were gone when read; tune again "
+                                     "once the log is complete"));
+    }
+  }
+  if (plan.NothingToTune()) {
+    notices.push_back("Nothing to tune: no record of the log(s) was used (" +
+                      FatesLine(plan.Fates()) + "), so the pass changes no VE byte");
+  }
+  for (const std::string& notice : notices) {
+    diagnostics.Err() << notice << std::endl;
+    plan.warnings.push_back(notice);
   }
 }
 
@@ -150,7 +176,8 @@ class PassOutputs {
 void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan,
                          const std::function<void()>& write) {
   std::optional<PassHistory> history;
-  if (request.history) {
+  // A pass that changes no byte has nothing to undo.
+  if (request.history && plan.newRegion != plan.oldRegion) {
     history.emplace(request.pcmPath);
     PrepareHistory(*history, plan, request.pcmPath);
   }
@@ -273,7 +300,17 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   window_.SetProgress(kProgressImageOpen);
 
   calibration->BeginOptimize();
-  for (const std::unique_ptr<LoggedData>& log : logs) calibration->AddLog(*log, request.limits);
+  std::shared_ptr<RecordSample> sample;
+  if (request.sampleRecords) {
+    std::uint64_t stored = 0;
+    for (const std::unique_ptr<LoggedData>& log : logs) stored += log->recordCount;
+    sample = std::make_shared<RecordSample>(stored);
+  }
+  std::vector<RecordFates> fates;
+  for (const std::unique_ptr<LoggedData>& log : logs) {
+    fates.push_back(calibration->AddLog(*log, request.limits));
+    if (sample) calibration->SampleLog(*log, request.limits, *sample);
+  }
   PassOutputs outputs(request, writesReport, diagnostics_);
   outputs.Prepare();
   PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
@@ -283,8 +320,11 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   plan.warnings.insert(plan.warnings.end(), passDiagnostics.warnings().begin(),
                        passDiagnostics.warnings().end());
   for (std::size_t k = 0; k < logs.size(); ++k) {
-    plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k]});
+    plan.logs.push_back(
+        LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k], fates[k]});
   }
+  plan.recordSample = std::move(sample);
+  SayWhatTheRecordsGave(plan, diagnostics_);
   if (request.dryRun) {
     outputs.Write(plan);
   } else {

@@ -8,12 +8,15 @@
 #define TRIMWRIGHT_CALIBRATION_PASSPLAN_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "calibration/ImageCheck.h"
 #include "calibration/PassLimits.h"
+#include "calibration/RecordFates.h"
+#include "calibration/RecordSample.h"
 #include "calibration/VEGrid.h"
 #include "common/FileStamp.h"
 #include "fueltrim/TrimCellStats.h"
@@ -65,6 +68,7 @@ struct LogSummary {
   std::string path;
   std::uint32_t records = 0;  // accepted by the reader
   FileStamp stamp;            // the file as it was read
+  RecordFates fates;          // what became of each record of the log
 };
 
 struct PassPlan {
@@ -110,6 +114,11 @@ struct PassPlan {
   // Warnings in the order the pass gave them.
   std::vector<std::string> warnings;
 
+  // Where the records lie and what became of them, for the window's scatter
+  // plot; only when the run was asked for it. Shared, never changed, so a
+  // copy of the plan copies no record.
+  std::shared_ptr<const RecordSample> recordSample;
+
   // Each distinct warning once, in the order of its first appearance, with
   // how often it came: the target warning, for one, comes once per factor.
   struct CountedWarning {
@@ -125,6 +134,11 @@ struct PassPlan {
   int CellsChanged() const;
   // Records the fuel trim table used.
   std::uint32_t RecordsUsed() const;
+  // The fates of the records of every log together.
+  RecordFates Fates() const;
+  // True when the pass's logs gave no record any cell used (an empty log, a
+  // log of cold starts), so the pass changes nothing.
+  bool NothingToTune() const;
 };
 
 }  // namespace trimwright

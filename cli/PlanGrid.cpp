@@ -36,6 +36,33 @@ std::string Range(double low, double high) {
   return text.str();
 }
 
+// One row of the table of fates.
+void WriteFatesRow(std::ostream& out, const RecordFates& fates, const std::string& name) {
+  for (const std::uint64_t count : {fates.read, fates.Rejected(), fates.notWarm, fates.highThrottle,
+                                    fates.outsideAuxWindow, fates.Used()}) {
+    out << std::setw(10) << count;
+  }
+  out << "  " << name << "\n";
+}
+
+// What became of the records of each log and of all together, the rules
+// that rejected them, and the records each cell used.
+void WriteFates(std::ostream& out, const PassPlan& plan) {
+  out << "\nRecords by fate (read = rejected + not warm + high throttle + outside the second "
+         "trim window + used)\n";
+  out << "      read  rejected  not warm  high thr   outside      used  log\n";
+  for (const LogSummary& log : plan.logs) WriteFatesRow(out, log.fates, log.path);
+  const RecordFates total = plan.Fates();
+  if (plan.logs.size() > 1) WriteFatesRow(out, total, "(all logs)");
+  out << "  rejected by rule: " << RejectionsText(total) << "\n";
+  out << "  used by cell:";
+  for (std::size_t cell = 0; cell < total.used.size(); ++cell) {
+    out << " " << cell << (cell + 1 == total.used.size() ? " (idle)" : "") << "="
+        << total.used[cell];
+  }
+  out << "\n";
+}
+
 }  // namespace
 
 std::string PlanGrid(const PassPlan& plan) {
@@ -99,6 +126,7 @@ std::string PlanGrid(const PassPlan& plan) {
   } else {
     out << "no records\n";
   }
+  WriteFates(out, plan);
   return out.str();
 }
 

@@ -55,23 +55,23 @@ Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& s
   diagnostics().Out() << "done" << std::endl;
 }
 
-bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
+Rejection Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
   // The fields in line order; a line with fewer than kFieldsNeeded fields
   // fails at the last step, whatever it decoded before.
   FieldWalk<FieldRule::kEverySeparator> walk(line, ',');
   RecordValues values;
-  if (!walk.Skip(kRpm)) return false;
+  if (!walk.Skip(kRpm)) return Rejection::kUnreadable;
   values.rpm = walk.TakeInt();
-  if (!walk.Skip(kBlmCell - (kRpm + 1))) return false;
+  if (!walk.Skip(kBlmCell - (kRpm + 1))) return Rejection::kUnreadable;
   values.blmCell = walk.TakeInt();
   values.blmLeft = walk.TakeInt();
   values.blmRight = walk.TakeInt();
   values.auxLeft = walk.TakeInt();
   values.auxRight = walk.TakeInt();
-  if (!walk.Skip(kMapBar - (kAuxRight + 1))) return false;
+  if (!walk.Skip(kMapBar - (kAuxRight + 1))) return Rejection::kUnreadable;
   values.map = NarrowToFloat(walk.TakeDouble(',') * kKpaPerBar);
   values.throttle = NarrowToFloat(walk.TakeDouble(','));
-  if (!walk.Skip(kTemperature - (kThrottle + 1))) return false;
+  if (!walk.Skip(kTemperature - (kThrottle + 1))) return Rejection::kUnreadable;
   temperature[i] = NarrowToFloat(walk.TakeDouble(','));
   return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
 }

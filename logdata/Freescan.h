@@ -30,8 +30,9 @@ class Freescan : public LoggedData {
 
  private:
   void AllocateTemperature();
-  // Decodes one record line into index; true when the record is accepted.
-  bool DecodeRecord(std::uint32_t index, std::string_view line);
+  // Decodes one record line into index; kAccepted, or the rule it broke
+  // (kUnreadable for a line without the fields of a record).
+  Rejection DecodeRecord(std::uint32_t index, std::string_view line);
 };
 
 }  // namespace trimwright

@@ -53,27 +53,28 @@ PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sin
   diagnostics().Out() << "done" << std::endl;
 }
 
-bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
+Rejection PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
   // The fields in line order; a line without exactly kFieldsPerRecord fields
   // fails at a skip, whatever it decoded before.
   FieldWalk<FieldRule::kRunsOfSeparators> walk(line, ' ');
   RecordValues values;
-  if (!walk.Skip(kRpm)) return false;
+  if (!walk.Skip(kRpm)) return Rejection::kUnreadable;
   values.rpm = walk.TakeInt();
-  if (!walk.Skip(kTemperatureF - (kRpm + 1))) return false;
+  if (!walk.Skip(kTemperatureF - (kRpm + 1))) return Rejection::kUnreadable;
   temperature[i] = NarrowToFloat(walk.TakeDouble('F'));
-  if (!walk.Skip(kThrottlePercent - (kTemperatureF + 1))) return false;
+  if (!walk.Skip(kThrottlePercent - (kTemperatureF + 1))) return Rejection::kUnreadable;
   values.throttle = NarrowToFloat(walk.TakeDouble('%'));
-  if (!walk.Skip(kMap - (kThrottlePercent + 1))) return false;
+  if (!walk.Skip(kMap - (kThrottlePercent + 1))) return Rejection::kUnreadable;
   values.map = NarrowToFloat(walk.TakeDouble(' '));
-  if (!walk.Skip(kBlmLeft - (kMap + 1))) return false;
+  if (!walk.Skip(kBlmLeft - (kMap + 1))) return Rejection::kUnreadable;
   values.blmLeft = walk.TakeInt();
   values.blmRight = walk.TakeInt();
   values.auxLeft = walk.TakeInt();
   values.auxRight = walk.TakeInt();
   values.blmCell = walk.TakeInt();
   // The last field, and nothing after it.
-  if (!walk.Skip(kFieldsPerRecord - 1 - (kBlmCell + 1)) || walk.Skip(1)) return false;
+  if (!walk.Skip(kFieldsPerRecord - 1 - (kBlmCell + 1)) || walk.Skip(1))
+    return Rejection::kUnreadable;
   return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
 }
 
