@@ -29,6 +29,19 @@ constexpr int kRpmPerCount = 25;
 constexpr double kMapKpaPerCount = 0.3688;
 constexpr double kMapKpaOffset = 10.4;
 
+// The values of one record as the format encodes them.
+[[gnu::always_inline]] inline RecordValues ReadValues(const unsigned char* record) {
+  RecordValues values;
+  values.rpm = record[kRpmCounts] * kRpmPerCount;
+  values.map = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
+  values.blmCell = record[kBlmCell];
+  values.blmLeft = record[kBlmLeft];
+  values.blmRight = record[kBlmRight];
+  values.auxLeft = record[kAuxLeft];
+  values.auxRight = record[kAuxRight];
+  return values;
+}
+
 }  // namespace
 
 DMUni::DMUni(const std::string& path, const ReadPlan& plan, Diagnostics& sink) : LoggedData(sink) {
@@ -99,14 +112,14 @@ RecordPart DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::
       }
     }
     for (std::uint32_t r = 0; r < count; ++r) {
-      const Rejection why = DecodeRecord(index, buffer.data() + std::size_t{r} * kRecordSize);
-      if (why == Rejection::kAccepted) {
+      const unsigned char* record = buffer.data() + std::size_t{r} * kRecordSize;
+      if (DecodeRecord(index, record)) {
         ++index;
       } else {
-        const Rejection counted = r >= whole                             ? Rejection::kCutOff
-                                  : !unreadable.empty() && unreadable[r] ? Rejection::kUnreadable
-                                                                         : why;
-        ++part.rejected[static_cast<std::size_t>(counted)];
+        const Rejection why = r >= whole                             ? Rejection::kCutOff
+                              : !unreadable.empty() && unreadable[r] ? Rejection::kUnreadable
+                                                                     : RejectionOf(record);
+        ++part.rejected[static_cast<std::size_t>(why)];
       }
     }
     k += count;
@@ -115,21 +128,16 @@ RecordPart DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::
   return part;
 }
 
-Rejection DMUni::DecodeRecord(std::uint32_t i, const unsigned char* record) {
-  RecordValues values;
-  values.rpm = record[kRpmCounts] * kRpmPerCount;
-  values.map = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
-  values.blmCell = record[kBlmCell];
-  values.blmLeft = record[kBlmLeft];
-  values.blmRight = record[kBlmRight];
-  values.auxLeft = record[kAuxLeft];
-  values.auxRight = record[kAuxRight];
-  if (!PassesSharedRanges(values)) return BrokenRule(values);
+bool DMUni::DecodeRecord(std::uint32_t i, const unsigned char* record) {
+  const RecordValues values = ReadValues(record);
+  if (!PassesSharedRanges(values)) return false;
   StoreShared(i, values);
   engineWarm[i] = record[kEngineWarmFlags] & 1;
   highThrottle[i] = record[kHighThrottleFlags] & 1;
-  return Rejection::kAccepted;
+  return true;
 }
+
+Rejection DMUni::RejectionOf(const unsigned char* record) { return BrokenRule(ReadValues(record)); }
 
 DMUni::~DMUni() { diagnostics().Out() << "DMUni:  destructing" << std::endl; }
 

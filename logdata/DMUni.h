@@ -29,8 +29,10 @@ class DMUni : public LoggedData {
   // why the others were not.
   RecordPart DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
                            std::uint32_t recordsPerRead);
-  // Decodes one record into index; kAccepted, or the rule it broke.
-  Rejection DecodeRecord(std::uint32_t index, const unsigned char* record);
+  // Decodes one record into index; true when the record is accepted.
+  bool DecodeRecord(std::uint32_t index, const unsigned char* record);
+  // The rule a record DecodeRecord rejected broke.
+  [[gnu::cold, gnu::noinline]] static Rejection RejectionOf(const unsigned char* record);
 };
 
 }  // namespace trimwright

@@ -30,6 +30,27 @@ constexpr TemperatureRule kTemperatureRule{0.0f, 150.0f, 76.0};
 
 constexpr std::int64_t kHeaderLines = 1;
 
+// Reads the fields a record uses, in line order; false for a line with fewer
+// than kFieldsNeeded fields, whatever it read before.
+[[gnu::always_inline]] inline bool ReadFields(std::string_view line, RecordValues& values,
+                                              float& temperature) {
+  FieldWalk<FieldRule::kEverySeparator> walk(line, ',');
+  if (!walk.Skip(kRpm)) return false;
+  values.rpm = walk.TakeInt();
+  if (!walk.Skip(kBlmCell - (kRpm + 1))) return false;
+  values.blmCell = walk.TakeInt();
+  values.blmLeft = walk.TakeInt();
+  values.blmRight = walk.TakeInt();
+  values.auxLeft = walk.TakeInt();
+  values.auxRight = walk.TakeInt();
+  if (!walk.Skip(kMapBar - (kAuxRight + 1))) return false;
+  values.map = NarrowToFloat(walk.TakeDouble(',') * kKpaPerBar);
+  values.throttle = NarrowToFloat(walk.TakeDouble(','));
+  if (!walk.Skip(kTemperature - (kThrottle + 1))) return false;
+  temperature = NarrowToFloat(walk.TakeDouble(','));
+  return true;
+}
+
 }  // namespace
 
 Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
@@ -48,32 +69,25 @@ Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& s
   diagnostics().Out() << "reading in data..." << std::flush;
   const std::vector<RecordPart> parts = file.DecodeRecords(
       kHeaderLines, recordCount,
-      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
+      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); },
+      RejectionOf);
   JoinParts(parts);
   JoinParts(temperature, parts);
   file.Close();
   diagnostics().Out() << "done" << std::endl;
 }
 
-Rejection Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
-  // The fields in line order; a line with fewer than kFieldsNeeded fields
-  // fails at the last step, whatever it decoded before.
-  FieldWalk<FieldRule::kEverySeparator> walk(line, ',');
+bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
   RecordValues values;
-  if (!walk.Skip(kRpm)) return Rejection::kUnreadable;
-  values.rpm = walk.TakeInt();
-  if (!walk.Skip(kBlmCell - (kRpm + 1))) return Rejection::kUnreadable;
-  values.blmCell = walk.TakeInt();
-  values.blmLeft = walk.TakeInt();
-  values.blmRight = walk.TakeInt();
-  values.auxLeft = walk.TakeInt();
-  values.auxRight = walk.TakeInt();
-  if (!walk.Skip(kMapBar - (kAuxRight + 1))) return Rejection::kUnreadable;
-  values.map = NarrowToFloat(walk.TakeDouble(',') * kKpaPerBar);
-  values.throttle = NarrowToFloat(walk.TakeDouble(','));
-  if (!walk.Skip(kTemperature - (kThrottle + 1))) return Rejection::kUnreadable;
-  temperature[i] = NarrowToFloat(walk.TakeDouble(','));
-  return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+  return ReadFields(line, values, temperature[i]) &&
+         AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+}
+
+Rejection Freescan::RejectionOf(std::string_view line) {
+  RecordValues values;
+  float temperature = 0.0f;
+  if (!ReadFields(line, values, temperature)) return Rejection::kUnreadable;
+  return BrokenRule(values, temperature, &kTemperatureRule);
 }
 
 Freescan::~Freescan() {

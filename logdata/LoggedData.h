@@ -164,7 +164,9 @@ class LoggedData {
 
   // The first rule (in the order of Rejection) a record that failed the
   // ranges broke: the shared ones, and with textRule also the throttle range
-  // and the temperature rule of a text log. Off the path of accepted records.
+  // and the temperature rule of a text log. The readers call it on rejected
+  // records only, with the values decoded again, so that the path of an
+  // accepted record stays as short as it was.
   [[gnu::cold]] static Rejection BrokenRule(const RecordValues& record, float temperature = 0.0f,
                                             const TemperatureRule* textRule = nullptr);
 
@@ -176,9 +178,9 @@ class LoggedData {
   // For the text readers: the shared rules plus the throttle range (0 to 100
   // percent) and the temperature rule. An accepted record is stored at index
   // with its throttle, engineWarm from the temperature and highThrottle from
-  // the throttle. Returns kAccepted or the rule that left the record out.
-  Rejection AcceptTextRecord(std::uint32_t index, const RecordValues& record, float temperature,
-                             const TemperatureRule& rule);
+  // the throttle. BrokenRule tells a rejected one's rule.
+  bool AcceptTextRecord(std::uint32_t index, const RecordValues& record, float temperature,
+                        const TemperatureRule& rule);
 
   // Writes the out-of-memory lines and throws.
   [[noreturn]] void ReportOutOfMemory(const std::bad_alloc& failure) const;
@@ -240,19 +242,19 @@ inline bool LoggedData::IsHighThrottle(float throttleOpening, int engineRpm) {
   blmCell[i] = static_cast<std::uint8_t>(r.blmCell);
 }
 
-[[gnu::always_inline]] inline Rejection LoggedData::AcceptTextRecord(std::uint32_t i,
-                                                                     const RecordValues& r,
-                                                                     float temperature,
-                                                                     const TemperatureRule& rule) {
+[[gnu::always_inline]] inline bool LoggedData::AcceptTextRecord(std::uint32_t i,
+                                                                const RecordValues& r,
+                                                                float temperature,
+                                                                const TemperatureRule& rule) {
   if (!PassesSharedRanges(r) || !InRange(r.throttle, kMinThrottle, kMaxThrottle) ||
       !InRange(temperature, rule.lowest, rule.highest)) {
-    return BrokenRule(r, temperature, &rule);
+    return false;
   }
   StoreShared(i, r);
   throttle[i] = r.throttle;
   engineWarm[i] = temperature > rule.warmAbove ? 1 : 0;
   highThrottle[i] = IsHighThrottle(r.throttle, r.rpm) ? 1 : 0;
-  return Rejection::kAccepted;
+  return true;
 }
 
 }  // namespace trimwright

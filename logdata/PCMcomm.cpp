@@ -28,6 +28,29 @@ constexpr TemperatureRule kTemperatureRule{-50.0f, 250.0f, 170.0};
 
 constexpr std::int64_t kHeaderLines = 5;
 
+// Reads the fields a record uses, in line order; false for a line without
+// exactly kFieldsPerRecord fields, whatever it read before.
+[[gnu::always_inline]] inline bool ReadFields(std::string_view line, RecordValues& values,
+                                              float& temperature) {
+  FieldWalk<FieldRule::kRunsOfSeparators> walk(line, ' ');
+  if (!walk.Skip(kRpm)) return false;
+  values.rpm = walk.TakeInt();
+  if (!walk.Skip(kTemperatureF - (kRpm + 1))) return false;
+  temperature = NarrowToFloat(walk.TakeDouble('F'));
+  if (!walk.Skip(kThrottlePercent - (kTemperatureF + 1))) return false;
+  values.throttle = NarrowToFloat(walk.TakeDouble('%'));
+  if (!walk.Skip(kMap - (kThrottlePercent + 1))) return false;
+  values.map = NarrowToFloat(walk.TakeDouble(' '));
+  if (!walk.Skip(kBlmLeft - (kMap + 1))) return false;
+  values.blmLeft = walk.TakeInt();
+  values.blmRight = walk.TakeInt();
+  values.auxLeft = walk.TakeInt();
+  values.auxRight = walk.TakeInt();
+  values.blmCell = walk.TakeInt();
+  // The last field, and nothing after it.
+  return walk.Skip(PCMcomm::kFieldsPerRecord - 1 - (kBlmCell + 1)) && !walk.Skip(1);
+}
+
 }  // namespace
 
 PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
@@ -46,36 +69,25 @@ PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sin
   diagnostics().Out() << "PCMcomm:  reading in data..." << std::flush;
   const std::vector<RecordPart> parts = file.DecodeRecords(
       kHeaderLines, recordCount,
-      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
+      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); },
+      RejectionOf);
   JoinParts(parts);
   JoinParts(temperature, parts);
   file.Close();
   diagnostics().Out() << "done" << std::endl;
 }
 
-Rejection PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
-  // The fields in line order; a line without exactly kFieldsPerRecord fields
-  // fails at a skip, whatever it decoded before.
-  FieldWalk<FieldRule::kRunsOfSeparators> walk(line, ' ');
+bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
   RecordValues values;
-  if (!walk.Skip(kRpm)) return Rejection::kUnreadable;
-  values.rpm = walk.TakeInt();
-  if (!walk.Skip(kTemperatureF - (kRpm + 1))) return Rejection::kUnreadable;
-  temperature[i] = NarrowToFloat(walk.TakeDouble('F'));
-  if (!walk.Skip(kThrottlePercent - (kTemperatureF + 1))) return Rejection::kUnreadable;
-  values.throttle = NarrowToFloat(walk.TakeDouble('%'));
-  if (!walk.Skip(kMap - (kThrottlePercent + 1))) return Rejection::kUnreadable;
-  values.map = NarrowToFloat(walk.TakeDouble(' '));
-  if (!walk.Skip(kBlmLeft - (kMap + 1))) return Rejection::kUnreadable;
-  values.blmLeft = walk.TakeInt();
-  values.blmRight = walk.TakeInt();
-  values.auxLeft = walk.TakeInt();
-  values.auxRight = walk.TakeInt();
-  values.blmCell = walk.TakeInt();
-  // The last field, and nothing after it.
-  if (!walk.Skip(kFieldsPerRecord - 1 - (kBlmCell + 1)) || walk.Skip(1))
-    return Rejection::kUnreadable;
-  return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+  return ReadFields(line, values, temperature[i]) &&
+         AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+}
+
+Rejection PCMcomm::RejectionOf(std::string_view line) {
+  RecordValues values;
+  float temperature = 0.0f;
+  if (!ReadFields(line, values, temperature)) return Rejection::kUnreadable;
+  return BrokenRule(values, temperature, &kTemperatureRule);
 }
 
 PCMcomm::~PCMcomm() {

@@ -29,9 +29,11 @@ class PCMcomm : public LoggedData {
 
  private:
   void AllocateTemperature();
-  // Decodes one record line into index; kAccepted, or the rule it broke
-  // (kUnreadable for a line without the fields of a record).
-  Rejection DecodeRecord(std::uint32_t index, std::string_view line);
+  // Decodes one record line into index; true when the record is accepted.
+  bool DecodeRecord(std::uint32_t index, std::string_view line);
+  // Why DecodeRecord rejected a line: kUnreadable for a line without the
+  // fields of a record, else the rule its values broke.
+  [[gnu::cold, gnu::noinline]] static Rejection RejectionOf(std::string_view line);
 };
 
 }  // namespace trimwright

@@ -42,13 +42,13 @@ class TextLogFile {
   // The decoding pass. Skips headerLines lines, then calls decode(index, line)
   // for the next recordCount lines, in order within each part, index counting
   // from 0 at the first line after the header. decode stores the record at
-  // index and returns kAccepted, or the rule that left it out. The pass ends
-  // at the end of the file; lines counted but no longer there (the file
-  // shrank) count as cut off. Returns each part's first index, number of
-  // accepted records and rejections.
-  template <typename Decode>
+  // index and returns whether it was accepted; rejection(line) tells the
+  // rule of a line it rejected. The pass ends at the end of the file; lines
+  // counted but no longer there (the file shrank) count as cut off. Returns
+  // each part's first index, number of accepted records and rejections.
+  template <typename Decode, typename Reject>
   std::vector<RecordPart> DecodeRecords(std::int64_t headerLines, std::uint32_t recordCount,
-                                        Decode decode);
+                                        Decode decode, Reject rejection);
 
   void Close() { file_.Close(); }
 
@@ -91,9 +91,10 @@ class TextLogFile {
   std::vector<Block> blocks_;
 };
 
-template <typename Decode>
+template <typename Decode, typename Reject>
 std::vector<RecordPart> TextLogFile::DecodeRecords(std::int64_t headerLines,
-                                                   std::uint32_t recordCount, Decode decode) {
+                                                   std::uint32_t recordCount, Decode decode,
+                                                   Reject rejection) {
   if (recordCount == 0) return {};
   const std::vector<LineSpan> spans = SplitLines(headerLines + recordCount);
   std::vector<RecordPart> parts(spans.size());
@@ -111,11 +112,10 @@ std::vector<RecordPart> TextLogFile::DecodeRecords(std::int64_t headerLines,
     std::int64_t line = span.firstLine;
     for (; line < end && cursor.Next(text); ++line) {
       if (line < headerLines) continue;
-      const Rejection why = decode(index, text);
-      if (why == Rejection::kAccepted) {
+      if (decode(index, text)) {
         ++index;
       } else {
-        ++part.rejected[static_cast<std::size_t>(why)];
+        ++part.rejected[static_cast<std::size_t>(rejection(text))];
       }
     }
     part.accepted = index - first;

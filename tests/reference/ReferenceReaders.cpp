@@ -263,7 +263,7 @@ ReferenceFreescan::ReferenceFreescan(const std::string& path) {
     values.map = ToFloat(ParseDoubleC(fields[17]) * 100.0);  // bar to kPa
     values.throttle = ToFloat(ParseDoubleC(fields[18]));
     temperature[accepted] = ToFloat(ParseDoubleC(fields[25]));
-    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule) == Rejection::kAccepted) {
+    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) {
       ++accepted;
     } else {
       ++rejected[static_cast<std::size_t>(FirstBrokenRule(values, temperature[accepted], &kRule))];
@@ -318,7 +318,7 @@ ReferencePCMcomm::ReferencePCMcomm(const std::string& path) {
     values.auxLeft = ParseIntC(fields[17]);
     values.auxRight = ParseIntC(fields[18]);
     values.blmCell = ParseIntC(fields[19]);
-    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule) == Rejection::kAccepted) {
+    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) {
       ++accepted;
     } else {
       ++rejected[static_cast<std::size_t>(FirstBrokenRule(values, temperature[accepted], &kRule))];
