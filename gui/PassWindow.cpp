@@ -14,6 +14,8 @@
 
 #include "app/HistoryCommands.h"
 #include "common/TrimwrightError.h"
+#include "gui/PassNotes.h"
+#include "gui/RecordScatterView.h"
 #include "gui/VeCellDelegate.h"
 
 namespace trimwright {
@@ -69,6 +71,8 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* tabs = new QTabWidget(this);
   tabs->addTab(m_warnings, QStringLiteral("Warnings"));
   tabs->addTab(m_history, QStringLiteral("History of the image"));
+  m_records = new RecordScatterView(this);
+  tabs->addTab(m_records, QStringLiteral("Records"));
   auto* lower = new QSplitter(Qt::Horizontal, this);
   lower->addWidget(m_trimView);
   lower->addWidget(tabs);
@@ -99,6 +103,25 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_veModel.SetShow(kShows[choice]);
   });
   connect(m_apply, &QPushButton::clicked, this, &PassWindow::applyRequested);
+  // The records of the VE cell under the mouse in the table are marked in
+  // the Records tab, which gets at least half the height when it is shown.
+  m_veView->setMouseTracking(true);
+  connect(m_veView, &QAbstractItemView::entered, m_records, [this](const QModelIndex& index) {
+    m_records->HighlightCell(index.row(), index.column());
+  });
+  connect(tabs, &QTabWidget::currentChanged, this, [this, tabs, split] {
+    if (tabs->currentWidget() != m_records) return;
+    // After the tab widget has laid out the tab it now shows.
+    QMetaObject::invokeMethod(
+        split,
+        [split] {
+          const QList<int> sizes = split->sizes();
+          if (sizes.size() == 2 && sizes[1] < sizes[0]) {
+            split->setSizes({(sizes[0] + sizes[1]) / 2, (sizes[0] + sizes[1]) / 2});
+          }
+        },
+        Qt::QueuedConnection);
+  });
   connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -131,8 +154,14 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
   m_trimModel.SetPlan(plan);
   setWindowTitle(preview ? QStringLiteral("Trimwright - preview (nothing written yet)")
                          : QStringLiteral("Trimwright - pass written"));
-  m_summary->setText((preview ? QStringLiteral("Preview: ") : QStringLiteral("Written: ")) +
-                     Summary(plan));
+  // The summary, the records' fates (by log in the tooltip) and the limits.
+  QString summary = (preview ? QStringLiteral("Preview: ") : QStringLiteral("Written: ")) +
+                    Summary(plan) + QStringLiteral("\n") + PassNotes::FatesLine(plan);
+  if (!PassNotes::LimitsLine(plan).isEmpty())
+    summary += QStringLiteral("\n") + PassNotes::LimitsLine(plan);
+  m_summary->setText(summary);
+  m_summary->setToolTip(PassNotes::FatesTable(plan));
+  m_records->SetPlan(plan);
   // The same warning comes once per factor evaluated; it is listed once with
   // its count.
   m_warnings->clear();
@@ -142,7 +171,8 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
     m_warnings->addItem(warning.count > 1 ? QStringLiteral("%1 (x%2)").arg(text).arg(warning.count)
                                           : text);
   }
-  if (warnings.empty()) m_warnings->addItem(QStringLiteral("No warnings"));
+  m_warnings->addItems(PassNotes::LimitWarnings(plan));
+  if (m_warnings->count() == 0) m_warnings->addItem(QStringLiteral("No warnings"));
   // The passes recorded beside the image, to see what Undo would put back.
   try {
     m_history->setPlainText(QString::fromStdString(HistoryListing(plan.imagePath)));

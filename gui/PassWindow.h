@@ -22,6 +22,8 @@ class QTableView;
 
 namespace trimwright {
 
+class RecordScatterView;
+
 class PassWindow : public QWidget {
   Q_OBJECT
 
@@ -41,6 +43,7 @@ class PassWindow : public QWidget {
   QListWidget* warningList() const { return m_warnings; }
   QComboBox* showChoice() const { return m_show; }
   QPlainTextEdit* historyView() const { return m_history; }
+  RecordScatterView* recordsView() const { return m_records; }
 
  signals:
   void applyRequested();
@@ -54,6 +57,7 @@ class PassWindow : public QWidget {
   QLabel* m_summary = nullptr;
   QListWidget* m_warnings = nullptr;
   QPlainTextEdit* m_history = nullptr;
+  RecordScatterView* m_records = nullptr;
   QPushButton* m_apply = nullptr;
 };
 

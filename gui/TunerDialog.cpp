@@ -191,6 +191,7 @@ RunRequest TunerDialog::Request(bool dryRun) const {
   if (m_logPaths.size() > 1) request.logPaths = m_logPaths;
   request.dryRun = dryRun;
   request.limits = m_limits;
+  request.sampleRecords = true;  // for the pass window's Records tab
   return request;
 }
 

@@ -1,16 +1,19 @@
 // Saves pictures of the program's windows, drawn by Qt from the real widgets:
 // the main window as it looks at start to the first PNG file named, and, when
 // a second file, a log and an image follow, the pass window previewing a pass
-// of that log over that image (a dry run: the image is not written). Run it
+// of that log over that image (a dry run: the image is not written), and when
+// a third file follows, the same window with its Records tab shown. Run it
 // with QT_QPA_PLATFORM=offscreen to need no display (scripts/screenshot does).
 #include <QApplication>
 #include <QPixmap>
+#include <QTabWidget>
 #include <cstdio>
 #include <sstream>
 
 #include "app/TuningRun.h"
 #include "gui/AppIcon.h"
 #include "gui/PassWindow.h"
+#include "gui/RecordScatterView.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
 
@@ -35,8 +38,8 @@ bool Save(QWidget& widget, const char* path) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 2 && argc != 5) {
-    std::fprintf(stderr, "usage: %s WINDOW.png [PASS.png LOGFILE IMAGE]\n", argv[0]);
+  if (argc != 2 && argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: %s WINDOW.png [PASS.png LOGFILE IMAGE [RECORDS.png]]\n", argv[0]);
     return 2;
   }
   QApplication::setApplicationName(QString::fromLatin1(trimwright::TunerApp::kApplicationName));
@@ -53,6 +56,7 @@ int main(int argc, char** argv) {
       argv[3], argv[4], "", trimwright::RunRequest::kDefaultTargetBlm,
       trimwright::RunRequest::kDefaultRpmLimit);
   request.dryRun = true;
+  request.sampleRecords = true;
   const trimwright::RunResult result = trimwright::TuningRun(window, quiet).Perform(request);
   if (!result.plan) {
     std::fprintf(stderr, "the preview did not complete:\n%s", lines.str().c_str());
@@ -61,5 +65,9 @@ int main(int argc, char** argv) {
   trimwright::PassWindow pass;
   pass.ShowPass(*result.plan, true);
   pass.resize(1100, 760);
-  return Save(pass, argv[2]) ? 0 : 1;
+  if (!Save(pass, argv[2])) return 1;
+  if (argc == 5) return 0;
+  auto* tabs = pass.findChild<QTabWidget*>();
+  if (tabs) tabs->setCurrentWidget(pass.recordsView());
+  return Save(pass, argv[5]) ? 0 : 1;
 }
