@@ -1,11 +1,20 @@
 // The pass window's models without a screen: what each VE cell shows in each
 // view, its colour on the diverging scale, its marks (overflow, idle, untuned,
-// no data, capped), and the fuel trim table's layout and colours.
+// no data, capped), the fuel trim table's layout, colours and held-back
+// cells, the scatter of the records by fate, and the texts of the records'
+// fates and the limits.
 #include <QTest>
 
+#include <memory>
+
 #include "calibration/PassPlan.h"
+#include "calibration/RecordSample.h"
+#include "calibration/VEGrid.h"
+#include "gui/PassNotes.h"
+#include "gui/RecordScatterModel.h"
 #include "gui/TrimTableModel.h"
 #include "gui/VeTableModel.h"
+#include "tests/support/FakeLog.h"
 
 namespace trimwright {
 namespace {
@@ -158,6 +167,101 @@ class PassModelsTest : public QObject {
              TrimTableModel::DistanceColor(6.0));
     QCOMPARE(model.index(3, 3).data(Qt::BackgroundRole).value<QColor>(),
              TrimTableModel::DistanceColor(-6.0));
+  }
+
+  // Each sampled record is a point of its own fate, in the VE cell of its rpm
+  // and MAP; the counts by cell are exact.
+  void scatterPutsEachRecordInItsFateAndCell() {
+    testing::FakeLog log{{.rpm = 1600, .map = 50.0f},
+                         {.rpm = 800, .map = 30.0f, .engineWarm = false},
+                         {.rpm = 3000, .map = 95.0f, .highThrottle = true},
+                         {.rpm = 2400, .map = 60.0f, .auxLeft = 150},
+                         {.rpm = 1650, .map = 51.0f, .blmCell = 17}};
+    auto sample = std::make_shared<RecordSample>(log.recordCount);
+    sample->Add(log, AuxWindow{118, 138}, 16, 16);
+    PassPlan plan = Plan();
+    plan.recordSample = sample;
+    plan.logs.resize(1);
+    plan.logs[0].fates.rejected[static_cast<std::size_t>(Rejection::kRpm)] = 2;
+    RecordScatterModel model;
+    model.SetPlan(plan);
+    QCOMPARE(model.Points(RecordFate::kUsed), QList<QPointF>{QPointF(1600, 50)});
+    QCOMPARE(model.Points(RecordFate::kNotWarm), QList<QPointF>{QPointF(800, 30)});
+    QCOMPARE(model.Points(RecordFate::kHighThrottle), QList<QPointF>{QPointF(3000, 95)});
+    QCOMPARE(model.Points(RecordFate::kOutsideAuxWindow), QList<QPointF>{QPointF(2400, 60)});
+    QCOMPARE(model.Points(RecordFate::kNoFuelTrimCell), QList<QPointF>{QPointF(1650, 51)});
+    const int row = VEGrid::RowOf(1600);
+    const int column = VEGrid::ColumnOf(50.0f);
+    QCOMPARE(RecordScatterModel::CellAt(1600, 50), std::optional<QPoint>(QPoint(column, row)));
+    QCOMPARE(RecordScatterModel::CellAt(1600, 106), std::nullopt);
+    QCOMPARE(model.PointsIn(row, column), (QList<QPointF>{QPointF(1600, 50), QPointF(1650, 51)}));
+    QCOMPARE(model.CellText(row, column),
+             QStringLiteral("VE cell 1600 rpm, 50 kPa: 2 record(s)\n1 used, 1 no fuel trim cell "
+                            "(17, 18)"));
+    QCOMPARE(model.LegendText(RecordFate::kUsed), QStringLiteral("used: 1"));
+    QCOMPARE(model.Note(), QStringLiteral("All 5 records shown; 2 rejected by the reader have no "
+                                          "place here; hover a VE cell for its records"));
+    // The plot's grid: the VE bands' edges, and the fuel trim cells' inner
+    // boundaries from the plan.
+    const QList<double> rpm = RecordScatterModel::RpmEdges();
+    QCOMPARE(rpm.size(), 26);
+    QCOMPARE(rpm[1], 500.0);
+    QCOMPARE(rpm[24], 6750.0);
+    QCOMPARE(RecordScatterModel::KpaEdges().size(), 18);
+    QCOMPARE(model.TrimRpmEdges(), (QList<double>{1000, 2000, 3000}));
+    QCOMPARE(model.TrimKpaEdges(), (QList<double>{25, 50, 75}));
+  }
+
+  // With limits on, the window says which are on and what each held back,
+  // and marks the held-back fuel trim cells.
+  void limitsSayWhatTheyHeldBack() {
+    PassPlan plan = Plan();
+    plan.limits.minRecords = 30;
+    plan.limits.maxChangePercent = 10.0;
+    plan.heldBackCells = {3, 16};
+    plan.trimCells[3].records = 12;
+    plan.idleCell.records = 5;
+    VECellPlan capped = At(plan, 10, 8);
+    capped.tuned = capped.capped = true;
+    capped.factor = 1.25f;
+    capped.appliedFactor = 1.1f;
+    plan.tunedCells = {At(plan, 10, 7), capped};
+    QCOMPARE(PassNotes::LimitsLine(plan),
+             QStringLiteral("Limits on: at least 30 records per cell (2 fuel trim cell(s) held "
+                            "back); changes within 10 % (1 VE cell(s) capped)"));
+    QCOMPARE(PassNotes::LimitWarnings(plan),
+             (QStringList{QStringLiteral("Fuel trim cell 3 held back: 12 record(s), fewer than "
+                                         "the minimum of 30, so it counts as no correction"),
+                          QStringLiteral("The idle cell (16) held back: 5 record(s), fewer than "
+                                         "the minimum of 30, so it counts as no correction"),
+                          QStringLiteral("VE cell 2400 rpm, 60 kPa capped: factor 1.25 found, "
+                                         "1.1 applied")}));
+    TrimTableModel model;
+    model.SetPlan(plan);
+    QVERIFY(model.index(3, 3).data().toString().endsWith(QStringLiteral("\nheld back")));
+    QVERIFY(!model.index(3, 2).data().toString().contains(QStringLiteral("held back")));
+    QVERIFY(model.index(4, 0).data().toString().endsWith(QStringLiteral("\nheld back")));
+    QCOMPARE(PassNotes::LimitsLine(Plan()), QString());
+    QCOMPARE(PassNotes::LimitWarnings(Plan()), QStringList());
+  }
+
+  // A pass whose logs gave no record any cell used says so first.
+  void fatesLineSaysWhenThereWasNothingToTune() {
+    PassPlan plan = Plan();
+    plan.logs.resize(2);
+    plan.logs[0].fates.read = plan.logs[0].fates.notWarm = 3;
+    plan.logs[1].fates.read = 1;
+    plan.logs[1].fates.rejected[static_cast<std::size_t>(Rejection::kUnreadable)] = 1;
+    QCOMPARE(PassNotes::FatesLine(plan),
+             QStringLiteral("Nothing to tune, no record was used. Records: 4 read: 1 rejected "
+                            "(unreadable 1), 3 not warm, 0 at high throttle, 0 outside the second "
+                            "trim window, 0 used"));
+    plan.logs[1].fates.used[5] = 1;
+    plan.logs[1].fates.read = 2;
+    QVERIFY(PassNotes::FatesLine(plan).startsWith(QStringLiteral("Records: 5 read:")));
+    QVERIFY(
+        PassNotes::FatesTable(plan).contains(QStringLiteral("Used by cell (16 is the idle "
+                                                            "cell): 5: 1")));
   }
 };
 

@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTest>
 #include <chrono>
 #include <filesystem>
@@ -33,6 +34,7 @@
 #include "gui/DialogUnits.h"
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
+#include "gui/RecordScatterView.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
 #include "tests/support/CapturedOutput.h"
@@ -516,6 +518,18 @@ class TunerDialogTest : public QObject {
     QVERIFY(pass && pass->isVisible() && pass->applyButton()->isVisible());
     QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Preview: ")));
     QCOMPARE(pass->veModel().rowCount(), 25);
+    // The records' fates under the summary, their plot in the Records tab, and
+    // the VE cell under the mouse in the table marked in the plot.
+    QVERIFY2(pass->summaryLabel()->text().contains(QStringLiteral("\nRecords: ")),
+             qPrintable(pass->summaryLabel()->text()));
+    QVERIFY(pass->recordsView()->model().HasSample());
+    QTableView* veView = nullptr;
+    for (QTableView* view : pass->findChildren<QTableView*>()) {
+      if (view->model() == &pass->veModel()) veView = view;
+    }
+    QVERIFY(veView);
+    QTest::mouseMove(veView->viewport(), veView->visualRect(veView->model()->index(8, 6)).center());
+    QCOMPARE(pass->recordsView()->highlightedCell(), std::optional<QPoint>(QPoint(6, 8)));
 
     // Changed on disk after the preview: refused, previewed again.
     std::string edited = image;
