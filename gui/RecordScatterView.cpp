@@ -30,6 +30,9 @@ class RecordPointsItem : public QGraphicsItem {
 
   QRectF boundingRect() const override { return m_chart->plotArea(); }
 
+  static constexpr std::size_t kFewRecords = 2000;
+  static constexpr int kCrowdedAlpha = 110;
+
   void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
     const QRectF plot = m_chart->plotArea();
     auto at = [&plot](const QPointF& value) {
@@ -37,12 +40,21 @@ class RecordPointsItem : public QGraphicsItem {
                      plot.bottom() - value.y() / RecordScatterModel::kTopKpa * plot.height());
     };
     painter->setClipRect(plot);
+    // Many records are drawn smaller and see-through, so that where they
+    // crowd reads as denser than where they are few.
+    std::size_t total = 0;
+    for (std::size_t k = 0; k < kRecordFates; ++k) {
+      total += static_cast<std::size_t>(m_model.Points(static_cast<RecordFate>(k)).size());
+    }
+    const bool crowded = total > kFewRecords;
     QList<QPointF> mapped;
     for (std::size_t k = 0; k < kRecordFates; ++k) {
       const auto fate = static_cast<RecordFate>(k);
       mapped.clear();
       for (const QPointF& point : m_model.Points(fate)) mapped.append(at(point));
-      painter->setPen(QPen(RecordScatterModel::FateColor(fate), 3.0));
+      QColor color = RecordScatterModel::FateColor(fate);
+      if (crowded) color.setAlpha(kCrowdedAlpha);
+      painter->setPen(QPen(color, crowded ? 2.0 : 3.0));
       painter->drawPoints(mapped.data(), static_cast<int>(mapped.size()));
     }
     if (!m_cell) return;
@@ -189,7 +201,7 @@ void RecordScatterView::UpdateTitle() {
   QString title = m_model.Note();
   if (m_cell) {
     title =
-        m_model.CellText(m_cell->y(), m_cell->x()).replace(QLatin1Char('\n'), QStringLiteral(": "));
+        m_model.CellText(m_cell->y(), m_cell->x()).replace(QLatin1Char('\n'), QStringLiteral("; "));
   }
   chart()->setTitle(title.toHtmlEscaped());
 }
