@@ -152,7 +152,9 @@ int main(int argc, char** argv) {
   app.add_flag("--force", force,
                "with --undo: undo even when IMAGE was changed since that pass, or past a damaged "
                "entry of its history");
-  app.add_flag("--grid", grid, "print the VE changes and the fuel trim table to standard error");
+  app.add_flag("--grid", grid,
+               "print the VE changes, the fuel trim table and what became of every record read "
+               "to standard error");
   app.add_flag("--ignore-checksum", request.ignoreChecksum,
                "tune an image that is not a sound calibration (its size or a checksum is "
                "wrong) as it is, instead of refusing it");

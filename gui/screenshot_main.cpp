@@ -2,7 +2,8 @@
 // the main window as it looks at start to the first PNG file named, and, when
 // a second file, a log and an image follow, the pass window previewing a pass
 // of that log over that image (a dry run: the image is not written), and when
-// a third file follows, the same window with its Records tab shown. Run it
+// a third file follows, the same window with its Records tab shown and one VE
+// cell's records marked. Run it
 // with QT_QPA_PLATFORM=offscreen to need no display (scripts/screenshot does).
 #include <QApplication>
 #include <QPixmap>
@@ -69,5 +70,7 @@ int main(int argc, char** argv) {
   if (argc == 5) return 0;
   auto* tabs = pass.findChild<QTabWidget*>();
   if (tabs) tabs->setCurrentWidget(pass.recordsView());
+  // As when the mouse rests on the VE cell of 1600 rpm and 50 kPa.
+  pass.recordsView()->HighlightCell(6, 6);
   return Save(pass, argv[5]) ? 0 : 1;
 }
