@@ -175,9 +175,10 @@ nlohmann::json Fates(int read, const std::map<std::string, int>& rejected, int n
           {"used", cells}};
 }
 
-// One record of each fate: each counts once, under the first reason that left
-// it out (the 9000 rpm record in cell 25 under rpm), per log and in total,
-// in the JSON and the grid.
+// Records of every fate: each counts once, under the first reason that left
+// it out (the 9000 rpm record in cell 25 under rpm, a cold one in cell 18 as
+// not warm, one in cell 17 at high throttle as high throttle), per log and
+// in total, in the JSON and the grid.
 TEST_F(CliTest, EveryRecordCountsOnceByItsFate) {
   auto with = [](auto change) {
     tools::FreescanRecord record;  // warm, part throttle, cell 5
@@ -186,22 +187,39 @@ TEST_F(CliTest, EveryRecordCountsOnceByItsFate) {
   };
   using R = tools::FreescanRecord&;
   std::string csv = tools::FreescanHeader() + "\n";
-  for (const std::string& line :
-       {with([](R) {}), with([](R r) { r.rpm = "450"; }), with([](R r) { r.mapBar = "1.06"; }),
-        with([](R r) { r.blmLeft = "256"; }), with([](R r) { r.blmRight = "-1"; }),
-        with([](R r) { r.auxLeft = "300"; }), with([](R r) { r.auxRight = "999"; }),
-        with([](R r) { r.throttle = "101"; }), with([](R r) { r.temperature = "151"; }),
-        with([](R r) { r.blmCell = "19"; }), std::string("1,2,3"),
-        with([](R r) { r.blmCell = "17"; }), with([](R r) { r.temperature = "50"; }),
-        with([](R r) { r.throttle = "80"; }), with([](R r) { r.auxLeft = "150"; }), with([](R r) {
-          r.blmCell = "16";
-          r.rpm = "800";
-          r.throttle = "80";
-        }),
-        with([](R r) {
-          r.rpm = "9000";
-          r.blmCell = "25";
-        })}) {
+  for (const std::string& line : {with([](R) {}),
+                                  with([](R r) { r.rpm = "450"; }),
+                                  with([](R r) { r.mapBar = "1.06"; }),
+                                  with([](R r) { r.blmLeft = "256"; }),
+                                  with([](R r) { r.blmRight = "-1"; }),
+                                  with([](R r) { r.auxLeft = "300"; }),
+                                  with([](R r) { r.auxRight = "999"; }),
+                                  with([](R r) { r.throttle = "101"; }),
+                                  with([](R r) { r.temperature = "151"; }),
+                                  with([](R r) { r.blmCell = "19"; }),
+                                  std::string("1,2,3"),
+                                  with([](R r) { r.blmCell = "17"; }),
+                                  with([](R r) { r.temperature = "50"; }),
+                                  with([](R r) {
+                                    r.temperature = "60";
+                                    r.blmCell = "18";
+                                  }),
+                                  with([](R r) { r.temperature = "76"; }),
+                                  with([](R r) { r.throttle = "80"; }),
+                                  with([](R r) {
+                                    r.throttle = "70";
+                                    r.blmCell = "17";
+                                  }),
+                                  with([](R r) { r.auxLeft = "150"; }),
+                                  with([](R r) {
+                                    r.blmCell = "16";
+                                    r.rpm = "800";
+                                    r.throttle = "80";
+                                  }),
+                                  with([](R r) {
+                                    r.rpm = "9000";
+                                    r.blmCell = "25";
+                                  })}) {
     csv += line + "\n";
   }
   tools::WriteFile(dir_.File("drive.csv"), csv);
@@ -223,20 +241,20 @@ TEST_F(CliTest, EveryRecordCountsOnceByItsFate) {
   csvRules["rpm"] = 2;
   std::map<std::string, int> allRules = rules;
   allRules["rpm"] = 3;
-  EXPECT_EQ(plan["logs"][0]["record_fates"], Fates(17, csvRules, 1, 1, 1, {{"5", 1}, {"16", 1}}));
+  EXPECT_EQ(plan["logs"][0]["record_fates"], Fates(20, csvRules, 3, 2, 1, {{"5", 1}, {"16", 1}}));
   EXPECT_EQ(plan["logs"][1]["record_fates"], Fates(2, {{"rpm", 1}}, 0, 0, 0, {{"5", 1}}));
-  EXPECT_EQ(plan["record_fates"], Fates(19, allRules, 1, 1, 1, {{"5", 2}, {"16", 1}}));
+  EXPECT_EQ(plan["record_fates"], Fates(22, allRules, 3, 2, 1, {{"5", 2}, {"16", 1}}));
   // The same records as the plan's other counts see them.
   EXPECT_EQ(plan["trim_cells"][5]["records"], 2);
   EXPECT_EQ(plan["trim_cells"][16]["records"], 1);
   EXPECT_EQ(plan["limits"]["aux_filtered_records"], 1);
 
   const std::string grid = result.err.substr(result.err.find("Records by fate"));
-  EXPECT_NE(grid.find("        17        12         1         1         1         2  " +
+  EXPECT_NE(grid.find("        20        12         3         2         1         2  " +
                       dir_.File("drive.csv") + "\n" +
                       "         2         1         0         0         0         1  " +
                       dir_.File("drive.uni") + "\n" +
-                      "        19        13         1         1         1         3  (all logs)\n" +
+                      "        22        13         3         2         1         3  (all logs)\n" +
                       "  rejected by rule: unreadable 1, rpm 3, map 1, blm_left 1, blm_right 1, "
                       "aux_left 1, aux_right 1, throttle 1, temperature 1, blm_cell 1, "
                       "no_fuel_trim_cell 1\n"),
