@@ -176,9 +176,9 @@ nlohmann::json Fates(int read, const std::map<std::string, int>& rejected, int n
 }
 
 // Records of every fate: each counts once, under the first reason that left
-// it out (the 9000 rpm record in cell 25 under rpm, a cold one in cell 18 as
-// not warm, one in cell 17 at high throttle as high throttle), per log and
-// in total, in the JSON and the grid.
+// it out (rules in their order, a cold record in cell 18 as not warm, one in
+// cell 17 at high throttle as high throttle), per log and in total, in the
+// JSON and the grid.
 TEST_F(CliTest, EveryRecordCountsOnceByItsFate) {
   auto with = [](auto change) {
     tools::FreescanRecord record;  // warm, part throttle, cell 5
@@ -186,40 +186,41 @@ TEST_F(CliTest, EveryRecordCountsOnceByItsFate) {
     return tools::FreescanLine(record);
   };
   using R = tools::FreescanRecord&;
+  // Record k of these breaks rule k and every rule after it, so it counts
+  // under rule k if the rules are taken in their order.
+  const std::vector<void (*)(R)> breaks = {
+      [](R r) { r.rpm = "450"; },      [](R r) { r.mapBar = "1.06"; },
+      [](R r) { r.blmLeft = "256"; },  [](R r) { r.blmRight = "-1"; },
+      [](R r) { r.auxLeft = "300"; },  [](R r) { r.auxRight = "999"; },
+      [](R r) { r.throttle = "101"; }, [](R r) { r.temperature = "151"; },
+      [](R r) { r.blmCell = "19"; }};
   std::string csv = tools::FreescanHeader() + "\n";
-  for (const std::string& line : {with([](R) {}),
-                                  with([](R r) { r.rpm = "450"; }),
-                                  with([](R r) { r.mapBar = "1.06"; }),
-                                  with([](R r) { r.blmLeft = "256"; }),
-                                  with([](R r) { r.blmRight = "-1"; }),
-                                  with([](R r) { r.auxLeft = "300"; }),
-                                  with([](R r) { r.auxRight = "999"; }),
-                                  with([](R r) { r.throttle = "101"; }),
-                                  with([](R r) { r.temperature = "151"; }),
-                                  with([](R r) { r.blmCell = "19"; }),
-                                  std::string("1,2,3"),
-                                  with([](R r) { r.blmCell = "17"; }),
-                                  with([](R r) { r.temperature = "50"; }),
-                                  with([](R r) {
-                                    r.temperature = "60";
-                                    r.blmCell = "18";
-                                  }),
-                                  with([](R r) { r.temperature = "76"; }),
-                                  with([](R r) { r.throttle = "80"; }),
-                                  with([](R r) {
-                                    r.throttle = "70";
-                                    r.blmCell = "17";
-                                  }),
-                                  with([](R r) { r.auxLeft = "150"; }),
-                                  with([](R r) {
-                                    r.blmCell = "16";
-                                    r.rpm = "800";
-                                    r.throttle = "80";
-                                  }),
-                                  with([](R r) {
-                                    r.rpm = "9000";
-                                    r.blmCell = "25";
-                                  })}) {
+  for (std::size_t first = 0; first < breaks.size(); ++first) {
+    csv += with([&](R r) {
+             for (std::size_t k = first; k < breaks.size(); ++k) breaks[k](r);
+           }) +
+           "\n";
+  }
+  for (const std::string& line :
+       {with([](R) {}), std::string("1,2,3"), with([](R r) { r.blmCell = "17"; }),
+        with([](R r) { r.temperature = "50"; }), with([](R r) {
+          r.temperature = "60";
+          r.blmCell = "18";
+        }),
+        with([](R r) { r.temperature = "76"; }), with([](R r) { r.throttle = "80"; }),
+        with([](R r) {
+          r.throttle = "70";
+          r.blmCell = "17";
+        }),
+        with([](R r) { r.auxLeft = "150"; }), with([](R r) {
+          r.blmCell = "16";
+          r.rpm = "800";
+          r.throttle = "80";
+        }),
+        with([](R r) {
+          r.rpm = "9000";
+          r.blmCell = "25";
+        })}) {
     csv += line + "\n";
   }
   tools::WriteFile(dir_.File("drive.csv"), csv);

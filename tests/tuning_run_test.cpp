@@ -380,6 +380,10 @@ struct Shrink {
   int kept;  // of ten records
 };
 
+void PrintTo(const Shrink& shrink, std::ostream* out) {
+  *out << shrink.extension << " keeping " << shrink.kept;
+}
+
 class ShrinkTest : public ::testing::TestWithParam<Shrink> {};
 
 // Records counted in the file but gone when read count as cut off, so the
