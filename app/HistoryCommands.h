@@ -29,7 +29,8 @@ std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath);
 std::string DescribePass(const HistoryEntry& entry);
 
 // The history of the image at imagePath as text, newest entry first: when,
-// which logs, target BLM, rpm limit, cells changed, and whether the image is
+// which logs, target BLM, rpm limit, cells changed, the limits and locks a
+// pass ran with (from the plan its entry stored), and whether the image is
 // still as that entry left it. Takes the image's shared lock. Throws
 // TrimwrightError when the image cannot be read or a run holds it.
 std::string HistoryListing(const std::string& imagePath);

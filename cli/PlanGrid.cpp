@@ -17,7 +17,9 @@ constexpr int kWidth = 6;
 // value overflowed and the old one stays.
 void WriteChange(std::ostream& out, const VECellPlan& cell) {
   out << std::setw(kWidth);
-  if (cell.overflow) {
+  if (cell.locked) {
+    out << "L";
+  } else if (cell.overflow) {
     out << "*";
   } else if (cell.newValue == cell.oldValue) {
     out << ".";
@@ -41,8 +43,11 @@ std::string Range(double low, double high) {
 std::string PlanGrid(const PassPlan& plan) {
   std::ostringstream out;
   out.imbue(std::locale::classic());
-  out << "VE change in percent (. unchanged, * overflow kept the old value; rows beyond the rpm "
-         "limit are not tuned)\n";
+  // The lock mark is explained only where the image has locks, so the
+  // grid of a pass without them reads as it always has.
+  out << "VE change in percent (. unchanged, * overflow kept the old value"
+      << (plan.limits.locked.empty() ? "" : ", L locked: the byte stays")
+      << "; rows beyond the rpm limit are not tuned)\n";
   out << "  rpm\\kPa";
   for (int column = 0; column < VEGrid::kColumns; ++column)
     out << std::setw(kWidth) << plan.Cell(0, column).kpa;

@@ -1,5 +1,6 @@
 #include "gui/PassWindow.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/HistoryCommands.h"
 #include "common/TrimwrightError.h"
@@ -50,8 +52,8 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
       {QStringLiteral("Change %"), QStringLiteral("Old VE %"), QStringLiteral("New VE %")});
   auto* legend = new QLabel(
       QStringLiteral("warm: richer, cool: leaner; red frame *: overflow (old value kept); "
-                     "corner: idle cell blended; bar: capped; hatched: beyond the rpm limit; "
-                     "faint: no logged data"),
+                     "corner: idle cell blended; bar: capped; padlock: locked; hatched: beyond "
+                     "the rpm limit; faint: no logged data"),
       this);
   legend->setWordWrap(true);
   auto* top = new QHBoxLayout;
@@ -61,6 +63,23 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   m_veView = MakeTable(&m_veModel, this);
   m_veView->setItemDelegate(new VeCellDelegate(m_veView));
+  // Cells are selected to lock or unlock them, by the buttons below or the
+  // grid's context menu.
+  m_veView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  m_lock = new QPushButton(QStringLiteral("Lock cells"), this);
+  m_unlock = new QPushButton(QStringLiteral("Unlock cells"), this);
+  m_lock->setToolTip(QStringLiteral(
+      "Lock the selected VE cells on this image: no pass changes them until they are unlocked"));
+  m_unlock->setToolTip(QStringLiteral("Unlock the selected VE cells on this image"));
+  auto* lockAction = new QAction(QStringLiteral("Lock selected cells"), m_veView);
+  auto* unlockAction = new QAction(QStringLiteral("Unlock selected cells"), m_veView);
+  m_veView->addAction(lockAction);
+  m_veView->addAction(unlockAction);
+  m_veView->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(lockAction, &QAction::triggered, this, [this] { emit lockRequested(true); });
+  connect(unlockAction, &QAction::triggered, this, [this] { emit lockRequested(false); });
+  connect(m_lock, &QPushButton::clicked, this, [this] { emit lockRequested(true); });
+  connect(m_unlock, &QPushButton::clicked, this, [this] { emit lockRequested(false); });
   m_trimView = MakeTable(&m_trimModel, this);
   m_warnings = new QListWidget(this);
   m_history = new QPlainTextEdit(this);
@@ -85,6 +104,8 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* close = new QPushButton(QStringLiteral("Close"), this);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(m_summary, 1);
+  bottom->addWidget(m_lock);
+  bottom->addWidget(m_unlock);
   bottom->addWidget(m_apply);
   bottom->addWidget(close);
 
@@ -117,16 +138,29 @@ QString PassWindow::Summary(const PassPlan& plan) {
                       .arg(cell->kpa)
                 : QStringLiteral("none");
   };
+  int locked = 0;
+  for (const VECellPlan& cell : plan.tunedCells) locked += cell.locked ? 1 : 0;
   return QStringLiteral(
              "%1 cell(s) change; largest rise %2; largest fall %3; %4 record(s) "
              "used; checksum %5 -> %6")
-      .arg(plan.CellsChanged())
-      .arg(where(rise), where(fall))
-      .arg(plan.RecordsUsed())
-      .arg(Hex(plan.oldChecksum), Hex(plan.newChecksum));
+             .arg(plan.CellsChanged())
+             .arg(where(rise), where(fall))
+             .arg(plan.RecordsUsed())
+             .arg(Hex(plan.oldChecksum), Hex(plan.newChecksum)) +
+         (locked > 0 ? QStringLiteral("; %1 locked cell(s) held back").arg(locked) : QString());
+}
+
+std::vector<GridCell> PassWindow::SelectedCells() const {
+  std::vector<GridCell> cells;
+  for (const QModelIndex& index : m_veView->selectionModel()->selectedIndexes()) {
+    cells.push_back(m_veModel.CellAt(index));
+  }
+  std::sort(cells.begin(), cells.end());
+  return cells;
 }
 
 void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
+  m_imagePath = plan.imagePath;
   m_veModel.SetPlan(plan);
   m_trimModel.SetPlan(plan);
   setWindowTitle(preview ? QStringLiteral("Trimwright - preview (nothing written yet)")

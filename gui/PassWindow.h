@@ -1,13 +1,17 @@
 // The pass window: a resizable window beside the main one that shows one pass
 // (a preview, or what Process wrote): the VE table as a coloured grid
 // switchable between old VE, new VE and change, the fuel trim table, a
-// one-line summary, the pass's warnings and the history of the image. For a preview, Apply asks the
+// one-line summary, the pass's warnings and the history of the image. Cells
+// selected in the grid can be locked or unlocked on the image, which the main
+// window does. For a preview, Apply asks the
 // main window to write exactly the pass shown. The window owns its models; the widgets belong to
 // its widget tree.
 #ifndef TRIMWRIGHT_GUI_PASSWINDOW_H_
 #define TRIMWRIGHT_GUI_PASSWINDOW_H_
 
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "calibration/PassPlan.h"
 #include "gui/TrimTableModel.h"
@@ -31,6 +35,13 @@ class PassWindow : public QWidget {
   // Shows plan; a preview offers Apply, a written pass does not.
   void ShowPass(const PassPlan& plan, bool preview);
 
+  // The VE cells selected in the grid, ascending; and the image shown.
+  std::vector<GridCell> SelectedCells() const;
+  const std::string& imagePath() const { return m_imagePath; }
+  QTableView* veView() const { return m_veView; }
+  QPushButton* lockButton() const { return m_lock; }
+  QPushButton* unlockButton() const { return m_unlock; }
+
   // The one-line summary of a plan: cells changed, the largest rise and
   // fall with their cells, records used, checksum old and new.
   static QString Summary(const PassPlan& plan);
@@ -44,6 +55,8 @@ class PassWindow : public QWidget {
 
  signals:
   void applyRequested();
+  // Lock (or unlock) the selected cells on the image shown.
+  void lockRequested(bool lock);
 
  private:
   VeTableModel m_veModel;
@@ -55,6 +68,9 @@ class PassWindow : public QWidget {
   QListWidget* m_warnings = nullptr;
   QPlainTextEdit* m_history = nullptr;
   QPushButton* m_apply = nullptr;
+  QPushButton* m_lock = nullptr;
+  QPushButton* m_unlock = nullptr;
+  std::string m_imagePath;
 };
 
 }  // namespace trimwright

@@ -20,6 +20,7 @@
 #include <exception>
 #include <utility>
 
+#include "app/CellLocks.h"
 #include "app/FileFormats.h"
 #include "app/HistoryCommands.h"
 #include "app/PathRules.h"
@@ -49,6 +50,7 @@ const QString kLogFolderKey = QStringLiteral("folders/logs");
 const QString kImageFolderKey = QStringLiteral("folders/images");
 const QString kMinRecordsKey = QStringLiteral("limits/minRecords");
 const QString kMaxChangeKey = QStringLiteral("limits/maxChangePercent");
+const QString kMaxTotalChangeKey = QStringLiteral("limits/maxTotalChangePercent");
 const QString kAuxWindowKey = QStringLiteral("limits/auxWindow");
 const QString kAddSecondTrimKey = QStringLiteral("limits/addSecondTrim");
 const QString kSmoothKey = QStringLiteral("limits/smooth");
@@ -221,6 +223,7 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
   if (!m_passWindow) {
     m_passWindow = new PassWindow(this);
     connect(m_passWindow, &PassWindow::applyRequested, this, &TunerDialog::OnApplyPreview);
+    connect(m_passWindow, &PassWindow::lockRequested, this, &TunerDialog::OnLockCells);
   }
   m_passWindow->ShowPass(plan, preview);
   m_passWindow->show();
@@ -419,6 +422,8 @@ void TunerDialog::LoadSettings() {
   };
   load(kMinRecordsKey, QStringLiteral("0"), ParseMinRecords, m_limits.minRecords);
   load(kMaxChangeKey, QStringLiteral("0"), ParseMaxChangePercent, m_limits.maxChangePercent);
+  load(kMaxTotalChangeKey, QStringLiteral("0"), ParseMaxChangePercent,
+       m_limits.maxTotalChangePercent);
   load(kAuxWindowKey, QString(), ParseAuxWindow, m_limits.auxWindow);
   m_limits.addSecondTrim = settings->value(kAddSecondTrimKey, false).toBool();
   m_limits.smooth = settings->value(kSmoothKey, false).toBool();
@@ -440,6 +445,7 @@ void TunerDialog::SaveSettings(bool fields) {
   }
   settings->setValue(kMinRecordsKey, m_limits.minRecords.value_or(0));
   settings->setValue(kMaxChangeKey, m_limits.maxChangePercent.value_or(0.0));
+  settings->setValue(kMaxTotalChangeKey, m_limits.maxTotalChangePercent.value_or(0.0));
   settings->setValue(kAddSecondTrimKey, m_limits.addSecondTrim);
   settings->setValue(kSmoothKey, m_limits.smooth);
   settings->setValue(
@@ -484,6 +490,31 @@ void TunerDialog::OnUndoLastPass() {
     ShowMessage(UndoLastPass(m_pcmPath, !candidate->imageAsLeft, RunRequest().keepHistory).message);
   } catch (const TrimwrightError& error) {
     ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+  }
+}
+
+void TunerDialog::OnLockCells(bool lock) {
+  if (!m_passWindow) return;
+  const std::vector<GridCell> cells = m_passWindow->SelectedCells();
+  if (cells.empty()) {
+    ShowMessage(std::string("Select the VE cells to ") + (lock ? "lock" : "unlock") +
+                " in the grid first");
+    return;
+  }
+  try {
+    const std::vector<GridCell> none;
+    const std::vector<GridCell> locks =
+        CellLocks::Change(m_passWindow->imagePath(), lock ? cells : none, lock ? none : cells);
+    m_passWindow->veModel().SetLocked(locks);
+  } catch (const TrimwrightError& error) {
+    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+    return;
+  }
+  if (m_previewRequest && m_previewPlan) {
+    std::optional<PassPlan> plan = RunPass(*m_previewRequest);
+    if (!plan) return;
+    m_previewPlan = std::move(plan);
+    ShowPass(*m_previewPlan, true);
   }
 }
 

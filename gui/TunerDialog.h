@@ -81,6 +81,10 @@ class TunerDialog : public QDialog, private RunWindow {
   void OnOptions();
   // Puts back the image as it was before its newest pass, after asking.
   void OnUndoLastPass();
+  // Locks (or unlocks) the cells selected in the pass window on the image it
+  // shows, stored at once; a preview is planned again so that what Apply
+  // writes keeps them.
+  void OnLockCells(bool lock);
   const PassLimits& limits() const { return m_limits; }
   const std::vector<std::string>& logPaths() const { return m_logPaths; }
   // The pass window, once a pass was shown (nullptr before).

@@ -28,6 +28,16 @@ void VeCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
   if (marks & VeTableModel::kCapped) {
     painter->fillRect(QRect(box.left(), box.bottom() - 2, box.width(), 3), QColor(90, 60, 150));
   }
+  if (marks & VeTableModel::kLocked) {
+    // A small padlock in the lower left corner: shackle over body.
+    const int side = std::max(6, box.height() / 3);
+    const QRect body(box.left() + 2, box.bottom() - side + 1, side, side * 2 / 3);
+    painter->setPen(QPen(QColor(30, 30, 30), 1.5));
+    painter->drawArc(
+        QRect(body.left() + side / 5, body.top() - side / 2, side * 3 / 5, side * 2 / 3), 0,
+        180 * 16);
+    painter->fillRect(body, QColor(30, 30, 30));
+  }
   if (marks & VeTableModel::kOverflow) {
     painter->setPen(QPen(QColor(200, 0, 0), 2));
     painter->drawRect(box.adjusted(1, 1, -1, -1));

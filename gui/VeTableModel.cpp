@@ -28,8 +28,25 @@ VeTableModel::VeTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 void VeTableModel::SetPlan(const PassPlan& plan) {
   beginResetModel();
   m_grid = plan.grid;
+  m_locked = plan.limits.locked;
   m_veScale = plan.veScale;
   endResetModel();
+}
+
+void VeTableModel::SetLocked(const std::vector<GridCell>& locked) {
+  m_locked = locked;
+  if (!m_grid.empty()) {
+    emit dataChanged(index(0, 0), index(kRows - 1, kColumns - 1), {kMarksRole, Qt::ToolTipRole});
+  }
+}
+
+GridCell VeTableModel::CellAt(const QModelIndex& index) const {
+  const VECellPlan& cell = Cell(index);
+  return GridCell{cell.rpm, cell.kpa};
+}
+
+bool VeTableModel::IsLocked(const VECellPlan& cell) const {
+  return std::binary_search(m_locked.begin(), m_locked.end(), GridCell{cell.rpm, cell.kpa});
 }
 
 void VeTableModel::SetShow(Show show) {
@@ -102,8 +119,10 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
                    .arg(QString::number(cell.idleFactor, 'g', 6))
                    .arg(QString::number(cell.blendedFactor, 'g', 6));
     }
-    if (cell.capped) {
-      lines << QStringLiteral("capped to %1").arg(QString::number(cell.appliedFactor, 'g', 6));
+    if (cell.capped || cell.totalCapped) {
+      lines << QStringLiteral("capped%1 to %2")
+                   .arg(cell.totalCapped ? QStringLiteral(" by the total limit") : QString())
+                   .arg(QString::number(cell.appliedFactor, 'g', 6));
     }
     if (cell.overflow) {
       lines << QStringLiteral("overflow: %1 % is out of bounds; the old value stays")
@@ -115,6 +134,7 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
   } else {
     lines << QStringLiteral("not tuned: beyond the rpm limit");
   }
+  if (IsLocked(cell)) lines << QStringLiteral("locked: no pass changes this cell");
   lines << QStringLiteral("%1 logged record(s) in this cell").arg(cell.hits);
   return lines.join(QLatin1Char('\n'));
 }
@@ -142,7 +162,8 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
       if (cell.tuned && cell.idle) marks |= kIdle;
       if (!cell.tuned) marks |= kUntuned;
       if (cell.hits == 0) marks |= kNoHits;
-      if (cell.capped) marks |= kCapped;
+      if (cell.capped || cell.totalCapped) marks |= kCapped;
+      if (IsLocked(cell)) marks |= kLocked;
       return marks;
     }
     case kChangeRole:
