@@ -15,7 +15,7 @@ namespace trimwright {
 
 namespace {
 
-constexpr char kNothingWritten[] = "; nothing was read or written";
+constexpr char kNothingWritten[] = "; no log was read and nothing was written";
 
 // The baseline the tuner named, read under a shared lock.
 std::string ReadNamedBaseline(const std::string& imagePath, const std::string& baselineFile,
@@ -33,7 +33,13 @@ std::string ReadNamedBaseline(const std::string& imagePath, const std::string& b
                               " image; the baseline must have the image's layout" + kNothingWritten,
                           ExitStatus::kUsage);
   }
-  const std::string bytes = ImageFile::OpenLocked(baselineFile, true)->ReadAll();
+  std::string bytes;
+  try {
+    bytes = ImageFile::OpenLocked(baselineFile, true)->ReadAll();
+  } catch (const TrimwrightError& error) {
+    throw TrimwrightError(std::string(error.what()) + ", the baseline of the total limit" +
+                          kNothingWritten);
+  }
   const ImageCheck check(bytes, static_cast<std::int64_t>(bytes.size()),
                          *FindImageLayout(baselineFile));
   if (!check.Sound() && !ignoreChecksum) {
