@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTest>
 #include <chrono>
 #include <filesystem>
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CellLocks.h"
 #include "app/TuningRun.h"
 #include "gui/AboutDialog.h"
 #include "gui/ControlIds.h"
@@ -35,6 +37,7 @@
 #include "gui/PassWindow.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
+#include "gui/VeTableModel.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
@@ -613,6 +616,8 @@ class TunerDialogTest : public QObject {
       services.onOptions = [](OptionsDialog& options) {
         options.maxChangeBox()->setChecked(true);
         options.maxChangeField()->setValue(2.5);
+        options.maxTotalChangeBox()->setChecked(true);
+        options.maxTotalChangeField()->setValue(7.5);
       };
       services.menuChoice = QStringLiteral("&Options...");
       services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
@@ -630,6 +635,8 @@ class TunerDialogTest : public QObject {
       Click(dialog, IDC_PROCESS);
       QVERIFY(tools::ReadFile(dir.File("car.bin")) != image);
       QVERIFY(tools::ReadFile(dir.File("car_trw.txt")).find("2.5%") != std::string::npos);
+      QVERIFY(tools::ReadFile(dir.File("car_trw.txt")).find("Largest total change: 7.5% from") !=
+              std::string::npos);
 
       services.events.clear();
       services.menuChoice = QStringLiteral("&Undo last pass...");
@@ -650,7 +657,80 @@ class TunerDialogTest : public QObject {
     TunerDialog dialog(again);
     QCOMPARE(Field(dialog, IDC_TARGET_BLM)->text(), QStringLiteral("122"));
     QCOMPARE(dialog.limits().maxChangePercent, std::optional<double>(2.5));
+    QCOMPARE(dialog.limits().maxTotalChangePercent, std::optional<double>(7.5));
     QVERIFY(!dialog.limits().auxWindow);
+  }
+
+  // Cells selected in the pass window are locked on the image at once; the
+  // preview is planned again and Apply writes them as they were, as do later
+  // passes from the window and from a run driven directly, until the window
+  // unlocks them.
+  void cellsLockedInThePassWindowKeepTheirBytes() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    const std::string image = ImageBytes();
+    tools::WriteFile(dir.File("car.bin"), image);
+    ScriptedServices services;
+    services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
+    TunerDialog dialog(services);
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    CapturedOutput output;
+    Click(dialog, IDC_PREVIEW);
+    PassWindow* pass = dialog.passWindow();
+    QVERIFY(pass);
+    QTest::mouseClick(pass->lockButton(), Qt::LeftButton);
+    QCOMPARE(services.events, QStringList{"message Select the VE cells to lock in the grid first"});
+
+    // 1200 and 1400 rpm (rows 4 and 5) by 50 and 55 kPa (columns 6 and 7).
+    const auto select = [pass] {
+      const QAbstractItemModel* model = pass->veView()->model();
+      pass->veView()->selectionModel()->select(
+          QItemSelection(model->index(4, 6), model->index(5, 7)), QItemSelectionModel::Select);
+    };
+    const auto lockedMark = [pass](int row, int column) {
+      return (pass->veModel().index(row, column).data(VeTableModel::kMarksRole).toInt() &
+              VeTableModel::kLocked) != 0;
+    };
+    select();
+    QTest::mouseClick(pass->lockButton(), Qt::LeftButton);
+    const std::vector<GridCell> locked{{1200, 50}, {1200, 55}, {1400, 50}, {1400, 55}};
+    QVERIFY(CellLocks::Read(dir.File("car.bin")) == locked);
+    QVERIFY(lockedMark(4, 6) && lockedMark(5, 7) && !lockedMark(4, 5) && !lockedMark(6, 6));
+    QVERIFY2(pass->summaryLabel()->text().endsWith(QStringLiteral("; 4 locked cell(s) held back")),
+             qPrintable(pass->summaryLabel()->text()));
+    QVERIFY(tools::ReadFile(dir.File("car.bin")) == image);
+
+    const auto lockedBytesKept = [&] {
+      const tools::CalibrationImage now = tools::CalibrationImage::FromBytes(
+          tools::ReadFile(dir.File("car.bin")), tools::ImageLayout::kBin);
+      const tools::CalibrationImage first =
+          tools::CalibrationImage::FromBytes(image, tools::ImageLayout::kBin);
+      return now.MainVe(4, 6) == first.MainVe(4, 6) && now.MainVe(4, 7) == first.MainVe(4, 7) &&
+             now.MainVe(5, 6) == first.MainVe(5, 6) && now.MainVe(5, 7) == first.MainVe(5, 7) &&
+             now.MainVe(6, 6) != first.MainVe(6, 6);
+    };
+    services.events.clear();
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events, QStringList{"message Processing complete"});
+    QVERIFY(lockedBytesKept());
+    FixedFieldsWindow direct;
+    TuningRun(direct).Perform(RunRequest::ForOneLog(dir.File("drive.txt"), dir.File("car.bin"),
+                                                    dir.File("direct_trw.txt"), "124", "3000"));
+    QVERIFY(lockedBytesKept());
+    Click(dialog, IDC_PROCESS);
+    QVERIFY(lockedBytesKept());
+
+    select();
+    QTest::mouseClick(pass->unlockButton(), Qt::LeftButton);
+    QVERIFY(CellLocks::Read(dir.File("car.bin")).empty());
+    QVERIFY(!lockedMark(4, 6));
+    const std::string before = tools::ReadFile(dir.File("car.bin"));
+    Click(dialog, IDC_PROCESS);
+    const tools::CalibrationImage after = tools::CalibrationImage::FromBytes(
+        tools::ReadFile(dir.File("car.bin")), tools::ImageLayout::kBin);
+    QVERIFY(after.MainVe(4, 6) !=
+            tools::CalibrationImage::FromBytes(before, tools::ImageLayout::kBin).MainVe(4, 6));
   }
 
   // An image that fails its check is refused with a box that asks; Cancel
