@@ -297,6 +297,10 @@ struct Refused {
   bool withLog = true;
 };
 
+void PrintTo(const Refused& refused, std::ostream* out) {
+  for (const std::string& option : refused.options) *out << option << " ";
+}
+
 class RefusedTest : public LocksTest, public ::testing::WithParamInterface<Refused> {};
 
 TEST_P(RefusedTest, NothingIsWritten) {
