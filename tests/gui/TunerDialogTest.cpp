@@ -662,14 +662,12 @@ class TunerDialogTest : public QObject {
   }
 
   // Cells selected in the pass window are locked on the image at once; the
-  // preview is planned again and Apply writes them as they were, as do later
-  // passes from the window and from a run driven directly, until the window
-  // unlocks them.
+  // preview is planned again, and Apply and Process leave them as they were
+  // until the window unlocks them.
   void cellsLockedInThePassWindowKeepTheirBytes() {
     TempDir dir;
     tools::WriteFile(dir.File("drive.txt"), LeanDrive());
-    const std::string image = ImageBytes();
-    tools::WriteFile(dir.File("car.bin"), image);
+    tools::WriteFile(dir.File("car.bin"), ImageBytes());
     ScriptedServices services;
     services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
     TunerDialog dialog(services);
@@ -678,59 +676,44 @@ class TunerDialogTest : public QObject {
     CapturedOutput output;
     Click(dialog, IDC_PREVIEW);
     PassWindow* pass = dialog.passWindow();
-    QVERIFY(pass);
     QTest::mouseClick(pass->lockButton(), Qt::LeftButton);
     QCOMPARE(services.events, QStringList{"message Select the VE cells to lock in the grid first"});
-
     // 1200 and 1400 rpm (rows 4 and 5) by 50 and 55 kPa (columns 6 and 7).
     const auto select = [pass] {
-      const QAbstractItemModel* model = pass->veView()->model();
       pass->veView()->selectionModel()->select(
-          QItemSelection(model->index(4, 6), model->index(5, 7)), QItemSelectionModel::Select);
+          QItemSelection(pass->veModel().index(4, 6), pass->veModel().index(5, 7)),
+          QItemSelectionModel::Select);
     };
-    const auto lockedMark = [pass](int row, int column) {
+    const auto marked = [pass](int row, int column) {
       return (pass->veModel().index(row, column).data(VeTableModel::kMarksRole).toInt() &
               VeTableModel::kLocked) != 0;
     };
+    // The bytes of the block and of the cell above it, 1600 rpm at 50 kPa.
+    const auto bytes = [&] {
+      const auto now = tools::CalibrationImage::FromBytes(tools::ReadFile(dir.File("car.bin")),
+                                                          tools::ImageLayout::kBin);
+      return std::vector<int>{now.MainVe(4, 6), now.MainVe(4, 7), now.MainVe(5, 6),
+                              now.MainVe(5, 7), now.MainVe(6, 6)};
+    };
+    const std::vector<int> first = bytes();
     select();
     QTest::mouseClick(pass->lockButton(), Qt::LeftButton);
-    const std::vector<GridCell> locked{{1200, 50}, {1200, 55}, {1400, 50}, {1400, 55}};
-    QVERIFY(CellLocks::Read(dir.File("car.bin")) == locked);
-    QVERIFY(lockedMark(4, 6) && lockedMark(5, 7) && !lockedMark(4, 5) && !lockedMark(6, 6));
-    QVERIFY2(pass->summaryLabel()->text().endsWith(QStringLiteral("; 4 locked cell(s) held back")),
-             qPrintable(pass->summaryLabel()->text()));
-    QVERIFY(tools::ReadFile(dir.File("car.bin")) == image);
-
-    const auto lockedBytesKept = [&] {
-      const tools::CalibrationImage now = tools::CalibrationImage::FromBytes(
-          tools::ReadFile(dir.File("car.bin")), tools::ImageLayout::kBin);
-      const tools::CalibrationImage first =
-          tools::CalibrationImage::FromBytes(image, tools::ImageLayout::kBin);
-      return now.MainVe(4, 6) == first.MainVe(4, 6) && now.MainVe(4, 7) == first.MainVe(4, 7) &&
-             now.MainVe(5, 6) == first.MainVe(5, 6) && now.MainVe(5, 7) == first.MainVe(5, 7) &&
-             now.MainVe(6, 6) != first.MainVe(6, 6);
-    };
-    services.events.clear();
-    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
-    QCOMPARE(services.events, QStringList{"message Processing complete"});
-    QVERIFY(lockedBytesKept());
-    FixedFieldsWindow direct;
-    TuningRun(direct).Perform(RunRequest::ForOneLog(dir.File("drive.txt"), dir.File("car.bin"),
-                                                    dir.File("direct_trw.txt"), "124", "3000"));
-    QVERIFY(lockedBytesKept());
-    Click(dialog, IDC_PROCESS);
-    QVERIFY(lockedBytesKept());
-
+    QVERIFY((CellLocks::Read(dir.File("car.bin")) ==
+             std::vector<GridCell>{{1200, 50}, {1200, 55}, {1400, 50}, {1400, 55}}));
+    QVERIFY(marked(4, 6) && marked(5, 7) && !marked(4, 5) && !marked(6, 6));
+    QVERIFY(pass->summaryLabel()->text().endsWith(QStringLiteral("; 4 locked cell(s) held back")));
+    for (const bool apply : {true, false}) {
+      if (apply) QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+      if (!apply) Click(dialog, IDC_PROCESS);
+      const std::vector<int> now = bytes();
+      QVERIFY(std::equal(first.begin(), first.begin() + 4, now.begin()) && now[4] != first[4]);
+    }
     select();
     QTest::mouseClick(pass->unlockButton(), Qt::LeftButton);
-    QVERIFY(CellLocks::Read(dir.File("car.bin")).empty());
-    QVERIFY(!lockedMark(4, 6));
-    const std::string before = tools::ReadFile(dir.File("car.bin"));
+    QVERIFY(CellLocks::Read(dir.File("car.bin")).empty() && !marked(4, 6));
+    const int before = bytes()[0];
     Click(dialog, IDC_PROCESS);
-    const tools::CalibrationImage after = tools::CalibrationImage::FromBytes(
-        tools::ReadFile(dir.File("car.bin")), tools::ImageLayout::kBin);
-    QVERIFY(after.MainVe(4, 6) !=
-            tools::CalibrationImage::FromBytes(before, tools::ImageLayout::kBin).MainVe(4, 6));
+    QVERIFY(bytes()[0] != before);
   }
 
   // An image that fails its check is refused with a box that asks; Cancel
