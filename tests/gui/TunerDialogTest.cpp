@@ -702,6 +702,17 @@ class TunerDialogTest : public QObject {
              std::vector<GridCell>{{1200, 50}, {1200, 55}, {1400, 50}, {1400, 55}}));
     QVERIFY(marked(4, 6) && marked(5, 7) && !marked(4, 5) && !marked(6, 6));
     QVERIFY(pass->summaryLabel()->text().endsWith(QStringLiteral("; 4 locked cell(s) held back")));
+    // Locks changed elsewhere after the preview: Apply refuses and previews
+    // again.
+    CellLocks::Change(dir.File("car.bin"), {{400, 20}}, {});
+    services.events.clear();
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events, QStringList{"message The locked cells of the image changed after the "
+                                          "preview; nothing was written; the pass is previewed "
+                                          "again."});
+    QVERIFY(bytes()[4] == first[4] && marked(0, 0));
+    CellLocks::Change(dir.File("car.bin"), {}, {{400, 20}});
+    Click(dialog, IDC_PREVIEW);
     for (const bool apply : {true, false}) {
       if (apply) QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
       if (!apply) Click(dialog, IDC_PROCESS);
