@@ -410,4 +410,8 @@ std::string PassHistory::ImageLeftBy(const HistoryEntry& entry) const {
   return bytes;
 }
 
+bool PassHistory::StoredPlan(const HistoryEntry& entry, std::string& json) const {
+  return ReadWhole(EntryPath(entry.name, entry.committed ? "" : kPrepared) + "/" + kPlanFile, json);
+}
+
 }  // namespace trimwright

@@ -85,6 +85,10 @@ class PassHistory {
   std::string SavedImage(const HistoryEntry& entry) const;
   std::string ImageLeftBy(const HistoryEntry& entry) const;
 
+  // The pass's JSON as the entry stored it (pass.json); false when the entry
+  // holds none (an undo) or it cannot be read.
+  bool StoredPlan(const HistoryEntry& entry, std::string& json) const;
+
  private:
   std::string EntryPath(const std::string& name, const char* suffix) const;
 

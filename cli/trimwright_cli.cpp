@@ -14,11 +14,16 @@
 #include <vector>
 
 #include "app/HistoryCommands.h"
+#include "app/ImageCompare.h"
+#include "app/OutputGuard.h"
+#include "app/PassProgress.h"
 #include "app/PathRules.h"
 #include "app/PlanJson.h"
 #include "app/TuningRun.h"
 #include "cli/CommandLineWindow.h"
+#include "cli/CompareText.h"
 #include "cli/PlanGrid.h"
+#include "common/PreparedOutput.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 
@@ -50,6 +55,33 @@ auto ReadLimit(const char* option, const std::string& text, Parse parse) {
 }
 
 int Exit(trimwright::ExitStatus status) { return static_cast<int>(status); }
+
+// The JSON of a command that reads images (--history, --compare): to
+// standard output for "-", else to a file the guard lets it write (never one
+// of the images or a file of their history), prepared before anything is
+// read and written only once all of it succeeded. text makes the JSON and
+// may throw; nothing is written then.
+template <typename Text>
+void WriteCommandJson(const std::string& path, const std::vector<std::string>& images, Text text) {
+  if (path == "-") {
+    const std::string json = text();
+    std::cout << json << std::flush;
+    return;
+  }
+  for (const std::string& image : images) {
+    trimwright::RefuseUnsafeOutputs({{path, "JSON file", "JSON"}}, {}, image);
+  }
+  trimwright::PreparedOutput output;
+  if (!output.Prepare(path)) {
+    throw trimwright::TrimwrightError("Unable to open JSON file " + path + " (" +
+                                      std::generic_category().message(errno) +
+                                      "); nothing was written");
+  }
+  const std::string json = text();
+  if (!output.Write(json) || !output.Finish()) {
+    throw trimwright::TrimwrightError("Unable to write JSON file " + path);
+  }
+}
 
 // Runs work and turns a failure into its line on standard error and its
 // exit status: the one place the program decides how an error ends it.
@@ -105,7 +137,9 @@ int main(int argc, char** argv) {
   app.add_flag("--dry-run", request.dryRun,
                "compute and print everything, but never write the image (nor a report unless "
                "--report names one)");
-  app.add_option("--json", json, "write the pass's plan as JSON to FILE (- for standard output)")
+  app.add_option("--json", json,
+                 "write the pass's plan as JSON to FILE (- for standard output); with --history, "
+                 "the progress of the passes; with --compare, the comparison")
       ->type_name("FILE");
   app.add_option("--min-records", minRecordsText,
                  "fuel trim cells (the idle cell too) with fewer than N records do not move "
@@ -145,6 +179,13 @@ int main(int argc, char** argv) {
                  "put back IMAGE as it was before its newest pass not yet undone, and exit")
       ->type_name("IMAGE")
       ->expected(0, 1);
+  std::vector<std::string> compareImages;
+  app.add_option("--compare", compareImages,
+                 "compare two images A and B (.bin or .lt1 in any mix, or IMAGE@N for the image "
+                 "before entry N of its history): print the VE difference in percent, the cells "
+                 "and other bytes that differ; changes nothing, and exits")
+      ->type_name("A B")
+      ->expected(2);
   bool quiet = false;
   app.add_flag("-q,--quiet", quiet,
                "leave the diagnostic lines out of standard output (messages still go to "
@@ -171,7 +212,14 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     const bool undo = app.count("--undo") > 0;
-    if (!checkImages.empty()) {
+    if (!compareImages.empty()) {
+      for (const CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name();
+        if (option->count() > 0 && name != "--compare" && name != "--json") {
+          throw CLI::ValidationError("--compare takes two images and --json only");
+        }
+      }
+    } else if (!checkImages.empty()) {
       for (const CLI::Option* option : app.get_options()) {
         if (option->count() > 0 && option->get_name() != "--check") {
           throw CLI::ValidationError("--check takes images only, no other option or LOGFILE");
@@ -196,7 +244,8 @@ int main(int argc, char** argv) {
            {"--target-blm", "--rpm-limit", "--report", "--dry-run", "--json", "--min-records",
             "--max-change", "--aux-window", "--add-second-trim", "--smooth", "--no-history",
             "--grid", "--keep-history", "--force", "--ignore-checksum"}) {
-        const bool applies = undo && (option == "--keep-history" || option == "--force");
+        const bool applies =
+            undo ? option == "--keep-history" || option == "--force" : option == "--json";
         if (app.count(option) && !applies) {
           throw CLI::ValidationError(option + " does not go with " +
                                      (undo ? "--undo" : "--history"));
@@ -227,6 +276,26 @@ int main(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
   }
+  if (!compareImages.empty()) {
+    return ExitReportingErrors([&] {
+      const std::string& a = compareImages[0];
+      const std::string& b = compareImages[1];
+      std::optional<trimwright::ImageComparison> comparison;
+      if (json.empty()) {
+        comparison = trimwright::CompareImages(a, b);
+      } else {
+        WriteCommandJson(
+            json,
+            {trimwright::CompareSource::Parse(a).path, trimwright::CompareSource::Parse(b).path},
+            [&] {
+              comparison = trimwright::CompareImages(a, b);
+              return trimwright::ComparisonJson(*comparison);
+            });
+      }
+      if (json != "-") std::cout << trimwright::CompareText(*comparison) << std::flush;
+      return Exit(ExitStatus::kSuccess);
+    });
+  }
   if (!checkImages.empty()) {
     int status = Exit(ExitStatus::kSuccess);
     for (std::size_t k = 0; k < checkImages.size(); ++k) {
@@ -244,7 +313,12 @@ int main(int argc, char** argv) {
     trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
     return ExitReportingErrors([&] {
       if (!historyImage.empty()) {
-        std::cout << trimwright::HistoryListing(historyImage) << std::flush;
+        if (!json.empty()) {
+          WriteCommandJson(json, {historyImage}, [&] {
+            return trimwright::ProgressJson(historyImage, trimwright::ReadProgress(historyImage));
+          });
+        }
+        if (json != "-") std::cout << trimwright::HistoryListing(historyImage) << std::flush;
         return Exit(ExitStatus::kSuccess);
       }
       const trimwright::UndoResult undone =
