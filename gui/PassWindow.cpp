@@ -94,8 +94,9 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* split = new QSplitter(Qt::Horizontal, this);
   split->addWidget(m_veView);
   split->addWidget(side);
-  split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 2);
+  // The grid takes what room the window has beyond the right side's.
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 0);
   split->setChildrenCollapsible(false);
 
   m_summary = new QLabel(this);
@@ -205,7 +206,8 @@ void PassWindow::FitTrimTable() {
   m_trimView->verticalHeader()->ensurePolished();
   int width = 0;
   for (int column = 0; column < m_trimModel.columnCount(); ++column) {
-    width = std::max(width, cells->sizeHintForColumn(column));
+    width = std::max({width, cells->sizeHintForColumn(column),
+                      m_trimView->horizontalHeader()->sectionSizeHint(column)});
   }
   int height = 0;
   for (int row = 0; row < m_trimModel.rowCount(); ++row) {

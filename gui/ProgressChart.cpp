@@ -46,7 +46,11 @@ void ProgressChart::Rebuild() {
   auto* y = new QValueAxis;
   y->setTitleText(QStringLiteral("distance (BLM counts)"));
   y->setLabelFormat(QStringLiteral("%.1f"));
-  y->setRange(0.0, std::ceil(m_model.HighestDistance() * 1.15));
+  const double top = std::ceil(m_model.HighestDistance() * 1.15);
+  y->setRange(0.0, top);
+  y->setTickType(QValueAxis::TicksDynamic);
+  y->setTickAnchor(0.0);
+  y->setTickInterval(top <= 4.0 ? 0.5 : std::ceil(top / 8.0));
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   auto attach = [&](QAbstractSeries* series) {
@@ -90,7 +94,7 @@ void ProgressChart::Rebuild() {
     auto* series = new QScatterSeries;
     series->setName(name);
     series->setMarkerShape(shape);
-    series->setMarkerSize(12);
+    series->setMarkerSize(14);
     series->setColor(colour);
     series->setBorderColor(colour);
     for (double number : numbers) series->append(number, 0.0);

@@ -17,7 +17,7 @@ void VeCellDelegate::Install(QTableView& view) {
   view.horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   view.verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   view.horizontalHeader()->setMinimumSectionSize(
-      metrics.horizontalAdvance(QStringLiteral("-88.8")) + 8);
+      metrics.horizontalAdvance(QStringLiteral("-88.8")) + 4);
   view.verticalHeader()->setMinimumSectionSize(metrics.height() + 2);
 }
 
