@@ -82,9 +82,10 @@ std::string Number(const nlohmann::json& value) {
 // The limits and locks a pass ran with, from the plan its entry stored: one
 // line for the limits, and one for the locks when it had any.
 std::string LimitsOfPass(const PassHistory& history, const HistoryEntry& entry) {
-  const std::optional<std::string> stored = history.StoredPlan(entry);
-  const nlohmann::json plan =
-      stored ? nlohmann::json::parse(*stored, nullptr, false) : nlohmann::json();
+  std::string stored;
+  const nlohmann::json plan = history.StoredPlan(entry, stored)
+                                  ? nlohmann::json::parse(stored, nullptr, false)
+                                  : nlohmann::json();
   if (!plan.is_object() || !plan.contains("limits") || !plan["limits"].is_object()) {
     return "    limits: unknown (the entry's pass.json cannot be read)\n";
   }

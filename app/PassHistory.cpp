@@ -415,12 +415,8 @@ std::string PassHistory::ImageLeftBy(const HistoryEntry& entry) const {
   return bytes;
 }
 
-std::optional<std::string> PassHistory::StoredPlan(const HistoryEntry& entry) const {
-  std::string text;
-  const std::string path =
-      EntryPath(entry.name, entry.committed ? "" : kPrepared) + "/" + kPlanFile;
-  if (!ReadWhole(path, text)) return std::nullopt;
-  return text;
+bool PassHistory::StoredPlan(const HistoryEntry& entry, std::string& json) const {
+  return ReadWhole(EntryPath(entry.name, entry.committed ? "" : kPrepared) + "/" + kPlanFile, json);
 }
 
 std::optional<std::string> PassHistory::ReadFile(const std::string& name) const {

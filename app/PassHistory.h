@@ -87,10 +87,6 @@ class PassHistory {
   // Throw TrimwrightError when the entry cannot be read or is damaged.
   std::string SavedImage(const HistoryEntry& entry) const;
   std::string ImageLeftBy(const HistoryEntry& entry) const;
-  // The plan a pass's entry stored (its pass.json), or nothing when the
-  // entry holds none or it cannot be read.
-  std::optional<std::string> StoredPlan(const HistoryEntry& entry) const;
-
   // A file of the folder that is no entry (the image's locks), which the
   // listing, undo and trimming never take for one. ReadFile gives its bytes,
   // or nothing when neither it nor the folder exists; it throws
@@ -102,6 +98,10 @@ class PassHistory {
   std::optional<std::string> ReadFile(const std::string& name) const;
   void ReplaceFile(const std::string& name, const std::string& bytes);
   std::string FilePath(const std::string& name) const { return folder_ + "/" + name; }
+
+  // The pass's JSON as the entry stored it (pass.json); false when the entry
+  // holds none (an undo) or it cannot be read.
+  bool StoredPlan(const HistoryEntry& entry, std::string& json) const;
 
  private:
   std::string EntryPath(const std::string& name, const char* suffix) const;

@@ -60,6 +60,13 @@ VEPlanner::Span VEPlanner::TunedSpan(const ImageLayout& layout, const VEGrid& gr
   return span;
 }
 
+std::int64_t VEPlanner::CellOffset(const ImageLayout& layout, int row, int column, bool extended) {
+  const bool inTables = extended ? row >= VEGrid::kFirstExtendedRow &&
+                                       row - VEGrid::kFirstExtendedRow < VEGrid::kExtendedTableRows
+                                 : row >= 0 && row < VEGrid::kMainVeRows;
+  return inTables ? RowOffset(layout, row, extended) + column : -1;
+}
+
 void VEPlanner::SwapBytes16(std::uint16_t& word) {
   word = static_cast<std::uint16_t>((word << 8) + (word >> 8));
 }
@@ -227,9 +234,7 @@ VECellPlan VEPlanner::ShownCell(const PassPlan& plan, const std::string& image, 
   cell.kpa = grid_.veKpaAxis[static_cast<std::size_t>(column)];
   cell.extended = extended;
   cell.hits = sorter_.Hits(row, column);
-  const bool inTables = extended ? row - VEGrid::kFirstExtendedRow < VEGrid::kExtendedTableRows
-                                 : row < VEGrid::kMainVeRows;
-  if (inTables) cell.offset = RowOffset(layout_, row, extended) + column;
+  cell.offset = CellOffset(layout_, row, column, extended);
   cell.inImage = cell.offset >= 0 && cell.offset < static_cast<std::int64_t>(image.size());
   if (cell.inImage) cell.oldValue = cell.newValue = ByteAt(image, cell.offset);
   return cell;

@@ -33,6 +33,10 @@ class VEPlanner {
   };
   static Span TunedSpan(const ImageLayout& layout, const VEGrid& grid);
 
+  // Where VE cell (row, column) of the main or the extended table lies in an
+  // image of layout; -1 where that table has no such row.
+  static std::int64_t CellOffset(const ImageLayout& layout, int row, int column, bool extended);
+
   // Exchanges the two bytes of word.
   static void SwapBytes16(std::uint16_t& word);
 

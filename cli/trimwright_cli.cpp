@@ -16,11 +16,16 @@
 
 #include "app/CellLocks.h"
 #include "app/HistoryCommands.h"
+#include "app/ImageCompare.h"
+#include "app/OutputGuard.h"
+#include "app/PassProgress.h"
 #include "app/PathRules.h"
 #include "app/PlanJson.h"
 #include "app/TuningRun.h"
 #include "cli/CommandLineWindow.h"
+#include "cli/CompareText.h"
 #include "cli/PlanGrid.h"
+#include "common/PreparedOutput.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 
@@ -74,6 +79,33 @@ constexpr const char* kPassOptions[] = {"--target-blm",
                                         "--baseline",
                                         "--lock",
                                         "--unlock"};
+
+// The JSON of a command that reads images (--history, --compare): to
+// standard output for "-", else to a file the guard lets it write (never one
+// of the images or a file of their history), prepared before anything is
+// read and written only once all of it succeeded. text makes the JSON and
+// may throw; nothing is written then.
+template <typename Text>
+void WriteCommandJson(const std::string& path, const std::vector<std::string>& images, Text text) {
+  if (path == "-") {
+    const std::string json = text();
+    std::cout << json << std::flush;
+    return;
+  }
+  for (const std::string& image : images) {
+    trimwright::RefuseUnsafeOutputs({{path, "JSON file", "JSON"}}, {}, image);
+  }
+  trimwright::PreparedOutput output;
+  if (!output.Prepare(path)) {
+    throw trimwright::TrimwrightError("Unable to open JSON file " + path + " (" +
+                                      std::generic_category().message(errno) +
+                                      "); nothing was written");
+  }
+  const std::string json = text();
+  if (!output.Write(json) || !output.Finish()) {
+    throw trimwright::TrimwrightError("Unable to write JSON file " + path);
+  }
+}
 
 // Runs work and turns a failure into its line on standard error and its
 // exit status: the one place the program decides how an error ends it.
@@ -129,7 +161,9 @@ int main(int argc, char** argv) {
   app.add_flag("--dry-run", request.dryRun,
                "compute and print everything, but never write the image (nor a report unless "
                "--report names one)");
-  app.add_option("--json", json, "write the pass's plan as JSON to FILE (- for standard output)")
+  app.add_option("--json", json,
+                 "write the pass's plan as JSON to FILE (- for standard output); with --history, "
+                 "the progress of the passes; with --compare, the comparison")
       ->type_name("FILE");
   app.add_option("--min-records", minRecordsText,
                  "fuel trim cells (the idle cell too) with fewer than N records do not move "
@@ -195,6 +229,13 @@ int main(int argc, char** argv) {
                  "put back IMAGE as it was before its newest pass not yet undone, and exit")
       ->type_name("IMAGE")
       ->expected(0, 1);
+  std::vector<std::string> compareImages;
+  app.add_option("--compare", compareImages,
+                 "compare two images A and B (.bin or .lt1 in any mix, or IMAGE@N for the image "
+                 "before entry N of its history): print the VE difference in percent, the cells "
+                 "and other bytes that differ; changes nothing, and exits")
+      ->type_name("A B")
+      ->expected(2);
   bool quiet = false;
   app.add_flag("-q,--quiet", quiet,
                "leave the diagnostic lines out of standard output (messages still go to "
@@ -246,7 +287,14 @@ int main(int argc, char** argv) {
     if (app.count("--baseline") && !app.count("--max-total-change")) {
       throw CLI::ValidationError("--baseline goes with --max-total-change only");
     }
-    if (!checkImages.empty()) {
+    if (!compareImages.empty()) {
+      for (const CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name();
+        if (option->count() > 0 && name != "--compare" && name != "--json") {
+          throw CLI::ValidationError("--compare takes two images and --json only");
+        }
+      }
+    } else if (!checkImages.empty()) {
       for (const CLI::Option* option : app.get_options()) {
         if (option->count() > 0 && option->get_name() != "--check") {
           throw CLI::ValidationError("--check takes images only, no other option or LOGFILE");
@@ -269,8 +317,9 @@ int main(int argc, char** argv) {
       // Options of a pass mean nothing here; taking them silently would let
       // "--undo car.bin --dry-run" really undo.
       for (const char* option : kPassOptions) {
-        const bool applies =
-            undo && (std::string(option) == "--keep-history" || std::string(option) == "--force");
+        const std::string name = option;
+        const bool applies = undo ? name == "--keep-history" || name == "--force"
+                                  : command == "--history" && name == "--json";
         if (app.count(option) && !applies) {
           throw CLI::ValidationError(option + (" does not go with " + command));
         }
@@ -318,6 +367,26 @@ int main(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
   }
+  if (!compareImages.empty()) {
+    return ExitReportingErrors([&] {
+      const std::string& a = compareImages[0];
+      const std::string& b = compareImages[1];
+      std::optional<trimwright::ImageComparison> comparison;
+      if (json.empty()) {
+        comparison = trimwright::CompareImages(a, b);
+      } else {
+        WriteCommandJson(
+            json,
+            {trimwright::CompareSource::Parse(a).path, trimwright::CompareSource::Parse(b).path},
+            [&] {
+              comparison = trimwright::CompareImages(a, b);
+              return trimwright::ComparisonJson(*comparison);
+            });
+      }
+      if (json != "-") std::cout << trimwright::CompareText(*comparison) << std::flush;
+      return Exit(ExitStatus::kSuccess);
+    });
+  }
   if (!checkImages.empty()) {
     int status = Exit(ExitStatus::kSuccess);
     for (std::size_t k = 0; k < checkImages.size(); ++k) {
@@ -354,7 +423,12 @@ int main(int argc, char** argv) {
     trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
     return ExitReportingErrors([&] {
       if (!historyImage.empty()) {
-        std::cout << trimwright::HistoryListing(historyImage) << std::flush;
+        if (!json.empty()) {
+          WriteCommandJson(json, {historyImage}, [&] {
+            return trimwright::ProgressJson(historyImage, trimwright::ReadProgress(historyImage));
+          });
+        }
+        if (json != "-") std::cout << trimwright::HistoryListing(historyImage) << std::flush;
         return Exit(ExitStatus::kSuccess);
       }
       const trimwright::UndoResult undone =

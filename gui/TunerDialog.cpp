@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -23,17 +22,20 @@
 #include "app/CellLocks.h"
 #include "app/FileFormats.h"
 #include "app/HistoryCommands.h"
+#include "app/ImageCompare.h"
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 #include "gui/AboutDialog.h"
 #include "gui/AppIcon.h"
+#include "gui/CompareWindow.h"
 #include "gui/ControlIds.h"
 #include "gui/DialogUnits.h"
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
 #include "gui/QtDialogServices.h"
+#include "gui/TunerApp.h"
 
 namespace trimwright {
 
@@ -224,10 +226,31 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
     m_passWindow = new PassWindow(this);
     connect(m_passWindow, &PassWindow::applyRequested, this, &TunerDialog::OnApplyPreview);
     connect(m_passWindow, &PassWindow::lockRequested, this, &TunerDialog::OnLockCells);
+    connect(m_passWindow, &PassWindow::compareRequested, this, &TunerDialog::OnCompare);
   }
   m_passWindow->ShowPass(plan, preview);
   m_passWindow->show();
   m_passWindow->raise();
+}
+
+QString TunerDialog::MessageTitle() { return QString::fromLatin1(TunerApp::kApplicationName); }
+
+void TunerDialog::OnCompare(const std::string& a, const std::string& b) {
+  std::string other = b;
+  if (other.empty()) {
+    const std::vector<std::string> chosen = ChooseFiles(PcmFileFilters(), kImageFolderKey, false);
+    if (chosen.empty()) return;
+    other = chosen.front();
+  }
+  try {
+    const ImageComparison comparison = CompareImages(a, other);
+    if (!m_compareWindow) m_compareWindow = new CompareWindow(this);
+    m_compareWindow->ShowComparison(comparison);
+    m_compareWindow->show();
+    m_compareWindow->raise();
+  } catch (const TrimwrightError& error) {
+    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+  }
 }
 
 void TunerDialog::OnProcess() {
@@ -249,7 +272,7 @@ void TunerDialog::OnPreview() {
 }
 
 bool TunerDialog::AskTuneAnyway(const ImageRefusedError& error) {
-  QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+  QMessageBox box(QMessageBox::Warning, MessageTitle(),
                   QString::fromStdString(error.what()) +
                       QStringLiteral(".\n\nAn image read from the car passes this check. Tune "
                                      "this one anyway, exactly as it is?"),
@@ -306,6 +329,8 @@ void TunerDialog::SetLogPaths(const std::vector<std::string>& paths) {
       paths.size() > 1
           ? QStringLiteral("%1 logs: %2").arg(paths.size()).arg(names.join(QStringLiteral(", ")))
           : FromFileSystem(m_logPath));
+  // A field too narrow for several names shows their start: the count.
+  if (paths.size() > 1) m_logPathField->setCursorPosition(0);
   m_logPathField->setToolTip(full.join(QLatin1Char('\n')));
 }
 
@@ -481,9 +506,8 @@ void TunerDialog::OnUndoLastPass() {
       question += "\n\nThe image is not as that pass left it (" + candidate->difference +
                   "): undoing it loses those changes too.";
     }
-    QMessageBox confirm(QMessageBox::Question, QCoreApplication::applicationName(),
-                        QString::fromStdString(question), QMessageBox::Ok | QMessageBox::Cancel,
-                        this);
+    QMessageBox confirm(QMessageBox::Question, MessageTitle(), QString::fromStdString(question),
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
     confirm.setTextFormat(Qt::PlainText);
     confirm.setDefaultButton(QMessageBox::Cancel);
     if (m_services->RunModal(confirm) != QMessageBox::Ok) return;
@@ -520,7 +544,7 @@ void TunerDialog::OnLockCells(bool lock) {
 
 void TunerDialog::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {
   // Paths may hold "<" or "&"; the text is never markup.
-  QMessageBox box(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, this);
+  QMessageBox box(icon, MessageTitle(), text, QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
   m_services->RunModal(box);
 }

@@ -1,11 +1,25 @@
 #include "gui/VeCellDelegate.h"
 
+#include <QHeaderView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTableView>
 
 #include "gui/VeTableModel.h"
 
 namespace trimwright {
+
+void VeCellDelegate::Install(QTableView& view) {
+  view.setItemDelegate(new VeCellDelegate(&view));
+  view.setSelectionMode(QAbstractItemView::NoSelection);
+  view.setEditTriggers(QAbstractItemView::NoEditTriggers);
+  const QFontMetrics metrics = view.fontMetrics();
+  view.horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  view.verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  view.horizontalHeader()->setMinimumSectionSize(
+      metrics.horizontalAdvance(QStringLiteral("-88.8")) + 4);
+  view.verticalHeader()->setMinimumSectionSize(metrics.height() + 2);
+}
 
 void VeCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {

@@ -1,6 +1,8 @@
 #include "gui/VeTableModel.h"
 
+#include <QFont>
 #include <algorithm>
+#include <cmath>
 
 #include "calibration/VEGrid.h"
 
@@ -57,6 +59,11 @@ void VeTableModel::SetShow(Show show) {
   }
 }
 
+void VeTableModel::SetShowChoice(int choice) {
+  static constexpr Show kShows[] = {Show::kChange, Show::kOldVe, Show::kNewVe};
+  if (choice >= 0 && choice < 3) SetShow(kShows[choice]);
+}
+
 int VeTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() || m_grid.empty() ? 0 : kRows;
 }
@@ -81,6 +88,38 @@ QColor VeTableModel::ChangeColor(double percent) {
 }
 
 QColor VeTableModel::UntunedColor() { return QColor(214, 214, 214); }
+
+double VeTableModel::ContrastRatio(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& colour) {
+    auto linear = [](int channel) {
+      const double c = channel / 255.0;
+      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) +
+           0.0722 * linear(colour.blue());
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor VeTableModel::TextColor(const QColor& background, bool faint) {
+  const QColor black(0, 0, 0);
+  const QColor white(255, 255, 255);
+  const QColor text =
+      ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
+  if (!faint) return text;
+  // As far toward the background as the contrast allows, at most 60 %.
+  for (int percent = 60; percent > 0; percent -= 5) {
+    const QColor mixed = Mix(text, background, percent / 100.0);
+    if (ContrastRatio(mixed, background) >= kFaintContrast) return mixed;
+  }
+  return text;
+}
+
+QColor VeTableModel::Background(const VECellPlan& cell) const {
+  return cell.tuned ? ChangeColor(cell.ChangePercent()) : UntunedColor();
+}
 
 QString VeTableModel::Text(const VECellPlan& cell) const {
   if (!cell.inImage) return QString();
@@ -148,12 +187,17 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
       return static_cast<int>(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::BackgroundRole:
-      if (!cell.tuned) return UntunedColor();
-      return ChangeColor(cell.ChangePercent());
+      return Background(cell);
     case Qt::ForegroundRole:
       // Without logged data behind it a cell's number is only the old value
-      // carried along; it is shown faint.
-      return cell.hits == 0 ? QColor(150, 150, 150) : QColor(0, 0, 0);
+      // carried along; it is shown faint, and in italics.
+      return TextColor(Background(cell), cell.hits == 0);
+    case Qt::FontRole: {
+      if (cell.hits != 0) return QVariant();
+      QFont font;
+      font.setItalic(true);
+      return font;
+    }
     case Qt::ToolTipRole:
       return ToolTip(cell);
     case kMarksRole: {

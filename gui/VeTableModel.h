@@ -42,6 +42,9 @@ class VeTableModel : public QAbstractTableModel {
   void SetShow(Show show);
   // The cell at index by its labels.
   GridCell CellAt(const QModelIndex& index) const;
+  // Sets what a choice box offering change, old and new VE, in that order,
+  // chose.
+  void SetShowChoice(int choice);
   Show show() const { return m_show; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -58,9 +61,18 @@ class VeTableModel : public QAbstractTableModel {
   static QColor DivergingColor(double position);
   // The colour of a row the rpm limit does not reach.
   static QColor UntunedColor();
+  // The contrast of two colours as the accessibility guidelines measure it,
+  // from 1 (the same) to 21 (black on white).
+  static double ContrastRatio(const QColor& a, const QColor& b);
+  // The text colour on background: black or white, whichever reads better;
+  // faint text lies toward the background but keeps a contrast of at least
+  // kFaintContrast, so that it stays readable on the darkest cells.
+  static constexpr double kFaintContrast = 3.0;
+  static QColor TextColor(const QColor& background, bool faint);
 
  private:
   const VECellPlan& Cell(const QModelIndex& index) const;
+  QColor Background(const VECellPlan& cell) const;
   QString Text(const VECellPlan& cell) const;
   QString ToolTip(const VECellPlan& cell) const;
 

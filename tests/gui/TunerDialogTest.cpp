@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,9 +15,12 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <chrono>
@@ -30,14 +34,17 @@
 #include "app/CellLocks.h"
 #include "app/TuningRun.h"
 #include "gui/AboutDialog.h"
+#include "gui/CompareWindow.h"
 #include "gui/ControlIds.h"
 #include "gui/DialogServices.h"
 #include "gui/DialogUnits.h"
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
+#include "gui/ProgressChart.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
 #include "gui/VeTableModel.h"
+#include "gui/WindowPlacement.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
@@ -554,8 +561,9 @@ class TunerDialogTest : public QObject {
             tools::ReadFile(dir.File("direct_trw.txt")));
     QVERIFY(!pass->applyButton()->isVisible());
     QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Written: ")));
-    QVERIFY2(pass->historyView()->toPlainText().contains(QStringLiteral("#1  ")),
-             qPrintable(pass->historyView()->toPlainText()));
+    QCOMPARE(pass->progressModel().rowCount(), 1);
+    QCOMPARE(pass->progressModel().index(0, ProgressModel::kEntry).data().toString(),
+             QStringLiteral("pass"));
   }
 
   // Files handed over (dropped, or named on the command line) land by their
@@ -590,6 +598,7 @@ class TunerDialogTest : public QObject {
     Click(dialog, IDC_CHOOSE_LOG);
     Click(dialog, IDC_CHOOSE_PCM);
     QCOMPARE(Field(dialog, IDC_LOG_PATH)->text(), QStringLiteral("2 logs: a.txt, b.txt"));
+    QCOMPARE(Field(dialog, IDC_LOG_PATH)->cursorPosition(), 0);  // the count shows first
     QCOMPARE(Field(dialog, IDC_LOG_PATH)->toolTip(),
              Q(dir.File("a.txt")) + "\n" + Q(dir.File("b.txt")));
     CapturedOutput output;
@@ -796,6 +805,109 @@ class TunerDialogTest : public QObject {
     QCOMPARE(services.events[1], QStringLiteral("message Processing complete"));
     QVERIFY(tools::ReadFile(dir.File("window.bin")) == tuned);
     QVERIFY(!pass->applyButton()->isVisible());
+  }
+
+  // The pass window opens within the screen (a 1366 by 768 laptop's too);
+  // shrunk to 800 by 560 its fuel trim table shows every number whole and
+  // its warnings wrap. Compare with... and the history tab's Compare show the
+  // difference; a failure comes in a box with the program's title.
+  void passWindowFitsAndCompares() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    const std::string image = ImageBytes();
+    tools::WriteFile(dir.File("car.bin"), image);
+    tools::WriteFile(dir.File("stock.bin"), image);
+    ScriptedServices services;
+    services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
+    TunerDialog dialog(services);
+    dialog.show();
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    CapturedOutput output;
+    Click(dialog, IDC_PROCESS);
+    PassWindow* pass = dialog.passWindow();
+    QVERIFY(pass && pass->isVisible());
+
+    const QRect screen = pass->screen()->availableGeometry();
+    QVERIFY2(screen.contains(pass->geometry()), qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                                                               .arg(pass->width())
+                                                               .arg(pass->height())
+                                                               .arg(screen.width())
+                                                               .arg(screen.height())));
+    const QRect laptop(0, 0, 1366, 768 - 32);
+    const QRect fitted = FittedGeometry(PassWindow::kWantedSize, laptop);
+    QVERIFY(laptop.contains(fitted.adjusted(-kFrameWidth / 2, -(kFrameHeight - kFrameWidth / 2),
+                                            kFrameWidth / 2, kFrameWidth / 2)));
+    QVERIFY(pass->minimumSizeHint().width() <= 800 && pass->minimumSizeHint().height() <= 560);
+
+    pass->resize(800, 560);
+    pass->tabs()->setCurrentIndex(0);
+    pass->warningList()->addItem(QStringLiteral("A long warning ").repeated(20));
+    QApplication::processEvents();
+    QCOMPARE(pass->size(), QSize(800, 560));
+    const QAbstractItemView* trim = pass->trimView();
+    for (int row = 0; row < trim->model()->rowCount(); ++row) {
+      for (int column = 0; column < trim->model()->columnCount(); ++column) {
+        const QModelIndex index = trim->model()->index(row, column);
+        const QRect shown = trim->visualRect(index);
+        QVERIFY2(shown.width() >= trim->sizeHintForIndex(index).width() &&
+                     shown.height() >= trim->sizeHintForIndex(index).height() &&
+                     trim->viewport()->rect().contains(shown),
+                 qPrintable(index.data().toString() +
+                            QStringLiteral(" shown %1x%2 at %3,%4 of %5x%6, needs %7x%8")
+                                .arg(shown.width())
+                                .arg(shown.height())
+                                .arg(shown.x())
+                                .arg(shown.y())
+                                .arg(trim->viewport()->width())
+                                .arg(trim->viewport()->height())
+                                .arg(trim->sizeHintForIndex(index).width())
+                                .arg(trim->sizeHintForIndex(index).height())));
+      }
+    }
+    QVERIFY(pass->warningList()->wordWrap());
+    QCOMPARE(pass->warningList()->horizontalScrollBar()->maximum(), 0);
+
+    // Compare with the untouched copy: exactly the cells the pass changed.
+    services.answers = {Q(dir.File("stock.bin"))};
+    QTest::mouseClick(pass->compareButton(), Qt::LeftButton);
+    CompareWindow* compare = dialog.compareWindow();
+    QVERIFY(compare && compare->isVisible());
+    QVERIFY(screen.contains(compare->geometry()));
+    // Every cell the model shows changed is counted in the summary, and
+    // the pass changed some.
+    auto summarised = [compare] {
+      int differing = 0;
+      for (int row = 0; row < 25; ++row) {
+        for (int column = 0; column < 17; ++column) {
+          const QModelIndex cell = compare->model().index(row, column);
+          differing += cell.data(VeTableModel::kChangeRole).toDouble() != 0.0 ? 1 : 0;
+        }
+      }
+      return differing > 0 && compare->summaryLabel()->text().startsWith(
+                                  QStringLiteral("%1 VE cell(s) differ").arg(differing));
+    };
+    QVERIFY2(summarised(), qPrintable(compare->summaryLabel()->text()));
+    QVERIFY(compare->sourcesLabel()->text().contains(Q(dir.File("stock.bin"))));
+
+    // The history tab: the image before the pass against the image now.
+    pass->progressView()->selectRow(0);
+    QVERIFY(pass->compareEntryButton()->isEnabled());
+    QTest::mouseClick(pass->compareEntryButton(), Qt::LeftButton);
+    QVERIFY(compare->sourcesLabel()->text().contains(QStringLiteral("before history entry #1")));
+    QVERIFY2(summarised(), qPrintable(compare->summaryLabel()->text()));
+
+    // A failure is said in a box whose caption is the program's, whatever
+    // the application object is called.
+    const QString name = QApplication::applicationName();
+    QApplication::setApplicationName(QStringLiteral("elsewhere"));
+    services.events.clear();
+    services.answers = {Q(dir.File("missing.bin"))};
+    QTest::mouseClick(pass->compareButton(), Qt::LeftButton);
+    QApplication::setApplicationName(name);
+    QCOMPARE(services.events,
+             QStringList{"error Unable to open file " + Q(dir.File("missing.bin"))});
+    QCOMPARE(services.boxCaption, QStringLiteral("Trimwright"));
   }
 
   // A file failure during a run is shown with its text; the window stays
