@@ -89,7 +89,16 @@ std::string LimitsOfPass(const PassHistory& history, const HistoryEntry& entry) 
   if (!plan.is_object() || !plan.contains("limits") || !plan["limits"].is_object()) {
     return "    limits: unknown (the entry's pass.json cannot be read)\n";
   }
-  const nlohmann::json& limits = plan["limits"];
+  const StoredLimits described = DescribeStoredLimits(plan["limits"].dump());
+  return "    limits: " + described.limits + "\n" +
+         (described.locks.empty() ? "" : "    locks: " + described.locks + "\n");
+}
+
+}  // namespace
+
+StoredLimits DescribeStoredLimits(const std::string& limitsJson) {
+  const nlohmann::json limits = nlohmann::json::parse(limitsJson, nullptr, false);
+  if (!limits.is_object()) return StoredLimits{"unknown", ""};
   auto has = [&limits](const char* key) {
     return limits.contains(key) && !limits[key].is_null() && limits[key] != false;
   };
@@ -111,9 +120,9 @@ std::string LimitsOfPass(const PassHistory& history, const HistoryEntry& entry) 
   }
   if (has("add_second_trim")) parts.push_back("second trim added");
   if (has("smooth")) parts.push_back("smoothed");
-  std::string text = "    limits: ";
-  for (std::size_t k = 0; k < parts.size(); ++k) text += (k ? ", " : "") + parts[k];
-  text += parts.empty() ? "none\n" : "\n";
+  StoredLimits text;
+  for (std::size_t k = 0; k < parts.size(); ++k) text.limits += (k ? ", " : "") + parts[k];
+  if (parts.empty()) text.limits = "none";
   std::vector<GridCell> locks;
   if (limits.contains("locks") && limits["locks"].is_array()) {
     for (const nlohmann::json& cell : limits["locks"]) {
@@ -124,13 +133,10 @@ std::string LimitsOfPass(const PassHistory& history, const HistoryEntry& entry) 
     }
   }
   if (!locks.empty()) {
-    text += "    locks: " + std::to_string(locks.size()) + " VE cell(s) held (" +
-            DescribeCells(locks) + ")\n";
+    text.locks = std::to_string(locks.size()) + " VE cell(s) held (" + DescribeCells(locks) + ")";
   }
   return text;
 }
-
-}  // namespace
 
 std::string DescribePass(const HistoryEntry& entry) {
   std::string text = "#" + std::to_string(entry.sequence) + " of " + entry.time + " UTC";

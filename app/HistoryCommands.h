@@ -25,6 +25,15 @@ struct UndoCandidate {
 // it, or a damaged entry is newer than that pass.
 std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath);
 
+// What the limits object of a pass's stored plan (its JSON text) says, in a
+// tuner's words: the limits ("none" without any; "unknown" when the text is
+// not an object), and the locks it held (empty without any).
+struct StoredLimits {
+  std::string limits;
+  std::string locks;
+};
+StoredLimits DescribeStoredLimits(const std::string& limitsJson);
+
 // One line naming a pass: its number, time and logs.
 std::string DescribePass(const HistoryEntry& entry);
 

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "app/HistoryCommands.h"
+
 namespace trimwright {
 
 namespace {
@@ -83,6 +85,12 @@ QString ProgressModel::Text(const ProgressPoint& point, int column) const {
     case kImage:
       if (point.kind.empty()) return QString();
       return point.imageAsLeft ? QStringLiteral("as left") : QStringLiteral("changed since");
+    case kLimits: {
+      if (!pass || point.limitsJson.empty()) return QString();
+      const StoredLimits described = DescribeStoredLimits(point.limitsJson);
+      return QString::fromStdString(described.limits +
+                                    (described.locks.empty() ? "" : "; locks: " + described.locks));
+    }
     default:
       return QString();
   }
@@ -101,13 +109,13 @@ QVariant ProgressModel::data(const QModelIndex& index, int role) const {
                      (log.records ? QStringLiteral(": %1 record(s)").arg(*log.records) : QString());
       }
       if (!point.damage.empty()) lines << QString::fromStdString(point.damage);
-      if (!point.limitsJson.empty()) {
-        lines << QStringLiteral("limits: ") + QString::fromStdString(point.limitsJson);
+      if (point.kind == "pass" && !point.limitsJson.empty()) {
+        lines << QStringLiteral("limits: ") + Text(point, kLimits);
       }
       return lines.join(QLatin1Char('\n'));
     }
     case Qt::TextAlignmentRole:
-      return index.column() == kLogs || index.column() == kEntry
+      return index.column() == kLogs || index.column() == kEntry || index.column() == kLimits
                  ? static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter)
                  : static_cast<int>(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ForegroundRole:
@@ -122,8 +130,8 @@ QVariant ProgressModel::data(const QModelIndex& index, int role) const {
 QVariant ProgressModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return QVariant();
   static const char* const kTitles[kColumnCount] = {
-      "#",        "Time (UTC)", "Entry",     "Logs",       "Records", "Target",
-      "Mean off", "Worst off",  "Left mean", "Right mean", "Changed", "Image"};
+      "#",         "Time (UTC)", "Entry",      "Logs",    "Records", "Target",          "Mean off",
+      "Worst off", "Left mean",  "Right mean", "Changed", "Image",   "Limits and locks"};
   return section >= 0 && section < kColumnCount ? QString::fromLatin1(kTitles[section])
                                                 : QVariant();
 }

@@ -1,7 +1,8 @@
 // The progress of an image across its passes for Qt's views and the chart:
 // one row per history entry, oldest first (time, what it was, logs,
 // records, target, the trims' distance from it for both banks and each, the
-// cells changed, how the image stands to it), and the points the chart draws.
+// cells changed, how the image stands to it, the limits and locks a pass ran
+// with), and the points the chart draws.
 // Holds a copy of the progress read from the history; needs no widget.
 #ifndef TRIMWRIGHT_GUI_PROGRESSMODEL_H_
 #define TRIMWRIGHT_GUI_PROGRESSMODEL_H_
@@ -32,6 +33,7 @@ class ProgressModel : public QAbstractTableModel {
     kRight,
     kCellsChanged,
     kImage,
+    kLimits,
     kColumnCount
   };
   enum class Bank { kBoth, kLeft, kRight };

@@ -41,6 +41,7 @@
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
 #include "gui/ProgressChart.h"
+#include "gui/ProgressModel.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
 #include "gui/VeTableModel.h"
@@ -728,6 +729,10 @@ class TunerDialogTest : public QObject {
       const std::vector<int> now = bytes();
       QVERIFY(std::equal(first.begin(), first.begin() + 4, now.begin()) && now[4] != first[4]);
     }
+    // The history tab says which cells each pass's locks held.
+    QCOMPARE(pass->progressModel().index(1, ProgressModel::kLimits).data().toString(),
+             QStringLiteral("none; locks: 4 VE cell(s) held (1200 rpm: 50 55 kPa; 1400 rpm: 50 "
+                            "55 kPa)"));
     select();
     QTest::mouseClick(pass->unlockButton(), Qt::LeftButton);
     QVERIFY(CellLocks::Read(dir.File("car.bin")).empty() && !marked(4, 6));
