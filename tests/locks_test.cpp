@@ -388,6 +388,10 @@ TEST_F(LocksTest, LocksSurviveTheHistoryAndFailedWrites) {
     ASSERT_EQ(Pass(seed, {"--keep-history", "1"}).exitStatus, 0);
   }
   EXPECT_EQ(Cli({"--locks", image_}).out, listed);
+  // The locks belong to the file, whatever link reaches it.
+  std::filesystem::create_symlink(image_, dir_.File("link.bin"));
+  EXPECT_NE(Cli({"--locks", dir_.File("link.bin")}).out.find("  1200 rpm: 50 kPa\n"),
+            std::string::npos);
 
   // A folder in the way of the temporary file: the write fails, the pass
   // that would store a lock is refused whole.
