@@ -149,11 +149,12 @@ std::vector<GridCell> CellLocks::ReadLocked(const std::string& imagePath) {
 
 std::vector<GridCell> CellLocks::Change(const std::string& imagePath,
                                         const std::vector<GridCell>& lock,
-                                        const std::vector<GridCell>& unlock) {
+                                        const std::vector<GridCell>& unlock, bool* stored) {
   const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, false);
   const std::vector<GridCell> before = Read(imagePath);
   const std::vector<GridCell> after = Changed(before, lock, unlock);
   if (after != before) Store(imagePath, after);
+  if (stored) *stored = after != before;
   return after;
 }
 

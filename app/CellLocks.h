@@ -46,12 +46,13 @@ class CellLocks {
   static std::vector<GridCell> ReadLocked(const std::string& imagePath);
 
   // Adds lock and takes away unlock under the image's exclusive lock and
-  // stores the result when it differs; returns the locks now stored. Throws
-  // TrimwrightError, storing nothing, when the image cannot be opened or
-  // locked or the locks cannot be read or written.
+  // stores the result when it differs (stored, when given, says whether it
+  // did); returns the locks now in force. Throws TrimwrightError, storing
+  // nothing, when the image cannot be opened or locked or the locks cannot
+  // be read or written.
   static std::vector<GridCell> Change(const std::string& imagePath,
                                       const std::vector<GridCell>& lock,
-                                      const std::vector<GridCell>& unlock);
+                                      const std::vector<GridCell>& unlock, bool* stored = nullptr);
 };
 
 }  // namespace trimwright

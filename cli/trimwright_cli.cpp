@@ -411,11 +411,15 @@ int main(int argc, char** argv) {
   if (logPaths.empty() && (!request.lockCells.empty() || !request.unlockCells.empty())) {
     trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
     return ExitReportingErrors([&] {
+      bool stored = false;
       const std::vector<trimwright::GridCell> locks =
-          trimwright::CellLocks::Change(imagePath, request.lockCells, request.unlockCells);
+          trimwright::CellLocks::Change(imagePath, request.lockCells, request.unlockCells, &stored);
       std::cout << trimwright::CellLocks::Listing(imagePath, locks) << std::flush;
-      window.ShowMessage("Stored the locks of " + imagePath + " in " +
-                         trimwright::CellLocks::PathFor(imagePath));
+      window.ShowMessage(stored ? "Stored the locks of " + imagePath + " in " +
+                                      trimwright::CellLocks::PathFor(imagePath)
+                                : "The locks of " + imagePath +
+                                      " were already so; nothing was "
+                                      "written");
       return Exit(ExitStatus::kSuccess);
     });
   }
