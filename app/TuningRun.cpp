@@ -148,11 +148,11 @@ class PassOutputs {
 
 // Writes a pass's bytes with write, the image's history kept around it: the
 // image as it was is saved before anything is written, and the entry counts
-// as done only once the write succeeded.
-// Where the pass changes the image's locks (storedLocks, the locks it found,
-// differ from the plan's), they are stored before the image is written and
-// put back when the write fails: a run killed in between leaves the locks the
-// tuner asked for, which hold back more, never less.
+// as done only once the write succeeded. Where the pass changes the image's
+// locks (storedLocks, the locks it found, differ from the plan's), they are
+// stored before the image is written and put back when the write fails: a
+// run killed in between leaves the locks the tuner asked for, which hold
+// back more, never less.
 void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan,
                          const std::function<void()>& write,
                          const std::vector<GridCell>& storedLocks) {
