@@ -19,7 +19,7 @@ Json CellJson(const VECellPlan& cell) {
   json["factor"] = cell.tuned ? Json(cell.factor) : Json(nullptr);
   json["idle_factor"] = cell.tuned && cell.idle ? Json(cell.idleFactor) : Json(nullptr);
   json["applied_factor"] = cell.tuned ? Json(cell.appliedFactor) : Json(nullptr);
-  json["capped"] = cell.capped;
+  json["capped"] = cell.capped || cell.totalCapped;
   json["overflow"] = cell.overflow;
   json["tuned"] = cell.tuned;
   json["hits"] = cell.hits;
@@ -98,6 +98,41 @@ Json ImageCheckJson(const ImageCheck& check) {
       {"problems", check.problems()}};
 }
 
+// A VE cell a limit held, by its labels and table, with the factor found.
+Json HeldCellJson(const VECellPlan& cell) {
+  return Json{{"rpm", cell.rpm},
+              {"kpa", cell.kpa},
+              {"table", cell.extended ? "extended" : "main"},
+              {"factor", cell.idle ? cell.blendedFactor : cell.factor}};
+}
+
+void AddTotalLimitAndLocks(Json& limits, const PassPlan& plan) {
+  const PassLimits& set = plan.limits;
+  limits["max_total_change_percent"] =
+      set.maxTotalChangePercent ? Json(*set.maxTotalChangePercent) : Json(nullptr);
+  limits["baseline"] =
+      set.maxTotalChangePercent && set.baseline ? Json(set.baseline->source) : Json(nullptr);
+  Json totalCapped = Json::array();
+  Json locked = Json::array();
+  for (const VECellPlan& cell : plan.tunedCells) {
+    if (cell.totalCapped) {
+      Json held = HeldCellJson(cell);
+      held["applied_factor"] = cell.appliedFactor;
+      held["baseline"] = cell.baselineValue;
+      held["old"] = cell.oldValue;
+      held["new"] = cell.newValue;
+      totalCapped.push_back(held);
+    }
+    if (cell.locked) locked.push_back(HeldCellJson(cell));
+  }
+  limits["total_capped_cells"] = totalCapped;
+  Json locks = Json::array();
+  for (const GridCell& cell : set.locked)
+    locks.push_back(Json{{"rpm", cell.rpm}, {"kpa", cell.kpa}});
+  limits["locks"] = locks;
+  limits["locked_cells"] = locked;
+}
+
 }  // namespace
 
 std::string PlanJson(const PassPlan& plan, bool dryRun) {
@@ -139,6 +174,7 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
            {"held_back_cells", plan.heldBackCells},
            {"aux_filtered_records", plan.auxFilteredRecords},
            {"aux_filtered_cells", filtered}};
+  AddTotalLimitAndLocks(json["limits"], plan);
 
   Json cells = Json::array();
   for (const VECellPlan& cell : plan.grid) cells.push_back(CellJson(cell));

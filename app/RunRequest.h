@@ -34,6 +34,10 @@ struct RunRequest {
   // write it.
   bool dryRun = false;
   PassLimits limits;
+  // Cells to lock and to unlock on the image: the pass respects the locks
+  // stored with them, and a real pass that completes stores them.
+  std::vector<GridCell> lockCells;
+  std::vector<GridCell> unlockCells;
   // A real pass first saves the image as it was in the history beside it
   // (unless history is false) and afterwards keeps the newest keepHistory
   // entries.

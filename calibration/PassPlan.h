@@ -36,13 +36,25 @@ struct VECellPlan {
   std::uint8_t newValue = 0;
   // Tuned cells only: the fuel trim factor, and for a cell inside the idle
   // cell the idle factor and their mean; applied is what the byte was
-  // multiplied by (the mean or the fuel trim factor, capped by the limits).
+  // multiplied by (the mean or the fuel trim factor, capped by the limits;
+  // 1 for a locked cell).
   float factor = 1.0f;
   bool idle = false;
   float idleFactor = 1.0f;
   float blendedFactor = 1.0f;
   float appliedFactor = 1.0f;
+  // Held by the per-pass cap (capped) or the total limit (totalCapped), in
+  // its factor or its byte. Where rounding would have carried the byte across
+  // a cap, roundedToCap is set, roundedValue is the byte rounding gave, and
+  // the byte written is the last one within the cap, toward the old value.
   bool capped = false;
+  bool totalCapped = false;
+  bool roundedToCap = false;
+  std::uint8_t roundedValue = 0;
+  // The cell's byte in the baseline image, when the total limit is on.
+  std::uint8_t baselineValue = 0;
+  // The image's locks keep this cell: its byte stays, whatever its factor.
+  bool locked = false;
   // The new value left 0 to 255, so the old one stays; outOfBounds is that
   // value in VE percent.
   bool overflow = false;

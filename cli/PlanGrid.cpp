@@ -17,7 +17,9 @@ constexpr int kWidth = 6;
 // value overflowed and the old one stays.
 void WriteChange(std::ostream& out, const VECellPlan& cell) {
   out << std::setw(kWidth);
-  if (cell.overflow) {
+  if (cell.locked) {
+    out << "L";
+  } else if (cell.overflow) {
     out << "*";
   } else if (cell.newValue == cell.oldValue) {
     out << ".";
@@ -65,34 +67,56 @@ void WriteFates(std::ostream& out, const PassPlan& plan) {
 
 }  // namespace
 
-std::string PlanGrid(const PassPlan& plan) {
+std::string VeChangeGrid(const std::vector<VECellPlan>& grid, const std::string& title,
+                         bool ofPass) {
+  const auto at = [&grid](int row, int column) -> const VECellPlan& {
+    return grid[static_cast<std::size_t>(row * VEGrid::kColumns + column)];
+  };
   std::ostringstream out;
   out.imbue(std::locale::classic());
-  out << "VE change in percent (. unchanged, * overflow kept the old value; rows beyond the rpm "
-         "limit are not tuned)\n";
+  out << title << "\n";
   out << "  rpm\\kPa";
   for (int column = 0; column < VEGrid::kColumns; ++column)
-    out << std::setw(kWidth) << plan.Cell(0, column).kpa;
+    out << std::setw(kWidth) << at(0, column).kpa;
   out << "\n";
   for (int row = 0; row < VEGrid::kRows; ++row) {
-    out << std::setw(9) << plan.Cell(row, 0).rpm;
+    out << std::setw(9) << at(row, 0).rpm;
     // No rpm limit reaches the top row; its bytes are shown as they are.
-    if (row == VEGrid::kRows - 1 && plan.Cell(row, 0).inImage) {
+    if (ofPass && row == VEGrid::kRows - 1 && at(row, 0).inImage) {
       for (int column = 0; column < VEGrid::kColumns; ++column) {
-        out << std::setw(kWidth) << int{plan.Cell(row, column).oldValue};
+        out << std::setw(kWidth) << int{at(row, column).oldValue};
       }
       out << "   (VE bytes, read only: never tuned)\n";
       continue;
     }
-    if (!plan.Cell(row, 0).tuned) {
+    if (ofPass && !at(row, 0).tuned) {
       out << "   (not tuned)\n";
       continue;
     }
-    for (int column = 0; column < VEGrid::kColumns; ++column)
-      WriteChange(out, plan.Cell(row, column));
+    for (int column = 0; column < VEGrid::kColumns; ++column) {
+      const VECellPlan& cell = at(row, column);
+      if (cell.inImage) {
+        WriteChange(out, cell);
+      } else {
+        out << std::setw(kWidth) << "-";
+      }
+    }
     out << "\n";
   }
+  return out.str();
+}
 
+std::string PlanGrid(const PassPlan& plan) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  // The lock mark is explained only where the image has locks, so the
+  // grid of a pass without them reads as it always has.
+  out << VeChangeGrid(plan.grid,
+                      std::string("VE change in percent (. unchanged, * overflow kept the old "
+                                  "value") +
+                          (plan.limits.locked.empty() ? "" : ", L locked: the byte stays") +
+                          "; rows beyond the rpm limit are not tuned)",
+                      true);
   out << "\nFuel trim cells: records, mean left/right BLM (target " << plan.targetBlm << ")\n";
   constexpr int kBands = 4;
   if (plan.trimCells.size() == kBands * kBands) {

@@ -8,7 +8,9 @@ find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Charts Test)
 # The models of the pass window: Qt Core and Gui only, no widget, so their
 # tests need no screen.
 add_library(trimwright_models STATIC
+  gui/CompareTableModel.cpp
   gui/PassNotes.cpp
+  gui/ProgressModel.cpp
   gui/RecordScatterModel.cpp
   gui/TrimTableModel.cpp
   gui/VeTableModel.cpp
@@ -19,11 +21,14 @@ target_link_libraries(trimwright_models PUBLIC trimwright_core Qt6::Gui)
 add_library(trimwright_window STATIC
   gui/AboutDialog.cpp
   gui/AppIcon.cpp
+  gui/CompareWindow.cpp
   gui/DialogUnits.cpp
   gui/OptionsDialog.cpp
   gui/PassWindow.cpp
+  gui/ProgressChart.cpp
   gui/RecordScatterView.cpp
   gui/VeCellDelegate.cpp
+  gui/WindowPlacement.cpp
   gui/QtDialogServices.cpp
   gui/TunerApp.cpp
   gui/TunerDialog.cpp
