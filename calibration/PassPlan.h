@@ -16,12 +16,13 @@
 #include "calibration/ImageCheck.h"
 #include "calibration/PassLimits.h"
 #include "calibration/RecordFates.h"
-#include "calibration/RecordSample.h"
 #include "calibration/VEGrid.h"
 #include "common/FileStamp.h"
 #include "fueltrim/TrimCellStats.h"
 
 namespace trimwright {
+
+class RecordSample;
 
 struct VECellPlan {
   int row = 0;               // 0 to 24, by rpm

@@ -42,7 +42,8 @@ void RecordScatterModel::SetPlan(const PassPlan& plan) {
       m_trimKpaEdges.append(plan.trimCells[band * kBands].mapHigh);
     }
   }
-  m_rejected = plan.Fates().Rejected() - plan.Fates().noFuelTrimCell;
+  const RecordFates fates = plan.Fates();
+  m_rejected = fates.Rejected() - fates.noFuelTrimCell;
 }
 
 QList<QPointF> RecordScatterModel::PointsIn(int row, int column) const {
