@@ -4,7 +4,6 @@
 
 #include "common/NumberText.h"
 #include "logdata/FieldWalk.h"
-#include "logdata/TextLogFile.h"
 
 namespace trimwright {
 
@@ -54,27 +53,11 @@ constexpr std::int64_t kHeaderLines = 1;
 }  // namespace
 
 Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
-    : LoggedData(sink) {
-  TextLogFile file(path, "", plan, sink);
-
-  // The read that meets the end of the file is counted too, and the header is
-  // not a record.
-  const std::int64_t count = file.CountLineReads() - (kHeaderLines + 1);
-  recordCount = CountFromFile(count);
-  diagnostics().Out() << "No. records:  " << recordCount << std::endl;
-
-  Allocate();
-  AllocateTemperature();
-
-  diagnostics().Out() << "reading in data..." << std::flush;
-  const std::vector<RecordPart> parts = file.DecodeRecords(
-      kHeaderLines, recordCount,
+    : TextLog(sink) {
+  ReadRecords(
+      path, "", kHeaderLines, plan,
       [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); },
       RejectionOf);
-  JoinParts(parts);
-  JoinParts(temperature, parts);
-  file.Close();
-  diagnostics().Out() << "done" << std::endl;
 }
 
 bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
@@ -93,12 +76,6 @@ Rejection Freescan::RejectionOf(std::string_view line) {
 Freescan::~Freescan() {
   diagnostics().Out() << "Freescan:  destructor" << std::endl;
   temperature = {};
-}
-
-void Freescan::AllocateTemperature() {
-  diagnostics().Out() << "allocating memory..." << std::flush;
-  AllocateArray(temperature);
-  diagnostics().Out() << "okay" << std::endl;
 }
 
 }  // namespace trimwright

@@ -4,7 +4,6 @@
 
 #include "common/NumberText.h"
 #include "logdata/FieldWalk.h"
-#include "logdata/TextLogFile.h"
 
 namespace trimwright {
 
@@ -53,28 +52,11 @@ constexpr std::int64_t kHeaderLines = 5;
 
 }  // namespace
 
-PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
-    : LoggedData(sink) {
-  TextLogFile file(path, "PCMcomm:  ", plan, sink);
-
-  // The read that meets the end of the file is counted too, and the header
-  // lines are not records.
-  const std::int64_t count = file.CountLineReads() - (kHeaderLines + 1);
-  recordCount = CountFromFile(count);
-  diagnostics().Out() << "PCMcomm:  No. records:  " << recordCount << std::endl;
-
-  Allocate();
-  AllocateTemperature();
-
-  diagnostics().Out() << "PCMcomm:  reading in data..." << std::flush;
-  const std::vector<RecordPart> parts = file.DecodeRecords(
-      kHeaderLines, recordCount,
+PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sink) : TextLog(sink) {
+  ReadRecords(
+      path, "PCMcomm:  ", kHeaderLines, plan,
       [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); },
       RejectionOf);
-  JoinParts(parts);
-  JoinParts(temperature, parts);
-  file.Close();
-  diagnostics().Out() << "done" << std::endl;
 }
 
 bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
@@ -94,12 +76,6 @@ PCMcomm::~PCMcomm() {
   diagnostics().Out() << "PCMcomm:  destructing..." << std::flush;
   temperature = {};
   diagnostics().Out() << "...done" << std::endl;
-}
-
-void PCMcomm::AllocateTemperature() {
-  diagnostics().Out() << "PCMcomm:  allocating memory..." << std::flush;
-  AllocateArray(temperature);
-  diagnostics().Out() << "okay" << std::endl;
 }
 
 }  // namespace trimwright
