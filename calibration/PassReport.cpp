@@ -145,6 +145,9 @@ void WriteTrimStatistics(std::ostream& out, const std::vector<TrimCellStats>& ce
   for (const TrimCellStats& cell : cells) cell.Print(out);
 }
 
+namespace {
+
+// Writes the whole report of plan to out.
 void WriteReport(std::ostream& out, const PassPlan& plan) {
   out << "Cell\t Old VE\t Adj. Factor\t New VE\n";
   out << "\nVE table modifications:\n";
@@ -168,12 +171,7 @@ void WriteReport(std::ostream& out, const PassPlan& plan) {
   if (plan.limits.AnySet()) WriteLimits(out, plan);
 }
 
-std::string ReportLine(const VECellPlan& cell, float veScale) {
-  std::ostringstream text;
-  text.imbue(std::locale::classic());
-  WriteCellLine(text, cell, veScale);
-  return text.str();
-}
+}  // namespace
 
 std::string ReportText(const PassPlan& plan) {
   std::ostringstream text;

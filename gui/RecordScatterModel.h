@@ -30,8 +30,6 @@ class RecordScatterModel {
 
   void SetPlan(const PassPlan& plan);
 
-  // False when the plan came without a sample of its records.
-  bool HasSample() const { return m_sample != nullptr; }
   // The sampled records of one fate, x the rpm and y the MAP in kPa.
   const QList<QPointF>& Points(RecordFate fate) const {
     return m_points[static_cast<std::size_t>(fate)];

@@ -533,7 +533,7 @@ class TunerDialogTest : public QObject {
     // the VE cell under the mouse in the table marked in the plot.
     QVERIFY2(pass->summaryLabel()->text().contains(QStringLiteral("\nRecords: ")),
              qPrintable(pass->summaryLabel()->text()));
-    QVERIFY(pass->recordsView()->model().HasSample());
+    QVERIFY(!pass->recordsView()->model().Points(RecordFate::kUsed).isEmpty());
     const QModelIndex hovered = pass->veModel().index(8, 6);
     pass->veView()->scrollTo(hovered);
     QTest::mouseMove(pass->veView()->viewport(), pass->veView()->visualRect(hovered).center());
