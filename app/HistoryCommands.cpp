@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <locale>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "app/PassHistory.h"
+#include "calibration/CellRange.h"
 #include "calibration/ImageFile.h"
 #include "common/Sha256.h"
 #include "common/TrimwrightError.h"
@@ -67,7 +72,71 @@ std::string Difference(const std::string& now, const std::string& expected) {
   return std::to_string(count) + " byte(s) differ, from offset " + Hex(first) + " to " + Hex(last);
 }
 
+std::string Number(const nlohmann::json& value) {
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << value.get<double>();
+  return text.str();
+}
+
+// The limits and locks a pass ran with, from the plan its entry stored: one
+// line for the limits, and one for the locks when it had any.
+std::string LimitsOfPass(const PassHistory& history, const HistoryEntry& entry) {
+  std::string stored;
+  const nlohmann::json plan = history.StoredPlan(entry, stored)
+                                  ? nlohmann::json::parse(stored, nullptr, false)
+                                  : nlohmann::json();
+  if (!plan.is_object() || !plan.contains("limits") || !plan["limits"].is_object()) {
+    return "    limits: unknown (the entry's pass.json cannot be read)\n";
+  }
+  const StoredLimits described = DescribeStoredLimits(plan["limits"].dump());
+  return "    limits: " + described.limits + "\n" +
+         (described.locks.empty() ? "" : "    locks: " + described.locks + "\n");
+}
+
 }  // namespace
+
+StoredLimits DescribeStoredLimits(const std::string& limitsJson) {
+  const nlohmann::json limits = nlohmann::json::parse(limitsJson, nullptr, false);
+  if (!limits.is_object()) return StoredLimits{"unknown", ""};
+  auto has = [&limits](const char* key) {
+    return limits.contains(key) && !limits[key].is_null() && limits[key] != false;
+  };
+  std::vector<std::string> parts;
+  if (has("max_change_percent")) {
+    parts.push_back("largest change " + Number(limits["max_change_percent"]) + "% per pass");
+  }
+  if (has("max_total_change_percent")) {
+    parts.push_back("largest total change " + Number(limits["max_total_change_percent"]) +
+                    "% from " +
+                    (has("baseline") ? limits["baseline"].get<std::string>() : "the baseline"));
+  }
+  if (has("min_records")) {
+    parts.push_back("at least " + limits["min_records"].dump() + " records per fuel trim cell");
+  }
+  if (has("aux_window") && limits["aux_window"].size() == 2) {
+    parts.push_back("second trim window " + limits["aux_window"][0].dump() + "-" +
+                    limits["aux_window"][1].dump());
+  }
+  if (has("add_second_trim")) parts.push_back("second trim added");
+  if (has("smooth")) parts.push_back("smoothed");
+  StoredLimits text;
+  for (std::size_t k = 0; k < parts.size(); ++k) text.limits += (k ? ", " : "") + parts[k];
+  if (parts.empty()) text.limits = "none";
+  std::vector<GridCell> locks;
+  if (limits.contains("locks") && limits["locks"].is_array()) {
+    for (const nlohmann::json& cell : limits["locks"]) {
+      if (cell.contains("rpm") && cell.contains("kpa") && cell["rpm"].is_number_integer() &&
+          cell["kpa"].is_number_integer()) {
+        locks.push_back(GridCell{cell["rpm"].get<std::int32_t>(), cell["kpa"].get<std::int32_t>()});
+      }
+    }
+  }
+  if (!locks.empty()) {
+    text.locks = std::to_string(locks.size()) + " VE cell(s) held (" + DescribeCells(locks) + ")";
+  }
+  return text;
+}
 
 std::string DescribePass(const HistoryEntry& entry) {
   std::string text = "#" + std::to_string(entry.sequence) + " of " + entry.time + " UTC";
@@ -83,7 +152,8 @@ std::string HistoryListing(const std::string& imagePath) {
   const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, true);
   const std::string bytes = image->ReadAll();
   const std::string current = Sha256Hex(bytes);
-  const std::vector<HistoryEntry> entries = PassHistory(imagePath).List(current);
+  const PassHistory history(imagePath);
+  const std::vector<HistoryEntry> entries = history.List(current);
   if (entries.empty()) return "No passes recorded for " + imagePath + "\n";
 
   std::set<std::string> undone;
@@ -105,6 +175,7 @@ std::string HistoryListing(const std::string& imagePath) {
       text += "\n    target BLM " + std::to_string(entry.targetBlm) + ", rpm limit " +
               std::to_string(entry.rpmLimit) + ", " + std::to_string(entry.cellsChanged) +
               " cells changed\n";
+      text += LimitsOfPass(history, entry);
     }
     text += "    image: ";
     if (entry.afterSha256 == current) {

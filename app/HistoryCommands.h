@@ -25,11 +25,21 @@ struct UndoCandidate {
 // it, or a damaged entry is newer than that pass.
 std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath);
 
+// What the limits object of a pass's stored plan (its JSON text) says, in a
+// tuner's words: the limits ("none" without any; "unknown" when the text is
+// not an object), and the locks it held (empty without any).
+struct StoredLimits {
+  std::string limits;
+  std::string locks;
+};
+StoredLimits DescribeStoredLimits(const std::string& limitsJson);
+
 // One line naming a pass: its number, time and logs.
 std::string DescribePass(const HistoryEntry& entry);
 
 // The history of the image at imagePath as text, newest entry first: when,
-// which logs, target BLM, rpm limit, cells changed, and whether the image is
+// which logs, target BLM, rpm limit, cells changed, the limits and locks a
+// pass ran with (from the plan its entry stored), and whether the image is
 // still as that entry left it. Takes the image's shared lock. Throws
 // TrimwrightError when the image cannot be read or a run holds it.
 std::string HistoryListing(const std::string& imagePath);

@@ -250,6 +250,19 @@ std::string PassHistory::EntryPath(const std::string& name, const char* suffix) 
   return folder_ + "/" + name + suffix;
 }
 
+void PassHistory::MakeFolder(const std::function<void(const std::string&)>& fail) {
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(folder_, error)) && !fs::is_directory(folder_, error)) {
+    fail("a file of that name is in the way");
+  }
+  if (fs::create_directory(folder_, error)) {
+    const fs::path parent = fs::path(folder_).parent_path();
+    if (!SyncDirectory(parent.empty() ? "." : parent.string())) fail("cannot sync its parent");
+  } else if (error) {
+    fail(error.message());
+  }
+}
+
 void PassHistory::Recover(const std::string& currentSha256) {
   // A file in the folder's place is Prepare's to report.
   std::error_code error;
@@ -282,16 +295,8 @@ void PassHistory::Prepare(HistoryEntry entry, const std::string& imageBefore,
     throw TrimwrightError("Unable to write the history folder " + folder_ + " (" + why +
                           "); the calibration image was not changed");
   };
+  MakeFolder(fail);
   std::error_code error;
-  if (fs::exists(fs::symlink_status(folder_, error)) && !fs::is_directory(folder_, error)) {
-    fail("a file of that name is in the way");
-  }
-  if (fs::create_directory(folder_, error)) {
-    const fs::path parent = fs::path(folder_).parent_path();
-    if (!SyncDirectory(parent.empty() ? "." : parent.string())) fail("cannot sync its parent");
-  } else if (error) {
-    fail(error.message());
-  }
 
   std::uint64_t last = 0;
   for (const EntryName& found : ScanFolder(folder_)) last = std::max(last, found.sequence);
@@ -408,6 +413,48 @@ std::string PassHistory::ImageLeftBy(const HistoryEntry& entry) const {
     bytes.replace(static_cast<std::size_t>(entry.regionOffset), region.size(), region);
   }
   return bytes;
+}
+
+bool PassHistory::StoredPlan(const HistoryEntry& entry, std::string& json) const {
+  return ReadWhole(EntryPath(entry.name, entry.committed ? "" : kPrepared) + "/" + kPlanFile, json);
+}
+
+std::optional<std::string> PassHistory::ReadFile(const std::string& name) const {
+  const std::string path = FilePath(name);
+  const auto fail = [&path](const std::string& why) {
+    throw TrimwrightError("Unable to read file " + path + " (" + why + ")");
+  };
+  // No file, or no folder (a file in the folder's place holds none either).
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (status.type() == fs::file_type::not_found) return std::nullopt;
+  if (error) fail(error.message());
+  if (!fs::is_regular_file(status)) fail("it is not a plain file");
+  std::string bytes;
+  if (!ReadWhole(path, bytes)) fail(std::generic_category().message(errno));
+  return bytes;
+}
+
+void PassHistory::ReplaceFile(const std::string& name, const std::string& bytes) {
+  const std::string path = FilePath(name);
+  const auto fail = [&path](const std::string& why) {
+    throw TrimwrightError("Unable to write file " + path + " (" + why + ")");
+  };
+  MakeFolder(fail);
+  const std::string pending = path + kPending;
+  if (!WriteSynced(pending, bytes)) {
+    const int writeErrno = errno;
+    std::error_code ignored;
+    fs::remove(pending, ignored);
+    fail(std::generic_category().message(writeErrno));
+  }
+  if (::rename(pending.c_str(), path.c_str()) != 0) {
+    const int renameErrno = errno;
+    std::error_code ignored;
+    fs::remove(pending, ignored);
+    fail(std::generic_category().message(renameErrno));
+  }
+  if (!SyncDirectory(folder_)) fail("cannot sync the folder " + folder_);
 }
 
 }  // namespace trimwright

@@ -1,13 +1,16 @@
 // The history of a calibration image: a folder beside it (car.bin ->
 // car.bin.history/) holding one entry per pass or undo, each the whole image
 // as it was before, the pass's JSON, a copy of its report and a manifest with
-// the image's hashes before and after. The object owns no file; it is made by
+// the image's hashes before and after; and beside the entries the files of
+// the image that are no entry (its locks). The object owns no file; it is made by
 // whoever holds the image's exclusive lock and used only while that lock is
 // held (listing excepted, which changes nothing).
 #ifndef TRIMWRIGHT_APP_PASSHISTORY_H_
 #define TRIMWRIGHT_APP_PASSHISTORY_H_
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,9 +87,27 @@ class PassHistory {
   // Throw TrimwrightError when the entry cannot be read or is damaged.
   std::string SavedImage(const HistoryEntry& entry) const;
   std::string ImageLeftBy(const HistoryEntry& entry) const;
+  // A file of the folder that is no entry (the image's locks), which the
+  // listing, undo and trimming never take for one. ReadFile gives its bytes,
+  // or nothing when neither it nor the folder exists; it throws
+  // TrimwrightError when it exists and cannot be read. ReplaceFile writes
+  // bytes under a temporary name, syncs them, renames them over the file and
+  // syncs the folder, which it creates when needed; it throws TrimwrightError
+  // when any of it fails, leaving the file as it was.
+  // REQUIRES for ReplaceFile: the image's exclusive lock is held.
+  std::optional<std::string> ReadFile(const std::string& name) const;
+  void ReplaceFile(const std::string& name, const std::string& bytes);
+  std::string FilePath(const std::string& name) const { return folder_ + "/" + name; }
+
+  // The pass's JSON as the entry stored it (pass.json); false when the entry
+  // holds none (an undo) or it cannot be read.
+  bool StoredPlan(const HistoryEntry& entry, std::string& json) const;
 
  private:
   std::string EntryPath(const std::string& name, const char* suffix) const;
+  // Creates the folder (syncing its parent) unless it exists; fail is called
+  // with the reason when it cannot be made or a file is in its place.
+  void MakeFolder(const std::function<void(const std::string&)>& fail);
 
   std::string folder_;
   std::string prepared_;  // name of the entry prepared and not yet committed

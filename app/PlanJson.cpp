@@ -19,7 +19,7 @@ Json CellJson(const VECellPlan& cell) {
   json["factor"] = cell.tuned ? Json(cell.factor) : Json(nullptr);
   json["idle_factor"] = cell.tuned && cell.idle ? Json(cell.idleFactor) : Json(nullptr);
   json["applied_factor"] = cell.tuned ? Json(cell.appliedFactor) : Json(nullptr);
-  json["capped"] = cell.capped;
+  json["capped"] = cell.capped || cell.totalCapped;
   json["overflow"] = cell.overflow;
   json["tuned"] = cell.tuned;
   json["hits"] = cell.hits;
@@ -51,6 +51,26 @@ Json VeRangeJson(const VeTableRange& range) {
               {"max_percent", static_cast<float>(range.high) * kVePercentPerCount}};
 }
 
+// Every rule and every cell is listed, with 0 where no record went, so that
+// read is the sum of all the other counts.
+Json FatesJson(const RecordFates& fates) {
+  Json rejected = Json::object();
+  for (std::size_t rule = 1; rule < kRejectionSlots; ++rule) {
+    rejected[RejectionName(static_cast<Rejection>(rule))] = fates.rejected[rule];
+  }
+  rejected[kNoFuelTrimCellName] = fates.noFuelTrimCell;
+  Json used = Json::object();
+  for (std::size_t cell = 0; cell < fates.used.size(); ++cell) {
+    used[std::to_string(cell)] = fates.used[cell];
+  }
+  return Json{{"read", fates.read},
+              {"rejected", rejected},
+              {"not_warm", fates.notWarm},
+              {"high_throttle", fates.highThrottle},
+              {"outside_aux_window", fates.outsideAuxWindow},
+              {"used", used}};
+}
+
 Json ImageCheckJson(const ImageCheck& check) {
   Json halves = Json::array();
   for (const HalfChecksum& half : check.halves()) {
@@ -78,6 +98,41 @@ Json ImageCheckJson(const ImageCheck& check) {
       {"problems", check.problems()}};
 }
 
+// A VE cell a limit held, by its labels and table, with the factor found.
+Json HeldCellJson(const VECellPlan& cell) {
+  return Json{{"rpm", cell.rpm},
+              {"kpa", cell.kpa},
+              {"table", cell.extended ? "extended" : "main"},
+              {"factor", cell.idle ? cell.blendedFactor : cell.factor}};
+}
+
+void AddTotalLimitAndLocks(Json& limits, const PassPlan& plan) {
+  const PassLimits& set = plan.limits;
+  limits["max_total_change_percent"] =
+      set.maxTotalChangePercent ? Json(*set.maxTotalChangePercent) : Json(nullptr);
+  limits["baseline"] =
+      set.maxTotalChangePercent && set.baseline ? Json(set.baseline->source) : Json(nullptr);
+  Json totalCapped = Json::array();
+  Json locked = Json::array();
+  for (const VECellPlan& cell : plan.tunedCells) {
+    if (cell.totalCapped) {
+      Json held = HeldCellJson(cell);
+      held["applied_factor"] = cell.appliedFactor;
+      held["baseline"] = cell.baselineValue;
+      held["old"] = cell.oldValue;
+      held["new"] = cell.newValue;
+      totalCapped.push_back(held);
+    }
+    if (cell.locked) locked.push_back(HeldCellJson(cell));
+  }
+  limits["total_capped_cells"] = totalCapped;
+  Json locks = Json::array();
+  for (const GridCell& cell : set.locked)
+    locks.push_back(Json{{"rpm", cell.rpm}, {"kpa", cell.kpa}});
+  limits["locks"] = locks;
+  limits["locked_cells"] = locked;
+}
+
 }  // namespace
 
 std::string PlanJson(const PassPlan& plan, bool dryRun) {
@@ -89,9 +144,11 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
   json["log"] = plan.logs.empty() ? Json(nullptr) : Json(plan.logs.front().path);
   Json logs = Json::array();
   for (const LogSummary& log : plan.logs) {
-    logs.push_back(Json{{"path", log.path}, {"records", log.records}});
+    logs.push_back(
+        Json{{"path", log.path}, {"records", log.records}, {"record_fates", FatesJson(log.fates)}});
   }
   json["logs"] = logs;
+  json["record_fates"] = FatesJson(plan.Fates());
   json["image"] = plan.imagePath;
   json["image_format"] = plan.imageFormat;
   json["image_sha256"] = plan.imageSha256;
@@ -117,6 +174,7 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
            {"held_back_cells", plan.heldBackCells},
            {"aux_filtered_records", plan.auxFilteredRecords},
            {"aux_filtered_cells", filtered}};
+  AddTotalLimitAndLocks(json["limits"], plan);
 
   Json cells = Json::array();
   for (const VECellPlan& cell : plan.grid) cells.push_back(CellJson(cell));

@@ -34,11 +34,18 @@ struct RunRequest {
   // write it.
   bool dryRun = false;
   PassLimits limits;
+  // Cells to lock and to unlock on the image: the pass respects the locks
+  // stored with them, and a real pass that completes stores them.
+  std::vector<GridCell> lockCells;
+  std::vector<GridCell> unlockCells;
   // A real pass first saves the image as it was in the history beside it
   // (unless history is false) and afterwards keeps the newest keepHistory
   // entries.
   bool history = true;
   int keepHistory = 50;
+  // Keep where the records lie and what became of them (a sample, and
+  // counts per VE cell) in the plan, for the window's scatter plot.
+  bool sampleRecords = false;
   // Tune an image that fails the check of its size and checksums (see
   // ImageCheck) as if it had passed; otherwise a pass refuses it and a dry
   // run warns.

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "app/BaselineReader.h"
+#include "app/CellLocks.h"
 #include "app/FileFormats.h"
 #include "app/OutputGuard.h"
 #include "app/PassHistory.h"
@@ -15,6 +17,9 @@
 #include "app/PlanJson.h"
 #include "calibration/PCM.h"
 #include "calibration/PassReport.h"
+#include "calibration/RecordFates.h"
+#include "calibration/RecordSample.h"
+#include "common/Diagnostics.h"
 #include "common/DiskFile.h"
 #include "common/FileStamp.h"
 #include "common/NumberText.h"
@@ -63,6 +68,29 @@ std::optional<ImageCheck> CheckLockedImage(const RunRequest& request, const Imag
   } catch (const TrimwrightError&) {
     if (request.ignoreChecksum) return std::nullopt;
     throw;
+  }
+}
+
+// What a tuner must not miss about the records of a pass, said on the error
+// stream and kept among the plan's warnings: a log that shrank while it was
+// read, and a pass whose logs gave no record any cell used.
+void SayWhatTheRecordsGave(PassPlan& plan, Diagnostics& diagnostics) {
+  std::vector<std::string> notices;
+  for (const LogSummary& log : plan.logs) {
+    const std::uint64_t gone = log.fates.rejected[static_cast<std::size_t>(Rejection::kCutOff)];
+    if (gone > 0) {
+      notices.push_back(StreamedText("The log ", log.path, " shrank while it was read: ", gone,
+                                     " record(s) counted in it were gone when read; tune again "
+                                     "once the log is complete"));
+    }
+  }
+  if (plan.NothingToTune()) {
+    notices.push_back("Nothing to tune: no record of the log(s) was used (" +
+                      FatesLine(plan.Fates()) + "), so the pass changes no VE byte");
+  }
+  for (const std::string& notice : notices) {
+    diagnostics.Err() << notice << std::endl;
+    plan.warnings.push_back(notice);
   }
 }
 
@@ -146,18 +174,33 @@ class PassOutputs {
 
 // Writes a pass's bytes with write, the image's history kept around it: the
 // image as it was is saved before anything is written, and the entry counts
-// as done only once the write succeeded.
+// as done only once the write succeeded. Where the pass changes the image's
+// locks (storedLocks, the locks it found, differ from the plan's), they are
+// stored before the image is written and put back when the write fails: a
+// run killed in between leaves the locks the tuner asked for, which hold
+// back more, never less.
 void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan,
-                         const std::function<void()>& write) {
+                         const std::function<void()>& write,
+                         const std::vector<GridCell>& storedLocks) {
   std::optional<PassHistory> history;
-  if (request.history) {
+  // A pass that changes no byte has nothing to undo.
+  if (request.history && plan.newRegion != plan.oldRegion) {
     history.emplace(request.pcmPath);
     PrepareHistory(*history, plan, request.pcmPath);
   }
+  const bool storeLocks = storedLocks != plan.limits.locked;
   try {
+    if (storeLocks) CellLocks::Store(request.pcmPath, plan.limits.locked);
     write();
   } catch (...) {
     if (history) history->Discard();
+    if (storeLocks) {
+      try {
+        CellLocks::Store(request.pcmPath, storedLocks);
+      } catch (const TrimwrightError&) {
+        // The locks asked for stay; they hold back more, never less.
+      }
+    }
     throw;
   }
   if (history) {
@@ -235,6 +278,19 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     diagnostics_.Warning(*checkWarning);
   }
 
+  // The image's locks and the baseline of the total limit, before any log
+  // is read: a locks file or baseline that cannot be used refuses the pass.
+  PassLimits limits = request.limits;
+  std::vector<GridCell> storedLocks;
+  if (access.file) {
+    storedLocks = CellLocks::Read(request.pcmPath);
+    limits.locked = CellLocks::Changed(storedLocks, request.lockCells, request.unlockCells);
+    if (limits.maxTotalChangePercent) {
+      limits.baseline = ReadBaseline(request.pcmPath, access.file->ReadAll(), limits.baselineFile,
+                                     request.ignoreChecksum);
+    }
+  }
+
   // Declared in this order so that an error on the way destroys the
   // calibration before the logs, as the normal end does.
   std::vector<std::unique_ptr<LoggedData>> logs;
@@ -273,25 +329,41 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   window_.SetProgress(kProgressImageOpen);
 
   calibration->BeginOptimize();
-  for (const std::unique_ptr<LoggedData>& log : logs) calibration->AddLog(*log, request.limits);
+  std::shared_ptr<RecordSample> sample;
+  if (request.sampleRecords) {
+    std::uint64_t stored = 0;
+    for (const std::unique_ptr<LoggedData>& log : logs) stored += log->recordCount;
+    sample = std::make_shared<RecordSample>(stored);
+  }
+  std::vector<RecordFates> fates;
+  for (const std::unique_ptr<LoggedData>& log : logs) {
+    fates.push_back(calibration->AddLog(*log, limits));
+    if (sample) calibration->SampleLog(*log, limits, *sample);
+  }
   PassOutputs outputs(request, writesReport, diagnostics_);
   outputs.Prepare();
-  PassPlan plan = calibration->PlanVETable(result.targetBlm, request.limits);
+  PassPlan plan = calibration->PlanVETable(result.targetBlm, limits);
   plan.imageCheck = check;
   if (checkWarning) plan.warnings.push_back(*checkWarning);
   plan.warnings.insert(plan.warnings.end(), twice.begin(), twice.end());
   plan.warnings.insert(plan.warnings.end(), passDiagnostics.warnings().begin(),
                        passDiagnostics.warnings().end());
   for (std::size_t k = 0; k < logs.size(); ++k) {
-    plan.logs.push_back(LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k]});
+    plan.logs.push_back(
+        LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k], fates[k]});
   }
+  plan.recordSample = std::move(sample);
+  SayWhatTheRecordsGave(plan, diagnostics_);
   if (request.dryRun) {
     outputs.Write(plan);
   } else {
-    WriteKeepingHistory(request, plan, [&] {
-      outputs.Write(plan);
-      calibration->ApplyPlan(plan);
-    });
+    WriteKeepingHistory(
+        request, plan,
+        [&] {
+          outputs.Write(plan);
+          calibration->ApplyPlan(plan);
+        },
+        storedLocks);
   }
   outputs.Finish();
 
@@ -328,6 +400,12 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
         "The logged data or the calibration image changed after the preview; nothing was "
         "written");
   }
+  const std::vector<GridCell> storedLocks = CellLocks::Read(request.pcmPath);
+  if (storedLocks != plan.limits.locked) {
+    throw StalePreviewError(
+        "The locked cells of the image changed after the preview; nothing "
+        "was written");
+  }
   const ImageLayout* layout = FindImageLayout(request.pcmPath);
   if (layout && !request.ignoreChecksum) {
     const ImageCheck check(bytes, static_cast<std::int64_t>(bytes.size()), *layout);
@@ -336,10 +414,13 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
 
   PassOutputs outputs(request, true, diagnostics_);
   outputs.Prepare();
-  WriteKeepingHistory(request, plan, [&] {
-    outputs.Write(plan);
-    image->WritePlan(plan);
-  });
+  WriteKeepingHistory(
+      request, plan,
+      [&] {
+        outputs.Write(plan);
+        image->WritePlan(plan);
+      },
+      storedLocks);
   outputs.Finish();
   window_.SetProgress(kProgressDone);
   window_.ShowMessage("Processing complete");

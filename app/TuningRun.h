@@ -41,10 +41,13 @@ class TuningRun {
   explicit TuningRun(RunWindow& window, Diagnostics& diagnostics = Diagnostics::Standard())
       : window_(window), diagnostics_(diagnostics) {}
 
-  // Performs one run. Throws TrimwrightError when a file cannot be opened,
-  // created or used, another run holds the image, or memory runs out, and
-  // ImageRefusedError (before any log is read) for an image that fails its
-  // check; the objects of the run are destroyed before it leaves.
+  // Performs one run. The pass keeps the cells the image's locks hold (with
+  // the request's changes, which a real pass that completes stores) and,
+  // with a total limit, reads its baseline before any log. Throws
+  // TrimwrightError when a file cannot be opened, created or used (the locks
+  // file or the baseline too), another run holds the image, or memory runs
+  // out, and ImageRefusedError (before any log is read) for an image that
+  // fails its check; the objects of the run are destroyed before it leaves.
   RunResult Perform(const RunRequest& request);
 
   // True when the target BLM text reads as a value a BLM can have, 0 to 255
@@ -54,8 +57,8 @@ class TuningRun {
 
   // Writes a pass planned earlier by a dry run of request: the report and the
   // image, exactly as planned, under the image's lock. Throws
-  // StalePreviewError, writing nothing, when a log or the image is no longer
-  // as it was when the plan was made; ImageRefusedError and TrimwrightError
+  // StalePreviewError, writing nothing, when a log, the image or its locks
+  // are no longer as they were when the plan was made; ImageRefusedError and TrimwrightError
   // as Perform does.
   void ApplyPreview(const RunRequest& request, const PassPlan& plan);
 

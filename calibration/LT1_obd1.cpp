@@ -92,9 +92,18 @@ void LT1_obd1::BeginOptimize() {
   out << "LT1_obd1:  OptimizeVETable" << std::endl;
 }
 
-void LT1_obd1::AddLog(const LoggedData& data, const PassLimits& limits) {
-  sorter_.Add(data, limits.auxWindow.value_or(AuxWindow{}), limits.addSecondTrim, *fuelTrimTable_,
-              idleCell_);
+RecordFates LT1_obd1::AddLog(const LoggedData& data, const PassLimits& limits) {
+  RecordFates fates = sorter_.Add(data, limits.auxWindow.value_or(AuxWindow{}),
+                                  limits.addSecondTrim, *fuelTrimTable_, idleCell_);
+  fates.read = data.recordsInFile;
+  fates.rejected = data.rejected;
+  return fates;
+}
+
+void LT1_obd1::SampleLog(const LoggedData& data, const PassLimits& limits,
+                         RecordSample& sample) const {
+  sample.Add(data, limits.auxWindow.value_or(AuxWindow{}), fuelTrimTable_->CellCount(),
+             idleCell_.GetNumber());
 }
 
 PassPlan LT1_obd1::PlanVETable(std::int32_t targetBlm, const PassLimits& limits) {

@@ -42,7 +42,9 @@ class LT1_obd1 : public PCM {
   ~LT1_obd1() override;
 
   void BeginOptimize() override;
-  void AddLog(const LoggedData& data, const PassLimits& limits) override;
+  RecordFates AddLog(const LoggedData& data, const PassLimits& limits) override;
+  void SampleLog(const LoggedData& data, const PassLimits& limits,
+                 RecordSample& sample) const override;
   PassPlan PlanVETable(std::int32_t targetBlm, const PassLimits& limits) override;
   void ApplyPlan(const PassPlan& plan) override;
 

@@ -1,19 +1,32 @@
 // The limits a careful tuner may set on one pass, all off by default: a
 // minimum of records before a fuel trim cell moves the table, a cap on how far
 // any VE cell's factor moves from 1.0, and a window of the second trim values
-// outside which records stay out of the statistics; and two ways of reading
-// a drive, also off by default: the second trim counted into each record's
-// trims, and factors smoothed between the fuel trim cells' centres.
+// outside which records stay out of the statistics, a cap on how far any VE
+// cell ends from its byte in a baseline image over all passes, and the cells
+// the tuner locked; and two ways of reading a drive, also off by default: the
+// second trim counted into each record's trims, and factors smoothed between
+// the fuel trim cells' centres.
 #ifndef TRIMWRIGHT_CALIBRATION_PASSLIMITS_H_
 #define TRIMWRIGHT_CALIBRATION_PASSLIMITS_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "calibration/CellRange.h"
 #include "fueltrim/FuelTrimTable.h"
 
 namespace trimwright {
+
+// The image the total limit counts from, as the run read it: where it came
+// from, in words a tuner reads, and its bytes (shared and never changed, so
+// that copies of the limits stay cheap).
+struct Baseline {
+  std::string source;
+  std::shared_ptr<const std::string> bytes;
+};
 
 struct PassLimits {
   // Fuel trim cells (the idle cell too) with fewer records give factor 1.0.
@@ -28,9 +41,21 @@ struct PassLimits {
   // Each VE cell's factor interpolated between the centres of the fuel trim
   // cells instead of blended from the cells it overlaps.
   bool smooth = false;
+  // Largest distance of a VE cell's byte from its byte in the baseline, in
+  // percent, over all passes; and the baseline file the tuner named (empty:
+  // the oldest image in the image's history).
+  std::optional<double> maxTotalChangePercent;
+  std::string baselineFile;
+
+  // Filled by the run, never by a front end: the cells the image's locks
+  // keep as they are (ascending), and the baseline the total limit counts
+  // from.
+  std::vector<GridCell> locked;
+  std::optional<Baseline> baseline;
 
   bool AnySet() const {
-    return minRecords || maxChangePercent || auxWindow || addSecondTrim || smooth;
+    return minRecords || maxChangePercent || auxWindow || addSecondTrim || smooth ||
+           maxTotalChangePercent || !locked.empty();
   }
 };
 

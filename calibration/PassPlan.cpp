@@ -16,6 +16,14 @@ std::uint32_t PassPlan::RecordsUsed() const {
   return used;
 }
 
+RecordFates PassPlan::Fates() const {
+  RecordFates total;
+  for (const LogSummary& log : logs) total += log.fates;
+  return total;
+}
+
+bool PassPlan::NothingToTune() const { return !logs.empty() && Fates().Used() == 0; }
+
 std::vector<PassPlan::CountedWarning> PassPlan::DistinctWarnings() const {
   std::vector<CountedWarning> distinct;
   std::map<std::string, std::size_t> seen;

@@ -8,17 +8,21 @@
 #define TRIMWRIGHT_CALIBRATION_PASSPLAN_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "calibration/ImageCheck.h"
 #include "calibration/PassLimits.h"
+#include "calibration/RecordFates.h"
 #include "calibration/VEGrid.h"
 #include "common/FileStamp.h"
 #include "fueltrim/TrimCellStats.h"
 
 namespace trimwright {
+
+class RecordSample;
 
 struct VECellPlan {
   int row = 0;               // 0 to 24, by rpm
@@ -33,13 +37,25 @@ struct VECellPlan {
   std::uint8_t newValue = 0;
   // Tuned cells only: the fuel trim factor, and for a cell inside the idle
   // cell the idle factor and their mean; applied is what the byte was
-  // multiplied by (the mean or the fuel trim factor, capped by the limits).
+  // multiplied by (the mean or the fuel trim factor, capped by the limits;
+  // 1 for a locked cell).
   float factor = 1.0f;
   bool idle = false;
   float idleFactor = 1.0f;
   float blendedFactor = 1.0f;
   float appliedFactor = 1.0f;
+  // Held by the per-pass cap (capped) or the total limit (totalCapped), in
+  // its factor or its byte. Where rounding would have carried the byte across
+  // a cap, roundedToCap is set, roundedValue is the byte rounding gave, and
+  // the byte written is the last one within the cap, toward the old value.
   bool capped = false;
+  bool totalCapped = false;
+  bool roundedToCap = false;
+  std::uint8_t roundedValue = 0;
+  // The cell's byte in the baseline image, when the total limit is on.
+  std::uint8_t baselineValue = 0;
+  // The image's locks keep this cell: its byte stays, whatever its factor.
+  bool locked = false;
   // The new value left 0 to 255, so the old one stays; outOfBounds is that
   // value in VE percent.
   bool overflow = false;
@@ -65,6 +81,7 @@ struct LogSummary {
   std::string path;
   std::uint32_t records = 0;  // accepted by the reader
   FileStamp stamp;            // the file as it was read
+  RecordFates fates;          // what became of each record of the log
 };
 
 struct PassPlan {
@@ -110,6 +127,11 @@ struct PassPlan {
   // Warnings in the order the pass gave them.
   std::vector<std::string> warnings;
 
+  // Where the records lie and what became of them, for the window's scatter
+  // plot; only when the run was asked for it. Shared, never changed, so a
+  // copy of the plan copies no record.
+  std::shared_ptr<const RecordSample> recordSample;
+
   // Each distinct warning once, in the order of its first appearance, with
   // how often it came: the target warning, for one, comes once per factor.
   struct CountedWarning {
@@ -125,6 +147,11 @@ struct PassPlan {
   int CellsChanged() const;
   // Records the fuel trim table used.
   std::uint32_t RecordsUsed() const;
+  // The fates of the records of every log together.
+  RecordFates Fates() const;
+  // True when the pass's logs gave no record any cell used (an empty log, a
+  // log of cold starts), so the pass changes nothing.
+  bool NothingToTune() const;
 };
 
 }  // namespace trimwright

@@ -39,6 +39,20 @@ void WriteCellNumbers(std::ostream& out, const std::vector<std::int32_t>& number
   }
 }
 
+// The label of a listed VE cell and the factor found: "\tcell[1200][50]
+// (extended)\t1.05".
+void WriteListedCell(std::ostream& out, const VECellPlan& cell) {
+  out << "\tcell[" << cell.rpm << "][" << cell.kpa << "]" << (cell.extended ? " (extended)" : "")
+      << "\t" << (cell.idle ? cell.blendedFactor : cell.factor);
+}
+
+// What a cap did to the byte of a cell where rounding would have crossed it.
+void WriteRoundedByte(std::ostream& out, const VECellPlan& cell) {
+  if (!cell.roundedToCap) return;
+  out << "\tbyte " << int{cell.oldValue} << " -> " << int{cell.newValue} << " (rounding gave "
+      << int{cell.roundedValue} << ")";
+}
+
 void WriteLimits(std::ostream& out, const PassPlan& plan) {
   const PassLimits& limits = plan.limits;
   const std::int32_t idleNumber = plan.idleCell.number;
@@ -61,9 +75,40 @@ void WriteLimits(std::ostream& out, const PassPlan& plan) {
         << "\n";
     for (const VECellPlan& cell : plan.tunedCells) {
       if (!cell.capped) continue;
-      out << "\tcell[" << cell.rpm << "][" << cell.kpa << "]"
-          << (cell.extended ? " (extended)" : "") << "\t"
-          << (cell.idle ? cell.blendedFactor : cell.factor) << " -> " << cell.appliedFactor << "\n";
+      WriteListedCell(out, cell);
+      out << " -> " << cell.appliedFactor;
+      WriteRoundedByte(out, cell);
+      out << "\n";
+    }
+  }
+  if (limits.maxTotalChangePercent) {
+    int capped = 0;
+    for (const VECellPlan& cell : plan.tunedCells) capped += cell.totalCapped ? 1 : 0;
+    out << "Largest total change: " << *limits.maxTotalChangePercent << "% from the baseline, "
+        << (limits.baseline ? limits.baseline->source : std::string("not read"))
+        << "; no VE cell's byte ends further than that from its byte there (a cell already "
+           "further away only moves back toward it)\n"
+        << "Capped by the total: " << capped << " VE cell(s)"
+        << (capped > 0 ? ", factor found -> applied, baseline byte" : "") << "\n";
+    for (const VECellPlan& cell : plan.tunedCells) {
+      if (!cell.totalCapped) continue;
+      WriteListedCell(out, cell);
+      out << " -> " << cell.appliedFactor << "\tbaseline " << int{cell.baselineValue};
+      WriteRoundedByte(out, cell);
+      out << "\n";
+    }
+  }
+  if (!limits.locked.empty()) {
+    int held = 0;
+    for (const VECellPlan& cell : plan.tunedCells) held += cell.locked ? 1 : 0;
+    out << "Locked: " << limits.locked.size() << " VE cell(s) of the image ("
+        << DescribeCells(limits.locked) << ")\n"
+        << "Held back by the locks: " << held << " VE cell(s) keep their bytes"
+        << (held > 0 ? ", factor found" : "") << "\n";
+    for (const VECellPlan& cell : plan.tunedCells) {
+      if (!cell.locked) continue;
+      WriteListedCell(out, cell);
+      out << "\n";
     }
   }
   if (limits.auxWindow) {
@@ -100,6 +145,9 @@ void WriteTrimStatistics(std::ostream& out, const std::vector<TrimCellStats>& ce
   for (const TrimCellStats& cell : cells) cell.Print(out);
 }
 
+namespace {
+
+// Writes the whole report of plan to out.
 void WriteReport(std::ostream& out, const PassPlan& plan) {
   out << "Cell\t Old VE\t Adj. Factor\t New VE\n";
   out << "\nVE table modifications:\n";
@@ -123,12 +171,7 @@ void WriteReport(std::ostream& out, const PassPlan& plan) {
   if (plan.limits.AnySet()) WriteLimits(out, plan);
 }
 
-std::string ReportLine(const VECellPlan& cell, float veScale) {
-  std::ostringstream text;
-  text.imbue(std::locale::classic());
-  WriteCellLine(text, cell, veScale);
-  return text.str();
-}
+}  // namespace
 
 std::string ReportText(const PassPlan& plan) {
   std::ostringstream text;

@@ -13,12 +13,6 @@
 
 namespace trimwright {
 
-// Writes the whole report of plan to out.
-void WriteReport(std::ostream& out, const PassPlan& plan);
-
-// One VE cell's line of the report.
-std::string ReportLine(const VECellPlan& cell, float veScale);
-
 // The whole report as text, in the "C" locale.
 std::string ReportText(const PassPlan& plan);
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 
+#include "calibration/RecordFates.h"
 #include "calibration/VEGrid.h"
 #include "fueltrim/FuelTrimCell.h"
 #include "fueltrim/FuelTrimTable.h"
@@ -25,9 +26,11 @@ class RecordSorter {
   // high throttle, and to the idle cell when logged there (at any throttle).
   // Outside the window it stays out of both. An open window lets every
   // record through. With addSecondTrim the cells take each bank's trim as
-  // BLM + second trim - 128, clamped to 0 to 255.
-  void Add(const LoggedData& data, const AuxWindow& window, bool addSecondTrim,
-           FuelTrimTable& table, FuelTrimCell& idleCell);
+  // BLM + second trim - 128, clamped to 0 to 255. Returns the fates of the
+  // log's records that the walk decides: all but read and the reader's
+  // rejections.
+  RecordFates Add(const LoggedData& data, const AuxWindow& window, bool addSecondTrim,
+                  FuelTrimTable& table, FuelTrimCell& idleCell);
 
   // The trim a cell takes of a bank with the second trim added.
   static std::int32_t WithSecondTrim(std::int32_t blm, std::int32_t secondTrim);
@@ -46,7 +49,7 @@ class RecordSorter {
  private:
   template <bool kAddSecondTrim>
   void Walk(const LoggedData& data, const AuxWindow& window, FuelTrimTable& table,
-            FuelTrimCell& idleCell);
+            FuelTrimCell& idleCell, RecordFates& fates);
 
   std::array<std::uint32_t, VEGrid::kRows * VEGrid::kColumns> hits_{};
   std::uint32_t auxFilteredRecords_ = 0;

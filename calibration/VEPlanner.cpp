@@ -21,6 +21,29 @@ std::int64_t RowOffset(const ImageLayout& layout, int row, bool extended) {
                   : std::int64_t{layout.veOffset} + std::int64_t{VEGrid::kColumns} * row;
 }
 
+// The bytes a cap lets a VE byte take: those within percent of center, worked
+// out in whole millionths of a percent so that a byte exactly at the cap
+// counts as within it.
+struct ByteBand {
+  std::int64_t low;
+  std::int64_t high;
+
+  static ByteBand Around(std::uint8_t center, double percent) {
+    constexpr std::int64_t kWhole = 100'000'000;  // 100 % in millionths of a percent
+    const std::int64_t part = std::llround(percent * 1e6);
+    const std::int64_t lowProduct = std::int64_t{center} * (kWhole - part);
+    return ByteBand{lowProduct <= 0 ? 0 : (lowProduct + kWhole - 1) / kWhole,
+                    std::int64_t{center} * (kWhole + part) / kWhole};
+  }
+  // The band widened to hold value: a cell already outside it may move back
+  // toward it but no further away.
+  ByteBand Holding(std::int64_t value) const {
+    return ByteBand{std::min(low, value), std::max(high, value)};
+  }
+  bool Holds(std::int64_t value) const { return value >= low && value <= high; }
+  std::int64_t Clamp(std::int64_t value) const { return std::clamp(value, low, high); }
+};
+
 }  // namespace
 
 VEPlanner::Span VEPlanner::TunedSpan(const ImageLayout& layout, const VEGrid& grid) {
@@ -35,6 +58,13 @@ VEPlanner::Span VEPlanner::TunedSpan(const ImageLayout& layout, const VEGrid& gr
   include(layout.veOffset, rowBytes * std::min(rows, VEGrid::kMainVeRows));
   include(layout.extVeOffset, rowBytes * (rows - VEGrid::kFirstExtendedRow));
   return span;
+}
+
+std::int64_t VEPlanner::CellOffset(const ImageLayout& layout, int row, int column, bool extended) {
+  const bool inTables = extended ? row >= VEGrid::kFirstExtendedRow &&
+                                       row - VEGrid::kFirstExtendedRow < VEGrid::kExtendedTableRows
+                                 : row >= 0 && row < VEGrid::kMainVeRows;
+  return inTables ? RowOffset(layout, row, extended) + column : -1;
 }
 
 void VEPlanner::SwapBytes16(std::uint16_t& word) {
@@ -61,7 +91,8 @@ PassPlan VEPlanner::Plan(const std::string& image, std::int32_t targetBlm,
 }
 
 VECellPlan VEPlanner::ModifyVECell(std::uint8_t oldValue, int row, int column,
-                                   std::int32_t targetBlm, const PassLimits& limits) {
+                                   std::int32_t targetBlm, const PassLimits& limits,
+                                   std::int64_t offset) {
   const auto i = static_cast<std::size_t>(row);
   const auto j = static_cast<std::size_t>(column);
   const std::vector<std::int32_t>& rpmBounds = grid_.veRpmBounds;
@@ -88,6 +119,15 @@ VECellPlan VEPlanner::ModifyVECell(std::uint8_t oldValue, int row, int column,
         idleCell_.AdjustmentFactor(targetBlm, diagnostics_, limits.minRecords.value_or(1));
     cell.blendedFactor = (cell.idleFactor + cell.factor) * 0.5f;
   }
+  const bool hasBaseline = limits.baseline && offset >= 0 &&
+                           offset < static_cast<std::int64_t>(limits.baseline->bytes->size());
+  if (hasBaseline) cell.baselineValue = ByteAt(*limits.baseline->bytes, offset);
+  if (std::binary_search(limits.locked.begin(), limits.locked.end(),
+                         GridCell{cell.rpm, cell.kpa})) {
+    cell.locked = true;
+    cell.newValue = oldValue;
+    return cell;
+  }
 
   float factor = cell.blendedFactor;
   if (limits.maxChangePercent) {
@@ -96,6 +136,19 @@ VECellPlan VEPlanner::ModifyVECell(std::uint8_t oldValue, int row, int column,
     if (factor > highest || factor < lowest) {
       factor = factor > highest ? highest : lowest;
       cell.capped = true;
+    }
+  }
+  std::optional<ByteBand> totalBand;
+  if (limits.maxTotalChangePercent && hasBaseline) {
+    totalBand =
+        ByteBand::Around(cell.baselineValue, *limits.maxTotalChangePercent).Holding(oldValue);
+    // A byte of 0 stays 0 whatever the factor.
+    const float old = static_cast<float>(oldValue);
+    const float highest = oldValue > 0 ? static_cast<float>(totalBand->high) / old : factor;
+    const float lowest = oldValue > 0 ? static_cast<float>(totalBand->low) / old : factor;
+    if (factor > highest || factor < lowest) {
+      factor = factor > highest ? highest : lowest;
+      cell.totalCapped = true;
     }
   }
   cell.appliedFactor = factor;
@@ -113,9 +166,25 @@ VECellPlan VEPlanner::ModifyVECell(std::uint8_t oldValue, int row, int column,
     diagnostics_.Warning(StreamedText("Warning!  VE cell [", cell.rpm, "][", cell.kpa,
                                       "] = ", cell.outOfBounds,
                                       " (value out of bounds) - Using old value."));
-  } else {
-    cell.newValue = static_cast<std::uint8_t>(truncated);
+    return cell;
   }
+  // A capped factor can still round to a byte beyond the cap; such a byte
+  // goes to the last one within it, toward the old value. Both bands hold the
+  // old value, so the byte stays within 0 to 255.
+  const auto rounded = static_cast<std::int64_t>(truncated);
+  std::int64_t value = rounded;
+  if (limits.maxChangePercent) {
+    const ByteBand band = ByteBand::Around(oldValue, *limits.maxChangePercent);
+    cell.capped = cell.capped || !band.Holds(value);
+    value = band.Clamp(value);
+  }
+  if (totalBand) {
+    cell.totalCapped = cell.totalCapped || !totalBand->Holds(value);
+    value = totalBand->Clamp(value);
+  }
+  cell.roundedToCap = value != rounded;
+  cell.roundedValue = static_cast<std::uint8_t>(rounded);
+  cell.newValue = static_cast<std::uint8_t>(value);
   return cell;
 }
 
@@ -134,7 +203,7 @@ void VEPlanner::PlanTunedCells(PassPlan& plan, const std::string& image, std::in
     const std::int64_t rowOffset = RowOffset(layout_, row, extended);
     for (int column = 0; column < grid_.Columns(); ++column) {
       const std::int64_t offset = rowOffset + column;
-      VECellPlan cell = ModifyVECell(ByteAt(image, offset), row, column, targetBlm, limits);
+      VECellPlan cell = ModifyVECell(ByteAt(image, offset), row, column, targetBlm, limits, offset);
       cell.offset = offset;
       cell.extended = extended;
       regionByte(offset) = static_cast<char>(cell.newValue);
@@ -165,9 +234,7 @@ VECellPlan VEPlanner::ShownCell(const PassPlan& plan, const std::string& image, 
   cell.kpa = grid_.veKpaAxis[static_cast<std::size_t>(column)];
   cell.extended = extended;
   cell.hits = sorter_.Hits(row, column);
-  const bool inTables = extended ? row - VEGrid::kFirstExtendedRow < VEGrid::kExtendedTableRows
-                                 : row < VEGrid::kMainVeRows;
-  if (inTables) cell.offset = RowOffset(layout_, row, extended) + column;
+  cell.offset = CellOffset(layout_, row, column, extended);
   cell.inImage = cell.offset >= 0 && cell.offset < static_cast<std::int64_t>(image.size());
   if (cell.inImage) cell.oldValue = cell.newValue = ByteAt(image, cell.offset);
   return cell;

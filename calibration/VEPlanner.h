@@ -1,8 +1,9 @@
 // Works out one pass over the VE tables of an image as a PassPlan, writing
 // nothing: every tuned cell's factor (the fuel trim cells' blend, averaged
 // with the idle cell's factor where the idle cell covers the cell, capped by
-// the limits), its new byte or its overflow, the checksum moved by every
-// change, the whole grid for display, and what the limits held back. Reads
+// the limits), its new byte or its overflow (a locked cell keeps its byte),
+// the checksum moved by every change, the whole grid for display, and what
+// the limits held back. Reads
 // the fuel trim table, the idle cell and the sorter's counts, which the
 // calibration owns and which must outlive the planner.
 #ifndef TRIMWRIGHT_CALIBRATION_VEPLANNER_H_
@@ -32,6 +33,10 @@ class VEPlanner {
   };
   static Span TunedSpan(const ImageLayout& layout, const VEGrid& grid);
 
+  // Where VE cell (row, column) of the main or the extended table lies in an
+  // image of layout; -1 where that table has no such row.
+  static std::int64_t CellOffset(const ImageLayout& layout, int row, int column, bool extended);
+
   // Exchanges the two bytes of word.
   static void SwapBytes16(std::uint16_t& word);
 
@@ -51,9 +56,11 @@ class VEPlanner {
 
   // VE cell (row, column) planned from its old value: its factors, and its
   // new value, or the old one with the out-of-bounds warning when the new
-  // one would leave 0 to 255.
+  // one would leave 0 to 255. A locked cell keeps its old value; the caps
+  // hold on the factor and on the byte. offset is the cell's place in the
+  // image, where the total limit finds its baseline byte (-1: none).
   VECellPlan ModifyVECell(std::uint8_t oldValue, int row, int column, std::int32_t targetBlm,
-                          const PassLimits& limits);
+                          const PassLimits& limits, std::int64_t offset = -1);
 
  private:
   // The cells of the main and then the extended table, into the plan's

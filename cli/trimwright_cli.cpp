@@ -3,6 +3,7 @@
 // run's diagnostic lines; messages and errors go to standard error.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
@@ -13,12 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "app/CellLocks.h"
 #include "app/HistoryCommands.h"
+#include "app/ImageCompare.h"
+#include "app/OutputGuard.h"
+#include "app/PassProgress.h"
 #include "app/PathRules.h"
 #include "app/PlanJson.h"
 #include "app/TuningRun.h"
 #include "cli/CommandLineWindow.h"
+#include "cli/CompareText.h"
 #include "cli/PlanGrid.h"
+#include "common/PreparedOutput.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 
@@ -50,6 +57,55 @@ auto ReadLimit(const char* option, const std::string& text, Parse parse) {
 }
 
 int Exit(trimwright::ExitStatus status) { return static_cast<int>(status); }
+
+// The options of a pass, which a command on an image alone (--history, --undo,
+// --locks, changing the locks) refuses unless it takes them itself.
+constexpr const char* kPassOptions[] = {"--target-blm",
+                                        "--rpm-limit",
+                                        "--report",
+                                        "--dry-run",
+                                        "--json",
+                                        "--min-records",
+                                        "--max-change",
+                                        "--aux-window",
+                                        "--add-second-trim",
+                                        "--smooth",
+                                        "--no-history",
+                                        "--grid",
+                                        "--keep-history",
+                                        "--force",
+                                        "--ignore-checksum",
+                                        "--max-total-change",
+                                        "--baseline",
+                                        "--lock",
+                                        "--unlock"};
+
+// The JSON of a command that reads images (--history, --compare): to
+// standard output for "-", else to a file the guard lets it write (never one
+// of the images or a file of their history), prepared before anything is
+// read and written only once all of it succeeded. text makes the JSON and
+// may throw; nothing is written then.
+template <typename Text>
+void WriteCommandJson(const std::string& path, const std::vector<std::string>& images, Text text) {
+  if (path == "-") {
+    const std::string json = text();
+    std::cout << json << std::flush;
+    return;
+  }
+  for (const std::string& image : images) {
+    trimwright::RefuseUnsafeOutputs({{path, "JSON file", "JSON"}}, {}, image);
+  }
+  trimwright::PreparedOutput output;
+  if (!output.Prepare(path)) {
+    throw trimwright::TrimwrightError("Unable to open JSON file " + path + " (" +
+                                      std::generic_category().message(errno) +
+                                      "); nothing was written");
+  }
+  const std::string json = text();
+  if (!output.Write(json) || !output.Finish()) {
+    throw trimwright::TrimwrightError("Unable to write JSON file " + path);
+  }
+}
 
 // Runs work and turns a failure into its line on standard error and its
 // exit status: the one place the program decides how an error ends it.
@@ -105,7 +161,9 @@ int main(int argc, char** argv) {
   app.add_flag("--dry-run", request.dryRun,
                "compute and print everything, but never write the image (nor a report unless "
                "--report names one)");
-  app.add_option("--json", json, "write the pass's plan as JSON to FILE (- for standard output)")
+  app.add_option("--json", json,
+                 "write the pass's plan as JSON to FILE (- for standard output); with --history, "
+                 "the progress of the passes; with --compare, the comparison")
       ->type_name("FILE");
   app.add_option("--min-records", minRecordsText,
                  "fuel trim cells (the idle cell too) with fewer than N records do not move "
@@ -124,6 +182,32 @@ int main(int argc, char** argv) {
   app.add_flag("--smooth", request.limits.smooth,
                "interpolate each VE cell's factor between the centres of the fuel trim cells "
                "instead of blending the cells it overlaps");
+  std::string maxTotalChangeText;
+  app.add_option("--max-total-change", maxTotalChangeText,
+                 "no VE cell ends more than PCT percent from its byte in the baseline, over all "
+                 "passes (default: no limit)")
+      ->type_name("PCT");
+  app.add_option("--baseline", request.limits.baselineFile,
+                 "with --max-total-change: the image the limit counts from (default: the oldest "
+                 "image in IMAGE's history, or IMAGE itself when it has none)")
+      ->type_name("FILE");
+  std::vector<std::string> lockTexts;
+  std::vector<std::string> unlockTexts;
+  app.add_option("--lock", lockTexts,
+                 "lock the VE cells whose row and column labels lie in the ranges, such as "
+                 "1200-1600:50-60 (repeatable): no pass changes them until unlocked. With IMAGE "
+                 "alone: store the locks and exit; with logs: the pass uses them and stores them "
+                 "when it completes (a dry run stores nothing)")
+      ->type_name("RPM_LO-RPM_HI:KPA_LO-KPA_HI")
+      ->allow_extra_args(false);
+  app.add_option("--unlock", unlockTexts,
+                 "unlock the VE cells in the ranges (repeatable), as --lock stores")
+      ->type_name("RPM_LO-RPM_HI:KPA_LO-KPA_HI")
+      ->allow_extra_args(false);
+  std::string locksImage;
+  app.add_option("--locks", locksImage, "list the VE cells locked on IMAGE, and exit")
+      ->type_name("IMAGE")
+      ->expected(0, 1);
   std::string historyImage;
   std::string undoImage;
   bool force = false;
@@ -145,6 +229,13 @@ int main(int argc, char** argv) {
                  "put back IMAGE as it was before its newest pass not yet undone, and exit")
       ->type_name("IMAGE")
       ->expected(0, 1);
+  std::vector<std::string> compareImages;
+  app.add_option("--compare", compareImages,
+                 "compare two images A and B (.bin or .lt1 in any mix, or IMAGE@N for the image "
+                 "before entry N of its history): print the VE difference in percent, the cells "
+                 "and other bytes that differ; changes nothing, and exits")
+      ->type_name("A B")
+      ->expected(2);
   bool quiet = false;
   app.add_flag("-q,--quiet", quiet,
                "leave the diagnostic lines out of standard output (messages still go to "
@@ -152,7 +243,9 @@ int main(int argc, char** argv) {
   app.add_flag("--force", force,
                "with --undo: undo even when IMAGE was changed since that pass, or past a damaged "
                "entry of its history");
-  app.add_flag("--grid", grid, "print the VE changes and the fuel trim table to standard error");
+  app.add_flag("--grid", grid,
+               "print the VE changes, the fuel trim table and what became of every record read "
+               "to standard error");
   app.add_flag("--ignore-checksum", request.ignoreChecksum,
                "tune an image that is not a sound calibration (its size or a checksum is "
                "wrong) as it is, instead of refusing it");
@@ -171,39 +264,84 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     const bool undo = app.count("--undo") > 0;
-    if (!checkImages.empty()) {
+    const bool listLocks = app.count("--locks") > 0;
+    const bool changeLocks = app.count("--lock") + app.count("--unlock") > 0;
+    for (const std::string& text : lockTexts) {
+      for (const trimwright::GridCell& cell :
+           ReadLimit("--lock", text, trimwright::CellRange::Parse).Cells()) {
+        request.lockCells.push_back(cell);
+      }
+    }
+    for (const std::string& text : unlockTexts) {
+      for (const trimwright::GridCell& cell :
+           ReadLimit("--unlock", text, trimwright::CellRange::Parse).Cells()) {
+        request.unlockCells.push_back(cell);
+      }
+    }
+    for (const trimwright::GridCell& cell : request.lockCells) {
+      if (std::find(request.unlockCells.begin(), request.unlockCells.end(), cell) !=
+          request.unlockCells.end()) {
+        throw CLI::ValidationError("--lock and --unlock both name the VE cell " +
+                                   std::to_string(cell.rpm) + " rpm, " + std::to_string(cell.kpa) +
+                                   " kPa");
+      }
+    }
+    if (app.count("--baseline") && !app.count("--max-total-change")) {
+      throw CLI::ValidationError("--baseline goes with --max-total-change only");
+    }
+    if (!compareImages.empty()) {
+      for (const CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name();
+        if (option->count() > 0 && name != "--compare" && name != "--json") {
+          throw CLI::ValidationError("--compare takes two images and --json only");
+        }
+      }
+    } else if (!checkImages.empty()) {
       for (const CLI::Option* option : app.get_options()) {
         if (option->count() > 0 && option->get_name() != "--check") {
           throw CLI::ValidationError("--check takes images only, no other option or LOGFILE");
         }
       }
-    } else if (undo || app.count("--history")) {
-      if (undo && app.count("--history")) {
-        throw CLI::ValidationError("--history and --undo exclude each other");
+    } else if (undo || app.count("--history") || listLocks) {
+      if (undo + (app.count("--history") > 0) + listLocks > 1) {
+        throw CLI::ValidationError("--history, --undo and --locks exclude each other");
       }
-      std::string& commandImage = undo ? undoImage : historyImage;
+      const std::string command = undo ? "--undo" : listLocks ? "--locks" : "--history";
+      std::string& commandImage = undo ? undoImage : listLocks ? locksImage : historyImage;
       if (app.count("IMAGE")) logPaths.push_back(imagePath);
       if (commandImage.empty() && logPaths.size() == 1) {
         commandImage = logPaths.front();
         logPaths.clear();
       }
       if (!logPaths.empty() || commandImage.empty()) {
-        throw CLI::ValidationError("--history and --undo take one IMAGE and no LOGFILE");
+        throw CLI::ValidationError(command + " takes one IMAGE and no LOGFILE");
       }
       // Options of a pass mean nothing here; taking them silently would let
       // "--undo car.bin --dry-run" really undo.
-      for (const std::string option :
-           {"--target-blm", "--rpm-limit", "--report", "--dry-run", "--json", "--min-records",
-            "--max-change", "--aux-window", "--add-second-trim", "--smooth", "--no-history",
-            "--grid", "--keep-history", "--force", "--ignore-checksum"}) {
-        const bool applies = undo && (option == "--keep-history" || option == "--force");
+      for (const char* option : kPassOptions) {
+        const std::string name = option;
+        const bool applies = undo ? name == "--keep-history" || name == "--force"
+                                  : command == "--history" && name == "--json";
         if (app.count(option) && !applies) {
-          throw CLI::ValidationError(option + " does not go with " +
-                                     (undo ? "--undo" : "--history"));
+          throw CLI::ValidationError(option + (" does not go with " + command));
+        }
+      }
+    } else if (changeLocks && logPaths.size() + app.count("IMAGE") == 1) {
+      // The locks alone: changed on the image, no pass.
+      if (!app.count("IMAGE")) imagePath = logPaths.front();
+      logPaths.clear();
+      for (const char* option : kPassOptions) {
+        const std::string name = option;
+        if (app.count(name) && name != "--lock" && name != "--unlock") {
+          throw CLI::ValidationError(name +
+                                     " does not go with --lock or --unlock without a LOGFILE");
         }
       }
     } else {
       if (force) throw CLI::ValidationError("--force goes with --undo only");
+      if (changeLocks && logPaths.empty()) {
+        throw CLI::ValidationError("--lock and --unlock need the IMAGE whose cells they lock");
+      }
       if (logPaths.empty()) throw CLI::RequiredError("LOGFILE");
       if (logPaths.size() < 2 && !app.count("IMAGE")) throw CLI::RequiredError("IMAGE");
       if (!app.count("IMAGE")) {
@@ -223,9 +361,33 @@ int main(int argc, char** argv) {
       request.limits.auxWindow =
           ReadLimit("--aux-window", auxWindowText, trimwright::ParseAuxWindow);
     }
+    if (app.count("--max-total-change")) {
+      request.limits.maxTotalChangePercent =
+          ReadLimit("--max-total-change", maxTotalChangeText, trimwright::ParseMaxChangePercent);
+    }
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
+  }
+  if (!compareImages.empty()) {
+    return ExitReportingErrors([&] {
+      const std::string& a = compareImages[0];
+      const std::string& b = compareImages[1];
+      std::optional<trimwright::ImageComparison> comparison;
+      if (json.empty()) {
+        comparison = trimwright::CompareImages(a, b);
+      } else {
+        WriteCommandJson(
+            json,
+            {trimwright::CompareSource::Parse(a).path, trimwright::CompareSource::Parse(b).path},
+            [&] {
+              comparison = trimwright::CompareImages(a, b);
+              return trimwright::ComparisonJson(*comparison);
+            });
+      }
+      if (json != "-") std::cout << trimwright::CompareText(*comparison) << std::flush;
+      return Exit(ExitStatus::kSuccess);
+    });
   }
   if (!checkImages.empty()) {
     int status = Exit(ExitStatus::kSuccess);
@@ -240,11 +402,39 @@ int main(int argc, char** argv) {
     }
     return status;
   }
+  if (!locksImage.empty()) {
+    return ExitReportingErrors([&] {
+      std::cout << trimwright::CellLocks::Listing(locksImage,
+                                                  trimwright::CellLocks::ReadLocked(locksImage))
+                << std::flush;
+      return Exit(ExitStatus::kSuccess);
+    });
+  }
+  if (logPaths.empty() && (!request.lockCells.empty() || !request.unlockCells.empty())) {
+    trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
+    return ExitReportingErrors([&] {
+      bool stored = false;
+      const std::vector<trimwright::GridCell> locks =
+          trimwright::CellLocks::Change(imagePath, request.lockCells, request.unlockCells, &stored);
+      std::cout << trimwright::CellLocks::Listing(imagePath, locks) << std::flush;
+      window.ShowMessage(stored ? "Stored the locks of " + imagePath + " in " +
+                                      trimwright::CellLocks::PathFor(imagePath)
+                                : "The locks of " + imagePath +
+                                      " were already so; nothing was "
+                                      "written");
+      return Exit(ExitStatus::kSuccess);
+    });
+  }
   if (!historyImage.empty() || !undoImage.empty()) {
     trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
     return ExitReportingErrors([&] {
       if (!historyImage.empty()) {
-        std::cout << trimwright::HistoryListing(historyImage) << std::flush;
+        if (!json.empty()) {
+          WriteCommandJson(json, {historyImage}, [&] {
+            return trimwright::ProgressJson(historyImage, trimwright::ReadProgress(historyImage));
+          });
+        }
+        if (json != "-") std::cout << trimwright::HistoryListing(historyImage) << std::flush;
         return Exit(ExitStatus::kSuccess);
       }
       const trimwright::UndoResult undone =

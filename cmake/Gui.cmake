@@ -3,11 +3,15 @@
 # the window's Qt Test tests (run without a display on Qt's offscreen
 # platform). Qt's imported include directories count as system headers, so
 # the project's warning flags apply to our code only.
-find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Test)
+find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Charts Test)
 
 # The models of the pass window: Qt Core and Gui only, no widget, so their
 # tests need no screen.
 add_library(trimwright_models STATIC
+  gui/CompareTableModel.cpp
+  gui/PassNotes.cpp
+  gui/ProgressModel.cpp
+  gui/RecordScatterModel.cpp
   gui/TrimTableModel.cpp
   gui/VeTableModel.cpp
 )
@@ -17,16 +21,20 @@ target_link_libraries(trimwright_models PUBLIC trimwright_core Qt6::Gui)
 add_library(trimwright_window STATIC
   gui/AboutDialog.cpp
   gui/AppIcon.cpp
+  gui/CompareWindow.cpp
   gui/DialogUnits.cpp
   gui/OptionsDialog.cpp
   gui/PassWindow.cpp
+  gui/ProgressChart.cpp
+  gui/RecordScatterView.cpp
   gui/VeCellDelegate.cpp
+  gui/WindowPlacement.cpp
   gui/QtDialogServices.cpp
   gui/TunerApp.cpp
   gui/TunerDialog.cpp
 )
 set_target_properties(trimwright_window PROPERTIES AUTOMOC ON)
-target_link_libraries(trimwright_window PUBLIC trimwright_models Qt6::Widgets)
+target_link_libraries(trimwright_window PUBLIC trimwright_models Qt6::Widgets Qt6::Charts)
 
 add_executable(trimwright gui/trimwright_main.cpp)
 target_link_libraries(trimwright PRIVATE trimwright_window)

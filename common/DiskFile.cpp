@@ -22,9 +22,16 @@ DiskFile::~DiskFile() { Close(); }
 bool DiskFile::OpenForReading(const std::string& path) {
   Close();
   path_ = path;
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening a pipe for reading would wait for a writer; opened without
+  // waiting, the caller can see what it is first. Reads wait for their bytes
+  // as they always have.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat status;
   if (fd_ >= 0 && ::fstat(fd_, &status) == 0 && S_ISDIR(status.st_mode)) Close();
+  if (fd_ >= 0) {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+  }
   return fd_ >= 0;
 }
 
@@ -60,6 +67,15 @@ bool DiskFile::OpenForOutput(const std::string& path, bool& created) {
 bool DiskFile::IsRegular() const {
   struct stat status;
   return ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool DiskFile::IsRegularOrNullDevice() const {
+  struct stat status;
+  if (::fstat(fd_, &status) != 0) return false;
+  if (S_ISREG(status.st_mode)) return true;
+  struct stat null;
+  return S_ISCHR(status.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+         status.st_rdev == null.st_rdev;
 }
 
 bool DiskFile::Truncate(std::int64_t size) {

@@ -24,8 +24,9 @@ class DiskFile {
     other.fd_ = -1;
   }
 
-  // Opens an existing file for reading only. False when it cannot be opened
-  // or is a directory (which opens like a file on Linux but has no bytes).
+  // Opens an existing file for reading only, without waiting for a writer
+  // when it is a pipe. False when it cannot be opened or is a directory
+  // (which opens like a file on Linux but has no bytes).
   bool OpenForReading(const std::string& path);
 
   // Opens an existing file for reading and writing without truncating it.
@@ -50,6 +51,10 @@ class DiskFile {
   bool IsOpen() const { return fd_ >= 0; }
   // True for a plain file (not a pipe, terminal or device).
   bool IsRegular() const;
+  // True for a plain file and for the null device, which reads as empty;
+  // false for a pipe, a socket or any other device, whose reads may wait or
+  // never end.
+  bool IsRegularOrNullDevice() const;
 
   // Cuts or extends the file to size bytes.
   bool Truncate(std::int64_t size);

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kDefaultMinRecords = 20;
 constexpr double kDefaultMaxChange = 5.0;
+constexpr double kDefaultMaxTotalChange = 10.0;
 constexpr int kDefaultAuxLow = 110;
 constexpr int kDefaultAuxHigh = 146;
 
@@ -32,6 +33,11 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   m_maxChange->setRange(0.1, 100.0);
   m_maxChange->setDecimals(1);
   m_maxChange->setSuffix(QStringLiteral(" % per pass"));
+  m_maxTotalChangeOn = new QCheckBox(QStringLiteral("No VE cell ends more than"), this);
+  m_maxTotalChange = new QDoubleSpinBox(this);
+  m_maxTotalChange->setRange(0.1, 100.0);
+  m_maxTotalChange->setDecimals(1);
+  m_maxTotalChange->setSuffix(QStringLiteral(" % from the oldest image in its history"));
   m_auxWindowOn =
       new QCheckBox(QStringLiteral("Leave out records whose second trims lie outside"), this);
   m_addSecondTrim = new QCheckBox(
@@ -47,6 +53,8 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   m_minRecords->setValue(limits.minRecords.value_or(kDefaultMinRecords));
   m_maxChangeOn->setChecked(limits.maxChangePercent.has_value());
   m_maxChange->setValue(limits.maxChangePercent.value_or(kDefaultMaxChange));
+  m_maxTotalChangeOn->setChecked(limits.maxTotalChangePercent.has_value());
+  m_maxTotalChange->setValue(limits.maxTotalChangePercent.value_or(kDefaultMaxTotalChange));
   m_auxWindowOn->setChecked(limits.auxWindow.has_value());
   m_auxLow->setValue(limits.auxWindow ? limits.auxWindow->low : kDefaultAuxLow);
   m_auxHigh->setValue(limits.auxWindow ? limits.auxWindow->high : kDefaultAuxHigh);
@@ -64,6 +72,8 @@ OptionsDialog::OptionsDialog(const PassLimits& limits, QWidget* parent) : QDialo
   grid->addWidget(m_auxHigh, 2, 3);
   grid->addWidget(m_addSecondTrim, 3, 0, 1, 4);
   grid->addWidget(m_smooth, 4, 0, 1, 4);
+  grid->addWidget(m_maxTotalChangeOn, 5, 0);
+  grid->addWidget(m_maxTotalChange, 5, 1, 1, 3);
   auto* note = new QLabel(
       QStringLiteral("All are off unless ticked; a pass with none ticked is the plain pass."),
       this);
@@ -108,6 +118,7 @@ PassLimits OptionsDialog::Limits() const {
   PassLimits limits;
   if (m_minRecordsOn->isChecked()) limits.minRecords = m_minRecords->value();
   if (m_maxChangeOn->isChecked()) limits.maxChangePercent = m_maxChange->value();
+  if (m_maxTotalChangeOn->isChecked()) limits.maxTotalChangePercent = m_maxTotalChange->value();
   if (m_auxWindowOn->isChecked() && !Problem()) limits.auxWindow = ParseAuxWindow(AuxWindowText());
   limits.addSecondTrim = m_addSecondTrim->isChecked();
   limits.smooth = m_smooth->isChecked();

@@ -1,6 +1,7 @@
-// The window's Options dialog: the three limits a careful tuner may set on a
-// pass (a minimum of records per fuel trim cell, a cap on the change per pass,
-// a window of the second trim values) and the two ways of reading a drive
+// The window's Options dialog: the limits a careful tuner may set on a pass (a
+// minimum of records per fuel trim cell, a cap on the change per pass and one
+// over all passes from the oldest image in the history, a window of the
+// second trim values) and the two ways of reading a drive
 // (the second trim counted in, factors smoothed), each off unless ticked. It edits a
 // PassLimits value the main window owns and keeps; the widgets belong to the
 // dialog's widget tree.
@@ -38,6 +39,8 @@ class OptionsDialog : public QDialog {
   QSpinBox* minRecordsField() const { return m_minRecords; }
   QCheckBox* maxChangeBox() const { return m_maxChangeOn; }
   QDoubleSpinBox* maxChangeField() const { return m_maxChange; }
+  QCheckBox* maxTotalChangeBox() const { return m_maxTotalChangeOn; }
+  QDoubleSpinBox* maxTotalChangeField() const { return m_maxTotalChange; }
   QCheckBox* auxWindowBox() const { return m_auxWindowOn; }
   QSpinBox* auxLowField() const { return m_auxLow; }
   QCheckBox* addSecondTrimBox() const { return m_addSecondTrim; }
@@ -53,6 +56,8 @@ class OptionsDialog : public QDialog {
   QSpinBox* m_minRecords;
   QCheckBox* m_maxChangeOn;
   QDoubleSpinBox* m_maxChange;
+  QCheckBox* m_maxTotalChangeOn;
+  QDoubleSpinBox* m_maxTotalChange;
   QCheckBox* m_auxWindowOn;
   QSpinBox* m_auxLow;
   QSpinBox* m_auxHigh;

@@ -1,34 +1,31 @@
 #include "gui/PassWindow.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#include "app/HistoryCommands.h"
+#include "app/PassProgress.h"
+#include "calibration/VEGrid.h"
 #include "common/TrimwrightError.h"
+#include "gui/PassNotes.h"
+#include "gui/ProgressChart.h"
+#include "gui/RecordScatterView.h"
 #include "gui/VeCellDelegate.h"
+#include "gui/WindowPlacement.h"
 
 namespace trimwright {
 
 namespace {
-
-QTableView* MakeTable(QAbstractItemModel* model, QWidget* parent) {
-  auto* view = new QTableView(parent);
-  view->setModel(model);
-  view->setSelectionMode(QAbstractItemView::NoSelection);
-  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  view->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  return view;
-}
 
 QString Change(double percent) {
   return (percent > 0 ? QStringLiteral("+") : QString()) + QString::number(percent, 'f', 1) +
@@ -39,19 +36,25 @@ QString Hex(std::uint16_t word) {
   return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
 }
 
+QTableView* MakeReadOnlyTable(QAbstractItemModel* model, QWidget* parent) {
+  auto* view = new QTableView(parent);
+  view->setModel(model);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  return view;
+}
+
 }  // namespace
 
 PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Trimwright - pass"));
-  resize(1100, 780);
 
   m_show = new QComboBox(this);
   m_show->addItems(
       {QStringLiteral("Change %"), QStringLiteral("Old VE %"), QStringLiteral("New VE %")});
   auto* legend = new QLabel(
       QStringLiteral("warm: richer, cool: leaner; red frame *: overflow (old value kept); "
-                     "corner: idle cell blended; bar: capped; hatched: beyond the rpm limit; "
-                     "faint: no logged data"),
+                     "corner: idle cell blended; bar: capped; padlock: locked; hatched: beyond "
+                     "the rpm limit; faint italics: no logged data"),
       this);
   legend->setWordWrap(true);
   auto* top = new QHBoxLayout;
@@ -59,32 +62,77 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   top->addWidget(m_show);
   top->addWidget(legend, 1);
 
-  m_veView = MakeTable(&m_veModel, this);
-  m_veView->setItemDelegate(new VeCellDelegate(m_veView));
-  m_trimView = MakeTable(&m_trimModel, this);
+  m_veView = MakeReadOnlyTable(&m_veModel, this);
+  VeCellDelegate::Install(*m_veView);
+  // Cells are selected to lock or unlock them, by the buttons below or the
+  // grid's context menu.
+  m_lock = new QPushButton(QStringLiteral("Lock cells"), this);
+  m_unlock = new QPushButton(QStringLiteral("Unlock cells"), this);
+  m_lock->setToolTip(QStringLiteral(
+      "Lock the selected VE cells on this image: no pass changes them until they are unlocked"));
+  m_unlock->setToolTip(QStringLiteral("Unlock the selected VE cells on this image"));
+  auto* lockAction = new QAction(QStringLiteral("Lock selected cells"), m_veView);
+  auto* unlockAction = new QAction(QStringLiteral("Unlock selected cells"), m_veView);
+  m_veView->addAction(lockAction);
+  m_veView->addAction(unlockAction);
+  m_veView->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(lockAction, &QAction::triggered, this, [this] { emit lockRequested(true); });
+  connect(unlockAction, &QAction::triggered, this, [this] { emit lockRequested(false); });
+  connect(m_lock, &QPushButton::clicked, this, [this] { emit lockRequested(true); });
+  connect(m_unlock, &QPushButton::clicked, this, [this] { emit lockRequested(false); });
+  m_trimView = MakeReadOnlyTable(&m_trimModel, this);
+  m_trimView->setSelectionMode(QAbstractItemView::NoSelection);
+  m_trimView->setTextElideMode(Qt::ElideNone);
+  m_trimView->setWordWrap(false);
+  // Its minimum size holds every cell whole (FitTrimTable), so it never
+  // needs to scroll.
+  m_trimView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_trimView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_trimView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  m_trimView->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+
+  // Warnings are sentences: they wrap within the list, which never scrolls
+  // sideways.
   m_warnings = new QListWidget(this);
-  m_history = new QPlainTextEdit(this);
-  m_history->setReadOnly(true);
-  m_history->setLineWrapMode(QPlainTextEdit::NoWrap);
-  auto* tabs = new QTabWidget(this);
-  tabs->addTab(m_warnings, QStringLiteral("Warnings"));
-  tabs->addTab(m_history, QStringLiteral("History of the image"));
-  auto* lower = new QSplitter(Qt::Horizontal, this);
-  lower->addWidget(m_trimView);
-  lower->addWidget(tabs);
-  auto* split = new QSplitter(Qt::Vertical, this);
+  m_warnings->setWordWrap(true);
+  m_warnings->setTextElideMode(Qt::ElideNone);
+  m_warnings->setResizeMode(QListView::Adjust);
+  m_warnings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  m_tabs = new QTabWidget(this);
+  m_tabs->addTab(m_warnings, QStringLiteral("Warnings"));
+  m_tabs->addTab(BuildHistoryTab(), QStringLiteral("History of the image"));
+  m_records = new RecordScatterView(this);
+  m_tabs->addTab(m_records, QStringLiteral("Records"));
+
+  // The VE grid takes the left; the fuel trim table and the tabs share the
+  // right, so that the grid keeps its height on a low laptop screen.
+  auto* side = new QSplitter(Qt::Vertical, this);
+  side->addWidget(m_trimView);
+  side->addWidget(m_tabs);
+  side->setStretchFactor(0, 2);
+  side->setStretchFactor(1, 3);
+  side->setChildrenCollapsible(false);
+  auto* split = new QSplitter(Qt::Horizontal, this);
   split->addWidget(m_veView);
-  split->addWidget(lower);
-  split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 1);
+  split->addWidget(side);
+  // The grid takes what room the window has beyond the right side's.
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 0);
+  split->setChildrenCollapsible(false);
 
   m_summary = new QLabel(this);
   m_summary->setWordWrap(true);
   m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_compare = new QPushButton(QStringLiteral("Compare with..."), this);
+  m_compare->setToolTip(QStringLiteral("Compare the image with another (.bin or .lt1)"));
   m_apply = new QPushButton(QStringLiteral("Apply"), this);
   auto* close = new QPushButton(QStringLiteral("Close"), this);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(m_summary, 1);
+  bottom->addWidget(m_lock);
+  bottom->addWidget(m_unlock);
+  bottom->addWidget(m_compare);
   bottom->addWidget(m_apply);
   bottom->addWidget(close);
 
@@ -93,13 +141,68 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(split, 1);
   layout->addLayout(bottom);
 
-  connect(m_show, &QComboBox::currentIndexChanged, this, [this](int choice) {
-    static constexpr VeTableModel::Show kShows[] = {
-        VeTableModel::Show::kChange, VeTableModel::Show::kOldVe, VeTableModel::Show::kNewVe};
-    m_veModel.SetShow(kShows[choice]);
-  });
+  connect(m_show, &QComboBox::currentIndexChanged, &m_veModel, &VeTableModel::SetShowChoice);
   connect(m_apply, &QPushButton::clicked, this, &PassWindow::applyRequested);
+  connect(m_compare, &QPushButton::clicked, this,
+          [this] { emit compareRequested(m_imagePath, std::string()); });
   connect(close, &QPushButton::clicked, this, &QWidget::close);
+  // The records of the VE cell under the mouse in the grid are marked in the
+  // Records tab.
+  m_veView->setMouseTracking(true);
+  connect(m_veView, &QAbstractItemView::entered, m_records, [this](const QModelIndex& index) {
+    const GridCell cell = m_veModel.CellAt(index);
+    m_records->HighlightCell(VEGrid::RowOf(cell.rpm),
+                             VEGrid::ColumnOf(static_cast<float>(cell.kpa)));
+  });
+  FitToScreen(*this, kWantedSize);
+}
+
+QWidget* PassWindow::BuildHistoryTab() {
+  auto* tab = new QWidget(this);
+  m_chart = new ProgressChart(m_progressModel, tab);
+  m_progressView = MakeReadOnlyTable(&m_progressModel, tab);
+  m_progressView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_progressView->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_progressView->verticalHeader()->hide();
+  m_progressView->horizontalHeader()->setStretchLastSection(true);
+  m_progressView->setMinimumHeight(4 * m_progressView->fontMetrics().height());
+  auto* split = new QSplitter(Qt::Vertical, tab);
+  split->addWidget(m_chart);
+  split->addWidget(m_progressView);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 2);
+  split->setChildrenCollapsible(false);
+  m_historyNote = new QLabel(tab);
+  m_historyNote->setWordWrap(true);
+  m_historyNote->setTextFormat(Qt::PlainText);
+  m_compareEntry = new QPushButton(QStringLiteral("Compare with the image before it"), tab);
+  m_compareEntry->setToolTip(QStringLiteral(
+      "Shows how the image differs now from the image before the selected history entry"));
+  m_compareEntry->setEnabled(false);
+  auto* row = new QHBoxLayout;
+  row->addWidget(m_historyNote, 1);
+  row->addWidget(m_compareEntry);
+  auto* layout = new QVBoxLayout(tab);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->addWidget(split, 1);
+  layout->addLayout(row);
+
+  connect(m_progressView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    const QModelIndexList rows = m_progressView->selectionModel()->selectedRows();
+    m_compareEntry->setEnabled(
+        !rows.isEmpty() &&
+        m_progressModel.points()[static_cast<std::size_t>(rows.first().row())].kind.size() > 0);
+  });
+  connect(m_compareEntry, &QPushButton::clicked, this, &PassWindow::OnCompareEntry);
+  return tab;
+}
+
+void PassWindow::OnCompareEntry() {
+  const QModelIndexList rows = m_progressView->selectionModel()->selectedRows();
+  if (rows.isEmpty()) return;
+  const ProgressPoint& point =
+      m_progressModel.points()[static_cast<std::size_t>(rows.first().row())];
+  emit compareRequested(m_imagePath + "@" + std::to_string(point.number), m_imagePath);
 }
 
 QString PassWindow::Summary(const PassPlan& plan) {
@@ -117,22 +220,85 @@ QString PassWindow::Summary(const PassPlan& plan) {
                       .arg(cell->kpa)
                 : QStringLiteral("none");
   };
+  int locked = 0;
+  for (const VECellPlan& cell : plan.tunedCells) locked += cell.locked ? 1 : 0;
   return QStringLiteral(
              "%1 cell(s) change; largest rise %2; largest fall %3; %4 record(s) "
              "used; checksum %5 -> %6")
-      .arg(plan.CellsChanged())
-      .arg(where(rise), where(fall))
-      .arg(plan.RecordsUsed())
-      .arg(Hex(plan.oldChecksum), Hex(plan.newChecksum));
+             .arg(plan.CellsChanged())
+             .arg(where(rise), where(fall))
+             .arg(plan.RecordsUsed())
+             .arg(Hex(plan.oldChecksum), Hex(plan.newChecksum)) +
+         (locked > 0 ? QStringLiteral("; %1 locked cell(s) held back").arg(locked) : QString());
+}
+
+std::vector<GridCell> PassWindow::SelectedCells() const {
+  std::vector<GridCell> cells;
+  for (const QModelIndex& index : m_veView->selectionModel()->selectedIndexes()) {
+    cells.push_back(m_veModel.CellAt(index));
+  }
+  std::sort(cells.begin(), cells.end());
+  return cells;
+}
+
+void PassWindow::FitTrimTable() {
+  // The table view hides the item view's public measures of its cells.
+  const QAbstractItemView* cells = m_trimView;
+  // Measured in the style and font the view draws with.
+  m_trimView->ensurePolished();
+  m_trimView->horizontalHeader()->ensurePolished();
+  m_trimView->verticalHeader()->ensurePolished();
+  int width = 0;
+  for (int column = 0; column < m_trimModel.columnCount(); ++column) {
+    width = std::max({width, cells->sizeHintForColumn(column),
+                      m_trimView->horizontalHeader()->sectionSizeHint(column)});
+  }
+  int height = 0;
+  for (int row = 0; row < m_trimModel.rowCount(); ++row) {
+    height = std::max(height, cells->sizeHintForRow(row));
+  }
+  m_trimView->horizontalHeader()->setMinimumSectionSize(width);
+  m_trimView->verticalHeader()->setMinimumSectionSize(height);
+  const int frame = 2 * m_trimView->frameWidth();
+  m_trimView->setMinimumSize(
+      m_trimView->verticalHeader()->sizeHint().width() + width * m_trimModel.columnCount() + frame,
+      m_trimView->horizontalHeader()->sizeHint().height() + height * m_trimModel.rowCount() +
+          frame);
+}
+
+void PassWindow::ShowHistory(const std::string& imagePath) {
+  std::vector<ProgressPoint> points;
+  QString note;
+  try {
+    points = ReadProgress(imagePath);
+    if (points.empty()) {
+      note = QStringLiteral("No passes recorded for %1").arg(QString::fromStdString(imagePath));
+    }
+  } catch (const TrimwrightError& error) {
+    note = QString::fromStdString(error.what());
+  }
+  m_progressModel.SetProgress(std::move(points));
+  m_progressView->resizeColumnsToContents();
+  m_historyNote->setText(note);
+  m_historyNote->setVisible(!note.isEmpty());
+  m_compareEntry->setEnabled(false);
 }
 
 void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
+  m_imagePath = plan.imagePath;
   m_veModel.SetPlan(plan);
   m_trimModel.SetPlan(plan);
+  FitTrimTable();
   setWindowTitle(preview ? QStringLiteral("Trimwright - preview (nothing written yet)")
                          : QStringLiteral("Trimwright - pass written"));
-  m_summary->setText((preview ? QStringLiteral("Preview: ") : QStringLiteral("Written: ")) +
-                     Summary(plan));
+  // The summary, the records' fates (by log in the tooltip) and the limits.
+  QString summary = (preview ? QStringLiteral("Preview: ") : QStringLiteral("Written: ")) +
+                    Summary(plan) + QStringLiteral("\n") + PassNotes::FatesLine(plan);
+  const QString limits = PassNotes::LimitsLine(plan);
+  if (!limits.isEmpty()) summary += QStringLiteral("\n") + limits;
+  m_summary->setText(summary);
+  m_summary->setToolTip(PassNotes::FatesTable(plan));
+  m_records->SetPlan(plan);
   // The same warning comes once per factor evaluated; it is listed once with
   // its count.
   m_warnings->clear();
@@ -142,13 +308,11 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
     m_warnings->addItem(warning.count > 1 ? QStringLiteral("%1 (x%2)").arg(text).arg(warning.count)
                                           : text);
   }
-  if (warnings.empty()) m_warnings->addItem(QStringLiteral("No warnings"));
-  // The passes recorded beside the image, to see what Undo would put back.
-  try {
-    m_history->setPlainText(QString::fromStdString(HistoryListing(plan.imagePath)));
-  } catch (const TrimwrightError& error) {
-    m_history->setPlainText(QString::fromStdString(error.what()));
-  }
+  m_warnings->addItems(PassNotes::LimitWarnings(plan));
+  if (m_warnings->count() == 0) m_warnings->addItem(QStringLiteral("No warnings"));
+  // The passes recorded beside the image, to see the progress and what Undo
+  // would put back.
+  ShowHistory(plan.imagePath);
   m_apply->setVisible(preview);
   m_apply->setEnabled(preview);
 }

@@ -23,7 +23,13 @@ void TrimTableModel::SetPlan(const PassPlan& plan) {
   m_cells = plan.trimCells;
   m_idle = plan.idleCell;
   m_target = plan.targetBlm;
+  m_heldBack = plan.heldBackCells;
+  m_minRecords = plan.limits.minRecords.value_or(0);
   endResetModel();
+}
+
+bool TrimTableModel::HeldBack(const TrimCellStats& cell) const {
+  return std::find(m_heldBack.begin(), m_heldBack.end(), cell.number) != m_heldBack.end();
 }
 
 int TrimTableModel::rowCount(const QModelIndex& parent) const {
@@ -69,12 +75,15 @@ QVariant TrimTableModel::data(const QModelIndex& index, int role) const {
       if (cell->records > 0) {
         text += QStringLiteral("\n%1 / %2").arg(Mean(cell->left.avg), Mean(cell->right.avg));
       }
+      if (HeldBack(*cell)) text += QStringLiteral("\nheld back");
       return text;
     }
     case Qt::TextAlignmentRole:
       return static_cast<int>(Qt::AlignCenter);
     case Qt::BackgroundRole:
-      return cell->records > 0 ? DistanceColor(distance) : QColor(230, 230, 230);
+      // A cell that moves nothing is grey, whatever its trims say.
+      return cell->records > 0 && !HeldBack(*cell) ? DistanceColor(distance)
+                                                   : QColor(230, 230, 230);
     case Qt::ToolTipRole: {
       QString tip = QStringLiteral("cell %1: map %2 - %3 kPa, rpm %4 - %5\n%6 record(s)")
                         .arg(cell->number)
@@ -91,6 +100,10 @@ QVariant TrimTableModel::data(const QModelIndex& index, int role) const {
                    .arg(cell->right.min)
                    .arg(QString::number(cell->right.avg, 'g', 6))
                    .arg(cell->right.max);
+      }
+      if (HeldBack(*cell)) {
+        tip += QStringLiteral("\nheld back: fewer than %1 records, so it counts as no correction")
+                   .arg(m_minRecords);
       }
       return tip;
     }

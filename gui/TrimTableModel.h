@@ -40,9 +40,13 @@ class TrimTableModel : public QAbstractTableModel {
   // idle row.
   std::optional<TrimCellStats> At(const QModelIndex& index) const;
 
+  bool HeldBack(const TrimCellStats& cell) const;
+
   std::vector<TrimCellStats> m_cells;
   TrimCellStats m_idle;
   std::int32_t m_target = 0;
+  std::vector<std::int32_t> m_heldBack;
+  std::int32_t m_minRecords = 0;
 };
 
 }  // namespace trimwright

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -20,19 +19,23 @@
 #include <exception>
 #include <utility>
 
+#include "app/CellLocks.h"
 #include "app/FileFormats.h"
 #include "app/HistoryCommands.h"
+#include "app/ImageCompare.h"
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 #include "gui/AboutDialog.h"
 #include "gui/AppIcon.h"
+#include "gui/CompareWindow.h"
 #include "gui/ControlIds.h"
 #include "gui/DialogUnits.h"
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
 #include "gui/QtDialogServices.h"
+#include "gui/TunerApp.h"
 
 namespace trimwright {
 
@@ -49,6 +52,7 @@ const QString kLogFolderKey = QStringLiteral("folders/logs");
 const QString kImageFolderKey = QStringLiteral("folders/images");
 const QString kMinRecordsKey = QStringLiteral("limits/minRecords");
 const QString kMaxChangeKey = QStringLiteral("limits/maxChangePercent");
+const QString kMaxTotalChangeKey = QStringLiteral("limits/maxTotalChangePercent");
 const QString kAuxWindowKey = QStringLiteral("limits/auxWindow");
 const QString kAddSecondTrimKey = QStringLiteral("limits/addSecondTrim");
 const QString kSmoothKey = QStringLiteral("limits/smooth");
@@ -191,6 +195,7 @@ RunRequest TunerDialog::Request(bool dryRun) const {
   if (m_logPaths.size() > 1) request.logPaths = m_logPaths;
   request.dryRun = dryRun;
   request.limits = m_limits;
+  request.sampleRecords = true;  // for the pass window's Records tab
   return request;
 }
 
@@ -221,10 +226,32 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
   if (!m_passWindow) {
     m_passWindow = new PassWindow(this);
     connect(m_passWindow, &PassWindow::applyRequested, this, &TunerDialog::OnApplyPreview);
+    connect(m_passWindow, &PassWindow::lockRequested, this, &TunerDialog::OnLockCells);
+    connect(m_passWindow, &PassWindow::compareRequested, this, &TunerDialog::OnCompare);
   }
   m_passWindow->ShowPass(plan, preview);
   m_passWindow->show();
   m_passWindow->raise();
+}
+
+QString TunerDialog::MessageTitle() { return QString::fromLatin1(TunerApp::kApplicationName); }
+
+void TunerDialog::OnCompare(const std::string& a, const std::string& b) {
+  std::string other = b;
+  if (other.empty()) {
+    const std::vector<std::string> chosen = ChooseFiles(PcmFileFilters(), kImageFolderKey, false);
+    if (chosen.empty()) return;
+    other = chosen.front();
+  }
+  try {
+    const ImageComparison comparison = CompareImages(a, other);
+    if (!m_compareWindow) m_compareWindow = new CompareWindow(this);
+    m_compareWindow->ShowComparison(comparison);
+    m_compareWindow->show();
+    m_compareWindow->raise();
+  } catch (const TrimwrightError& error) {
+    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+  }
 }
 
 void TunerDialog::OnProcess() {
@@ -246,7 +273,7 @@ void TunerDialog::OnPreview() {
 }
 
 bool TunerDialog::AskTuneAnyway(const ImageRefusedError& error) {
-  QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+  QMessageBox box(QMessageBox::Warning, MessageTitle(),
                   QString::fromStdString(error.what()) +
                       QStringLiteral(".\n\nAn image read from the car passes this check. Tune "
                                      "this one anyway, exactly as it is?"),
@@ -303,6 +330,8 @@ void TunerDialog::SetLogPaths(const std::vector<std::string>& paths) {
       paths.size() > 1
           ? QStringLiteral("%1 logs: %2").arg(paths.size()).arg(names.join(QStringLiteral(", ")))
           : FromFileSystem(m_logPath));
+  // A field too narrow for several names shows their start: the count.
+  if (paths.size() > 1) m_logPathField->setCursorPosition(0);
   m_logPathField->setToolTip(full.join(QLatin1Char('\n')));
 }
 
@@ -419,6 +448,8 @@ void TunerDialog::LoadSettings() {
   };
   load(kMinRecordsKey, QStringLiteral("0"), ParseMinRecords, m_limits.minRecords);
   load(kMaxChangeKey, QStringLiteral("0"), ParseMaxChangePercent, m_limits.maxChangePercent);
+  load(kMaxTotalChangeKey, QStringLiteral("0"), ParseMaxChangePercent,
+       m_limits.maxTotalChangePercent);
   load(kAuxWindowKey, QString(), ParseAuxWindow, m_limits.auxWindow);
   m_limits.addSecondTrim = settings->value(kAddSecondTrimKey, false).toBool();
   m_limits.smooth = settings->value(kSmoothKey, false).toBool();
@@ -440,6 +471,7 @@ void TunerDialog::SaveSettings(bool fields) {
   }
   settings->setValue(kMinRecordsKey, m_limits.minRecords.value_or(0));
   settings->setValue(kMaxChangeKey, m_limits.maxChangePercent.value_or(0.0));
+  settings->setValue(kMaxTotalChangeKey, m_limits.maxTotalChangePercent.value_or(0.0));
   settings->setValue(kAddSecondTrimKey, m_limits.addSecondTrim);
   settings->setValue(kSmoothKey, m_limits.smooth);
   settings->setValue(
@@ -475,9 +507,8 @@ void TunerDialog::OnUndoLastPass() {
       question += "\n\nThe image is not as that pass left it (" + candidate->difference +
                   "): undoing it loses those changes too.";
     }
-    QMessageBox confirm(QMessageBox::Question, QCoreApplication::applicationName(),
-                        QString::fromStdString(question), QMessageBox::Ok | QMessageBox::Cancel,
-                        this);
+    QMessageBox confirm(QMessageBox::Question, MessageTitle(), QString::fromStdString(question),
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
     confirm.setTextFormat(Qt::PlainText);
     confirm.setDefaultButton(QMessageBox::Cancel);
     if (m_services->RunModal(confirm) != QMessageBox::Ok) return;
@@ -487,9 +518,34 @@ void TunerDialog::OnUndoLastPass() {
   }
 }
 
+void TunerDialog::OnLockCells(bool lock) {
+  if (!m_passWindow) return;
+  const std::vector<GridCell> cells = m_passWindow->SelectedCells();
+  if (cells.empty()) {
+    ShowMessage(std::string("Select the VE cells to ") + (lock ? "lock" : "unlock") +
+                " in the grid first");
+    return;
+  }
+  try {
+    const std::vector<GridCell> none;
+    const std::vector<GridCell> locks =
+        CellLocks::Change(m_passWindow->imagePath(), lock ? cells : none, lock ? none : cells);
+    m_passWindow->veModel().SetLocked(locks);
+  } catch (const TrimwrightError& error) {
+    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
+    return;
+  }
+  if (m_previewRequest && m_previewPlan) {
+    std::optional<PassPlan> plan = RunPass(*m_previewRequest);
+    if (!plan) return;
+    m_previewPlan = std::move(plan);
+    ShowPass(*m_previewPlan, true);
+  }
+}
+
 void TunerDialog::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {
   // Paths may hold "<" or "&"; the text is never markup.
-  QMessageBox box(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, this);
+  QMessageBox box(icon, MessageTitle(), text, QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
   m_services->RunModal(box);
 }

@@ -31,6 +31,7 @@ class QPushButton;
 
 namespace trimwright {
 
+class CompareWindow;
 class DialogUnits;
 class ImageRefusedError;
 class PassWindow;
@@ -81,10 +82,21 @@ class TunerDialog : public QDialog, private RunWindow {
   void OnOptions();
   // Puts back the image as it was before its newest pass, after asking.
   void OnUndoLastPass();
+  // Locks (or unlocks) the cells selected in the pass window on the image it
+  // shows, stored at once; a preview is planned again so that what Apply
+  // writes keeps them.
+  void OnLockCells(bool lock);
   const PassLimits& limits() const { return m_limits; }
   const std::vector<std::string>& logPaths() const { return m_logPaths; }
   // The pass window, once a pass was shown (nullptr before).
   PassWindow* passWindow() const { return m_passWindow; }
+  // Compares image a with b (asking for b when it is empty) and shows the
+  // difference in the compare window; a failure in a message box.
+  void OnCompare(const std::string& a, const std::string& b);
+  // The compare window, once a comparison was shown (nullptr before).
+  CompareWindow* compareWindow() const { return m_compareWindow; }
+  // The caption of every message box the program shows.
+  static QString MessageTitle();
   // Lets the user choose the logged data file and shows the stored path.
   void OnChooseLogFile();
   // Lets the user choose the calibration image, shows the stored path and
@@ -162,6 +174,7 @@ class TunerDialog : public QDialog, private RunWindow {
   QLineEdit* m_logfileField = nullptr;
   QProgressBar* m_progress = nullptr;
   PassWindow* m_passWindow = nullptr;
+  CompareWindow* m_compareWindow = nullptr;
   // The last preview, which Apply writes.
   std::optional<RunRequest> m_previewRequest;
   std::optional<PassPlan> m_previewPlan;

@@ -7,6 +7,8 @@
 
 #include <QStyledItemDelegate>
 
+class QTableView;
+
 namespace trimwright {
 
 class VeCellDelegate : public QStyledItemDelegate {
@@ -14,6 +16,11 @@ class VeCellDelegate : public QStyledItemDelegate {
 
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
+
+  // Sets view up to show a VE grid: this delegate, no selection or editing,
+  // the cells stretched to fill the view but never narrower or lower than
+  // their numbers (the view scrolls instead).
+  static void Install(QTableView& view);
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;

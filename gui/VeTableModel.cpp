@@ -1,6 +1,8 @@
 #include "gui/VeTableModel.h"
 
+#include <QFont>
 #include <algorithm>
+#include <cmath>
 
 #include "calibration/VEGrid.h"
 
@@ -28,8 +30,25 @@ VeTableModel::VeTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 void VeTableModel::SetPlan(const PassPlan& plan) {
   beginResetModel();
   m_grid = plan.grid;
+  m_locked = plan.limits.locked;
   m_veScale = plan.veScale;
   endResetModel();
+}
+
+void VeTableModel::SetLocked(const std::vector<GridCell>& locked) {
+  m_locked = locked;
+  if (!m_grid.empty()) {
+    emit dataChanged(index(0, 0), index(kRows - 1, kColumns - 1), {kMarksRole, Qt::ToolTipRole});
+  }
+}
+
+GridCell VeTableModel::CellAt(const QModelIndex& index) const {
+  const VECellPlan& cell = Cell(index);
+  return GridCell{cell.rpm, cell.kpa};
+}
+
+bool VeTableModel::IsLocked(const VECellPlan& cell) const {
+  return std::binary_search(m_locked.begin(), m_locked.end(), GridCell{cell.rpm, cell.kpa});
 }
 
 void VeTableModel::SetShow(Show show) {
@@ -38,6 +57,11 @@ void VeTableModel::SetShow(Show show) {
     emit dataChanged(index(0, 0), index(kRows - 1, kColumns - 1),
                      {Qt::DisplayRole, Qt::BackgroundRole});
   }
+}
+
+void VeTableModel::SetShowChoice(int choice) {
+  static constexpr Show kShows[] = {Show::kChange, Show::kOldVe, Show::kNewVe};
+  if (choice >= 0 && choice < 3) SetShow(kShows[choice]);
 }
 
 int VeTableModel::rowCount(const QModelIndex& parent) const {
@@ -64,6 +88,38 @@ QColor VeTableModel::ChangeColor(double percent) {
 }
 
 QColor VeTableModel::UntunedColor() { return QColor(214, 214, 214); }
+
+double VeTableModel::ContrastRatio(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& colour) {
+    auto linear = [](int channel) {
+      const double c = channel / 255.0;
+      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) +
+           0.0722 * linear(colour.blue());
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor VeTableModel::TextColor(const QColor& background, bool faint) {
+  const QColor black(0, 0, 0);
+  const QColor white(255, 255, 255);
+  const QColor text =
+      ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
+  if (!faint) return text;
+  // As far toward the background as the contrast allows, at most 60 %.
+  for (int percent = 60; percent > 0; percent -= 5) {
+    const QColor mixed = Mix(text, background, percent / 100.0);
+    if (ContrastRatio(mixed, background) >= kFaintContrast) return mixed;
+  }
+  return text;
+}
+
+QColor VeTableModel::Background(const VECellPlan& cell) const {
+  return cell.tuned ? ChangeColor(cell.ChangePercent()) : UntunedColor();
+}
 
 QString VeTableModel::Text(const VECellPlan& cell) const {
   if (!cell.inImage) return QString();
@@ -102,8 +158,10 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
                    .arg(QString::number(cell.idleFactor, 'g', 6))
                    .arg(QString::number(cell.blendedFactor, 'g', 6));
     }
-    if (cell.capped) {
-      lines << QStringLiteral("capped to %1").arg(QString::number(cell.appliedFactor, 'g', 6));
+    if (cell.capped || cell.totalCapped) {
+      lines << QStringLiteral("capped%1 to %2")
+                   .arg(cell.totalCapped ? QStringLiteral(" by the total limit") : QString())
+                   .arg(QString::number(cell.appliedFactor, 'g', 6));
     }
     if (cell.overflow) {
       lines << QStringLiteral("overflow: %1 % is out of bounds; the old value stays")
@@ -115,6 +173,7 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
   } else {
     lines << QStringLiteral("not tuned: beyond the rpm limit");
   }
+  if (IsLocked(cell)) lines << QStringLiteral("locked: no pass changes this cell");
   lines << QStringLiteral("%1 logged record(s) in this cell").arg(cell.hits);
   return lines.join(QLatin1Char('\n'));
 }
@@ -128,12 +187,17 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
       return static_cast<int>(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::BackgroundRole:
-      if (!cell.tuned) return UntunedColor();
-      return ChangeColor(cell.ChangePercent());
+      return Background(cell);
     case Qt::ForegroundRole:
       // Without logged data behind it a cell's number is only the old value
-      // carried along; it is shown faint.
-      return cell.hits == 0 ? QColor(150, 150, 150) : QColor(0, 0, 0);
+      // carried along; it is shown faint, and in italics.
+      return TextColor(Background(cell), cell.hits == 0);
+    case Qt::FontRole: {
+      if (cell.hits != 0) return QVariant();
+      QFont font;
+      font.setItalic(true);
+      return font;
+    }
     case Qt::ToolTipRole:
       return ToolTip(cell);
     case kMarksRole: {
@@ -142,7 +206,8 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
       if (cell.tuned && cell.idle) marks |= kIdle;
       if (!cell.tuned) marks |= kUntuned;
       if (cell.hits == 0) marks |= kNoHits;
-      if (cell.capped) marks |= kCapped;
+      if (cell.capped || cell.totalCapped) marks |= kCapped;
+      if (IsLocked(cell)) marks |= kLocked;
       return marks;
     }
     case kChangeRole:

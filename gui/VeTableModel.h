@@ -1,8 +1,8 @@
 // The VE table of a pass for Qt's views: 25 rows by rpm and 17 columns by kPa,
 // showing the old VE, the new VE or the change in percent, coloured on a
 // diverging scale (richer warm, leaner cool, unchanged neutral), with the
-// marks of overflowed, idle-blended and untuned cells and of cells without
-// logged data. It holds a copy of the plan's grid and needs no widget, so it
+// marks of overflowed, idle-blended, capped, locked and untuned cells and of
+// cells without logged data. It holds a copy of the plan's grid and needs no widget, so it
 // is tested without a screen.
 #ifndef TRIMWRIGHT_GUI_VETABLEMODEL_H_
 #define TRIMWRIGHT_GUI_VETABLEMODEL_H_
@@ -28,14 +28,23 @@ class VeTableModel : public QAbstractTableModel {
     kUntuned = 4,   // the rpm limit does not reach the row
     kNoHits = 8,    // no logged record lies in the cell
     kCapped = 16,   // the change was capped by the pass's limit
+    kLocked = 32,   // the image's locks keep the cell as it is
   };
   static constexpr int kMarksRole = Qt::UserRole + 1;
   static constexpr int kChangeRole = Qt::UserRole + 2;  // change in percent, a double
 
   explicit VeTableModel(QObject* parent = nullptr);
 
+  // Shows plan, the cells it was planned with locked marked as such.
   void SetPlan(const PassPlan& plan);
+  // Marks the cells locked now (ascending), as the image's locks hold them.
+  void SetLocked(const std::vector<GridCell>& locked);
   void SetShow(Show show);
+  // The cell at index by its labels.
+  GridCell CellAt(const QModelIndex& index) const;
+  // Sets what a choice box offering change, old and new VE, in that order,
+  // chose.
+  void SetShowChoice(int choice);
   Show show() const { return m_show; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -52,13 +61,25 @@ class VeTableModel : public QAbstractTableModel {
   static QColor DivergingColor(double position);
   // The colour of a row the rpm limit does not reach.
   static QColor UntunedColor();
+  // The contrast of two colours as the accessibility guidelines measure it,
+  // from 1 (the same) to 21 (black on white).
+  static double ContrastRatio(const QColor& a, const QColor& b);
+  // The text colour on background: black or white, whichever reads better;
+  // faint text lies toward the background but keeps a contrast of at least
+  // kFaintContrast, so that it stays readable on the darkest cells.
+  static constexpr double kFaintContrast = 3.0;
+  static QColor TextColor(const QColor& background, bool faint);
 
  private:
   const VECellPlan& Cell(const QModelIndex& index) const;
+  QColor Background(const VECellPlan& cell) const;
   QString Text(const VECellPlan& cell) const;
   QString ToolTip(const VECellPlan& cell) const;
 
+  bool IsLocked(const VECellPlan& cell) const;
+
   std::vector<VECellPlan> m_grid;
+  std::vector<GridCell> m_locked;
   float m_veScale = 0.0f;
   Show m_show = Show::kChange;
 };

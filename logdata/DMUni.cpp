@@ -29,6 +29,19 @@ constexpr int kRpmPerCount = 25;
 constexpr double kMapKpaPerCount = 0.3688;
 constexpr double kMapKpaOffset = 10.4;
 
+// The values of one record as the format encodes them.
+[[gnu::always_inline]] inline RecordValues ReadValues(const unsigned char* record) {
+  RecordValues values;
+  values.rpm = record[kRpmCounts] * kRpmPerCount;
+  values.map = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
+  values.blmCell = record[kBlmCell];
+  values.blmLeft = record[kBlmLeft];
+  values.blmRight = record[kBlmRight];
+  values.auxLeft = record[kAuxLeft];
+  values.auxRight = record[kAuxRight];
+  return values;
+}
+
 }  // namespace
 
 DMUni::DMUni(const std::string& path, const ReadPlan& plan, Diagnostics& sink) : LoggedData(sink) {
@@ -40,6 +53,7 @@ DMUni::DMUni(const std::string& path, const ReadPlan& plan, Diagnostics& sink) :
     diagnostics().Out() << message << std::endl;
     throw TrimwrightError(message);
   }
+  RefuseSpecialLogFile(file, path);
 
   const std::int64_t size = std::max<std::int64_t>(file.Size(), 0);
   // A file shorter than its header record holds no data records.
@@ -57,15 +71,19 @@ DMUni::DMUni(const std::string& path, const ReadPlan& plan, Diagnostics& sink) :
   RunParts(partCount, [&](std::size_t p) {
     const auto first = static_cast<std::uint32_t>(std::uint64_t{total} * p / partCount);
     const auto last = static_cast<std::uint32_t>(std::uint64_t{total} * (p + 1) / partCount);
-    parts[p] = RecordPart{first, DecodeRecords(file, first, last, recordsPerRead)};
+    parts[p] = DecodeRecords(file, first, last, recordsPerRead);
   });
   JoinParts(parts);
   diagnostics().Out() << "okay" << std::endl;
 }
 
-std::uint32_t DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
-                                   std::uint32_t recordsPerRead) {
+RecordPart DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
+                                std::uint32_t recordsPerRead) {
   std::vector<unsigned char> buffer(std::size_t{recordsPerRead} * kRecordSize);
+  // Records whose read failed twice, by their place in the buffer; empty
+  // while every read succeeds.
+  std::vector<char> unreadable;
+  RecordPart part{first, 0, {}};
   std::uint32_t index = first;
   for (std::uint32_t k = first; k < last;) {
     const std::uint32_t count = std::min(last - k, recordsPerRead);
@@ -73,43 +91,53 @@ std::uint32_t DMUni::DecodeRecords(const DiskFile& file, std::uint32_t first, st
     // Data record k follows the header record.
     const std::int64_t offset = (std::int64_t{k} + 1) * kRecordSize;
     const std::int64_t got = file.ReadUpTo(offset, buffer.data(), bytes);
+    // The records from here on were not there to read whole.
+    std::uint32_t whole = count;
+    unreadable.clear();
     if (got >= 0) {
       // What the file no longer holds (it shrank meanwhile) reads as zeros,
       // which no record acceptance rule lets through.
       std::fill(buffer.begin() + got, buffer.begin() + static_cast<std::ptrdiff_t>(bytes), 0);
+      whole = static_cast<std::uint32_t>(got / kRecordSize);
     } else {
       // A failed read costs only the records it really covers: each one is
       // read again on its own, and one that still fails reads as zeros.
+      unreadable.assign(count, 0);
       for (std::uint32_t r = 0; r < count; ++r) {
         unsigned char* record = buffer.data() + std::size_t{r} * kRecordSize;
         if (!file.ReadAt(offset + std::int64_t{r} * kRecordSize, record, kRecordSize)) {
           std::fill(record, record + kRecordSize, 0);
+          unreadable[r] = 1;
         }
       }
     }
     for (std::uint32_t r = 0; r < count; ++r) {
-      if (DecodeRecord(index, buffer.data() + std::size_t{r} * kRecordSize)) ++index;
+      const unsigned char* record = buffer.data() + std::size_t{r} * kRecordSize;
+      if (DecodeRecord(index, record)) {
+        ++index;
+      } else {
+        const Rejection why = r >= whole                             ? Rejection::kCutOff
+                              : !unreadable.empty() && unreadable[r] ? Rejection::kUnreadable
+                                                                     : RejectionOf(record);
+        ++part.rejected[static_cast<std::size_t>(why)];
+      }
     }
     k += count;
   }
-  return index - first;
+  part.accepted = index - first;
+  return part;
 }
 
 bool DMUni::DecodeRecord(std::uint32_t i, const unsigned char* record) {
-  RecordValues values;
-  values.rpm = record[kRpmCounts] * kRpmPerCount;
-  values.map = NarrowToFloat(record[kMapCounts] * kMapKpaPerCount + kMapKpaOffset);
-  values.blmCell = record[kBlmCell];
-  values.blmLeft = record[kBlmLeft];
-  values.blmRight = record[kBlmRight];
-  values.auxLeft = record[kAuxLeft];
-  values.auxRight = record[kAuxRight];
+  const RecordValues values = ReadValues(record);
   if (!PassesSharedRanges(values)) return false;
   StoreShared(i, values);
   engineWarm[i] = record[kEngineWarmFlags] & 1;
   highThrottle[i] = record[kHighThrottleFlags] & 1;
   return true;
 }
+
+Rejection DMUni::RejectionOf(const unsigned char* record) { return BrokenRule(ReadValues(record)); }
 
 DMUni::~DMUni() { diagnostics().Out() << "DMUni:  destructing" << std::endl; }
 

@@ -25,11 +25,14 @@ class DMUni : public LoggedData {
 
  private:
   // Decodes data records first .. last - 1, recordsPerRead at a time, storing
-  // accepted ones from index first on; returns how many were accepted.
-  std::uint32_t DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
-                              std::uint32_t recordsPerRead);
+  // accepted ones from index first on; returns how many were accepted and
+  // why the others were not.
+  RecordPart DecodeRecords(const DiskFile& file, std::uint32_t first, std::uint32_t last,
+                           std::uint32_t recordsPerRead);
   // Decodes one record into index; true when the record is accepted.
   bool DecodeRecord(std::uint32_t index, const unsigned char* record);
+  // The rule a record DecodeRecord rejected broke.
+  [[gnu::cold, gnu::noinline]] static Rejection RejectionOf(const unsigned char* record);
 };
 
 }  // namespace trimwright

@@ -4,7 +4,6 @@
 
 #include "common/NumberText.h"
 #include "logdata/FieldWalk.h"
-#include "logdata/TextLogFile.h"
 
 namespace trimwright {
 
@@ -30,36 +29,11 @@ constexpr TemperatureRule kTemperatureRule{0.0f, 150.0f, 76.0};
 
 constexpr std::int64_t kHeaderLines = 1;
 
-}  // namespace
-
-Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
-    : LoggedData(sink) {
-  TextLogFile file(path, "", plan, sink);
-
-  // The read that meets the end of the file is counted too, and the header is
-  // not a record.
-  const std::int64_t count = file.CountLineReads() - (kHeaderLines + 1);
-  recordCount = CountFromFile(count);
-  diagnostics().Out() << "No. records:  " << recordCount << std::endl;
-
-  Allocate();
-  AllocateTemperature();
-
-  diagnostics().Out() << "reading in data..." << std::flush;
-  const std::vector<RecordPart> parts = file.DecodeRecords(
-      kHeaderLines, recordCount,
-      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
-  JoinParts(parts);
-  JoinParts(temperature, parts);
-  file.Close();
-  diagnostics().Out() << "done" << std::endl;
-}
-
-bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
-  // The fields in line order; a line with fewer than kFieldsNeeded fields
-  // fails at the last step, whatever it decoded before.
+// Reads the fields a record uses, in line order; false for a line with fewer
+// than kFieldsNeeded fields, whatever it read before.
+[[gnu::always_inline]] inline bool ReadFields(std::string_view line, RecordValues& values,
+                                              float& temperature) {
   FieldWalk<FieldRule::kEverySeparator> walk(line, ',');
-  RecordValues values;
   if (!walk.Skip(kRpm)) return false;
   values.rpm = walk.TakeInt();
   if (!walk.Skip(kBlmCell - (kRpm + 1))) return false;
@@ -72,19 +46,36 @@ bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
   values.map = NarrowToFloat(walk.TakeDouble(',') * kKpaPerBar);
   values.throttle = NarrowToFloat(walk.TakeDouble(','));
   if (!walk.Skip(kTemperature - (kThrottle + 1))) return false;
-  temperature[i] = NarrowToFloat(walk.TakeDouble(','));
-  return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+  temperature = NarrowToFloat(walk.TakeDouble(','));
+  return true;
+}
+
+}  // namespace
+
+Freescan::Freescan(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
+    : TextLog(sink) {
+  ReadRecords(
+      path, "", kHeaderLines, plan,
+      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); },
+      RejectionOf);
+}
+
+bool Freescan::DecodeRecord(std::uint32_t i, std::string_view line) {
+  RecordValues values;
+  return ReadFields(line, values, temperature[i]) &&
+         AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+}
+
+Rejection Freescan::RejectionOf(std::string_view line) {
+  RecordValues values;
+  float temperature = 0.0f;
+  if (!ReadFields(line, values, temperature)) return Rejection::kUnreadable;
+  return BrokenRule(values, temperature, &kTemperatureRule);
 }
 
 Freescan::~Freescan() {
   diagnostics().Out() << "Freescan:  destructor" << std::endl;
   temperature = {};
-}
-
-void Freescan::AllocateTemperature() {
-  diagnostics().Out() << "allocating memory..." << std::flush;
-  AllocateArray(temperature);
-  diagnostics().Out() << "okay" << std::endl;
 }
 
 }  // namespace trimwright

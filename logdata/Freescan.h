@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "logdata/LoggedData.h"
 #include "logdata/ReadPlan.h"
+#include "logdata/TextLog.h"
 
 namespace trimwright {
 
-class Freescan : public LoggedData {
+class Freescan : public TextLog {
  public:
   // The fields up to the last one a record uses.
   static constexpr std::size_t kFieldsNeeded = 26;
@@ -26,12 +26,12 @@ class Freescan : public LoggedData {
            Diagnostics& sink = Diagnostics::Standard());
   ~Freescan() override;
 
-  RecordArray<float> temperature;
-
  private:
-  void AllocateTemperature();
   // Decodes one record line into index; true when the record is accepted.
   bool DecodeRecord(std::uint32_t index, std::string_view line);
+  // Why DecodeRecord rejected a line: kUnreadable for a line without the
+  // fields of a record, else the rule its values broke.
+  [[gnu::cold, gnu::noinline]] static Rejection RejectionOf(std::string_view line);
 };
 
 }  // namespace trimwright

@@ -9,10 +9,13 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "common/Diagnostics.h"
+#include "common/DiskFile.h"
 #include "common/RecordAllocator.h"
+#include "logdata/Rejection.h"
 
 namespace trimwright {
 
@@ -23,6 +26,11 @@ struct TemperatureRule {
   float highest;
   double warmAbove;
 };
+
+// Throws TrimwrightError when the log open in file is neither a regular file
+// nor the null device: a pipe's reads would wait for a writer (under the
+// image's lock) and a device's may never end.
+void RefuseSpecialLogFile(const DiskFile& file, const std::string& path);
 
 // Inclusive range test that a NaN never passes.
 template <typename T>
@@ -65,10 +73,12 @@ struct RecordValues {
 };
 
 // One part of a reading pass that ran in parts: its records were stored from
-// index `first` on, and `accepted` of them were accepted.
+// index `first` on, `accepted` of them were accepted, and the others were
+// rejected by the rules counted in `rejected`.
 struct RecordPart {
-  std::uint32_t first;
-  std::uint32_t accepted;
+  std::uint32_t first = 0;
+  std::uint32_t accepted = 0;
+  RejectionCounts rejected{};
 };
 
 class LoggedData {
@@ -89,6 +99,11 @@ class LoggedData {
   // sizes the arrays. Afterwards: the number of accepted records; entries from
   // here on have no meaning.
   std::uint32_t recordCount = 0;
+  // The records counted in the file, which sized the arrays; every one of
+  // them is either accepted (recordCount) or counted in rejected by the rule
+  // that left it out.
+  std::uint32_t recordsInFile = 0;
+  RejectionCounts rejected{};
 
 #define TRIMWRIGHT_DECLARE_COLUMN(type, name) RecordArray<type> name;
   TRIMWRIGHT_LOGGED_DATA_COLUMNS(TRIMWRIGHT_DECLARE_COLUMN)
@@ -106,7 +121,8 @@ class LoggedData {
   Diagnostics& diagnostics() const { return diagnostics_; }
 
   // REQUIRES: recordCount holds the count of records in the file.
-  // Sizes every column for recordCount entries. Throws TrimwrightError after
+  // Sizes every column for recordCount entries and notes the count as
+  // recordsInFile. Throws TrimwrightError after
   // the out-of-memory lines when memory runs out.
   void Allocate();
 
@@ -122,8 +138,8 @@ class LoggedData {
   }
 
   // After a pass in parts: moves each part's accepted records down to follow
-  // those of the parts before it, in every column, and sets recordCount to
-  // the number of accepted records.
+  // those of the parts before it, in every column, sets recordCount to the
+  // number of accepted records and adds up the parts' rejections.
   void JoinParts(const std::vector<RecordPart>& parts);
 
   // The same move for one array of a reader's own.
@@ -146,6 +162,14 @@ class LoggedData {
   // ranges.
   static bool PassesSharedRanges(const RecordValues& record);
 
+  // The first rule (in the order of Rejection) a record that failed the
+  // ranges broke: the shared ones, and with textRule also the throttle range
+  // and the temperature rule of a text log. The readers call it on rejected
+  // records only, with the values decoded again, so that the path of an
+  // accepted record stays as short as it was.
+  [[gnu::cold]] static Rejection BrokenRule(const RecordValues& record, float temperature = 0.0f,
+                                            const TemperatureRule* textRule = nullptr);
+
   // Stores the values every reader fills (all but throttle and the flags) at
   // index. REQUIRES: the record passes the shared ranges, so each value fits
   // its column.
@@ -154,7 +178,7 @@ class LoggedData {
   // For the text readers: the shared rules plus the throttle range (0 to 100
   // percent) and the temperature rule. An accepted record is stored at index
   // with its throttle, engineWarm from the temperature and highThrottle from
-  // the throttle.
+  // the throttle. BrokenRule tells a rejected one's rule.
   bool AcceptTextRecord(std::uint32_t index, const RecordValues& record, float temperature,
                         const TemperatureRule& rule);
 

@@ -4,7 +4,6 @@
 
 #include "common/NumberText.h"
 #include "logdata/FieldWalk.h"
-#include "logdata/TextLogFile.h"
 
 namespace trimwright {
 
@@ -28,40 +27,15 @@ constexpr TemperatureRule kTemperatureRule{-50.0f, 250.0f, 170.0};
 
 constexpr std::int64_t kHeaderLines = 5;
 
-}  // namespace
-
-PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sink)
-    : LoggedData(sink) {
-  TextLogFile file(path, "PCMcomm:  ", plan, sink);
-
-  // The read that meets the end of the file is counted too, and the header
-  // lines are not records.
-  const std::int64_t count = file.CountLineReads() - (kHeaderLines + 1);
-  recordCount = CountFromFile(count);
-  diagnostics().Out() << "PCMcomm:  No. records:  " << recordCount << std::endl;
-
-  Allocate();
-  AllocateTemperature();
-
-  diagnostics().Out() << "PCMcomm:  reading in data..." << std::flush;
-  const std::vector<RecordPart> parts = file.DecodeRecords(
-      kHeaderLines, recordCount,
-      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); });
-  JoinParts(parts);
-  JoinParts(temperature, parts);
-  file.Close();
-  diagnostics().Out() << "done" << std::endl;
-}
-
-bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
-  // The fields in line order; a line without exactly kFieldsPerRecord fields
-  // fails at a skip, whatever it decoded before.
+// Reads the fields a record uses, in line order; false for a line without
+// exactly kFieldsPerRecord fields, whatever it read before.
+[[gnu::always_inline]] inline bool ReadFields(std::string_view line, RecordValues& values,
+                                              float& temperature) {
   FieldWalk<FieldRule::kRunsOfSeparators> walk(line, ' ');
-  RecordValues values;
   if (!walk.Skip(kRpm)) return false;
   values.rpm = walk.TakeInt();
   if (!walk.Skip(kTemperatureF - (kRpm + 1))) return false;
-  temperature[i] = NarrowToFloat(walk.TakeDouble('F'));
+  temperature = NarrowToFloat(walk.TakeDouble('F'));
   if (!walk.Skip(kThrottlePercent - (kTemperatureF + 1))) return false;
   values.throttle = NarrowToFloat(walk.TakeDouble('%'));
   if (!walk.Skip(kMap - (kThrottlePercent + 1))) return false;
@@ -73,20 +47,35 @@ bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
   values.auxRight = walk.TakeInt();
   values.blmCell = walk.TakeInt();
   // The last field, and nothing after it.
-  if (!walk.Skip(kFieldsPerRecord - 1 - (kBlmCell + 1)) || walk.Skip(1)) return false;
-  return AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+  return walk.Skip(PCMcomm::kFieldsPerRecord - 1 - (kBlmCell + 1)) && !walk.Skip(1);
+}
+
+}  // namespace
+
+PCMcomm::PCMcomm(const std::string& path, const ReadPlan& plan, Diagnostics& sink) : TextLog(sink) {
+  ReadRecords(
+      path, "PCMcomm:  ", kHeaderLines, plan,
+      [this](std::uint32_t index, std::string_view line) { return DecodeRecord(index, line); },
+      RejectionOf);
+}
+
+bool PCMcomm::DecodeRecord(std::uint32_t i, std::string_view line) {
+  RecordValues values;
+  return ReadFields(line, values, temperature[i]) &&
+         AcceptTextRecord(i, values, temperature[i], kTemperatureRule);
+}
+
+Rejection PCMcomm::RejectionOf(std::string_view line) {
+  RecordValues values;
+  float temperature = 0.0f;
+  if (!ReadFields(line, values, temperature)) return Rejection::kUnreadable;
+  return BrokenRule(values, temperature, &kTemperatureRule);
 }
 
 PCMcomm::~PCMcomm() {
   diagnostics().Out() << "PCMcomm:  destructing..." << std::flush;
   temperature = {};
   diagnostics().Out() << "...done" << std::endl;
-}
-
-void PCMcomm::AllocateTemperature() {
-  diagnostics().Out() << "PCMcomm:  allocating memory..." << std::flush;
-  AllocateArray(temperature);
-  diagnostics().Out() << "okay" << std::endl;
 }
 
 }  // namespace trimwright

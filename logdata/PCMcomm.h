@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "logdata/LoggedData.h"
 #include "logdata/ReadPlan.h"
+#include "logdata/TextLog.h"
 
 namespace trimwright {
 
-class PCMcomm : public LoggedData {
+class PCMcomm : public TextLog {
  public:
   static constexpr std::size_t kFieldsPerRecord = 25;
 
@@ -25,12 +25,12 @@ class PCMcomm : public LoggedData {
           Diagnostics& sink = Diagnostics::Standard());
   ~PCMcomm() override;
 
-  RecordArray<float> temperature;
-
  private:
-  void AllocateTemperature();
   // Decodes one record line into index; true when the record is accepted.
   bool DecodeRecord(std::uint32_t index, std::string_view line);
+  // Why DecodeRecord rejected a line: kUnreadable for a line without the
+  // fields of a record, else the rule its values broke.
+  [[gnu::cold, gnu::noinline]] static Rejection RejectionOf(std::string_view line);
 };
 
 }  // namespace trimwright

@@ -48,6 +48,7 @@ TextLogFile::TextLogFile(const std::string& path, const std::string& diagnosticP
       plan_(plan),
       blockBytes_(std::max<std::size_t>(plan.blockBytes, 1)) {
   if (!file_.OpenForReading(path_)) Fail("Unable to open input file ");
+  RefuseSpecialLogFile(file_, path_);
 }
 
 void TextLogFile::Fail(const std::string& what) const {

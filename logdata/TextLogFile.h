@@ -42,12 +42,13 @@ class TextLogFile {
   // The decoding pass. Skips headerLines lines, then calls decode(index, line)
   // for the next recordCount lines, in order within each part, index counting
   // from 0 at the first line after the header. decode stores the record at
-  // index and returns whether it was accepted. Lines past the end of the file
-  // read as empty lines, which no reader accepts, so the pass ends there.
-  // Returns each part's first index and number of accepted records.
-  template <typename Decode>
+  // index and returns whether it was accepted; rejection(line) tells the
+  // rule of a line it rejected. The pass ends at the end of the file; lines
+  // counted but no longer there (the file shrank) count as cut off. Returns
+  // each part's first index, number of accepted records and rejections.
+  template <typename Decode, typename Reject>
   std::vector<RecordPart> DecodeRecords(std::int64_t headerLines, std::uint32_t recordCount,
-                                        Decode decode);
+                                        Decode decode, Reject rejection);
 
   void Close() { file_.Close(); }
 
@@ -90,9 +91,10 @@ class TextLogFile {
   std::vector<Block> blocks_;
 };
 
-template <typename Decode>
+template <typename Decode, typename Reject>
 std::vector<RecordPart> TextLogFile::DecodeRecords(std::int64_t headerLines,
-                                                   std::uint32_t recordCount, Decode decode) {
+                                                   std::uint32_t recordCount, Decode decode,
+                                                   Reject rejection) {
   if (recordCount == 0) return {};
   const std::vector<LineSpan> spans = SplitLines(headerLines + recordCount);
   std::vector<RecordPart> parts(spans.size());
@@ -101,12 +103,25 @@ std::vector<RecordPart> TextLogFile::DecodeRecords(std::int64_t headerLines,
     const std::int64_t end = span.firstLine + span.lineCount;
     const auto first =
         static_cast<std::uint32_t>(std::max(span.firstLine, headerLines) - headerLines);
+    // Counted here and stored once, so that parts side by side share no
+    // cache line while they count.
+    RecordPart part;
+    part.first = first;
     std::uint32_t index = first;
     std::string_view text;
-    for (std::int64_t line = span.firstLine; line < end && cursor.Next(text); ++line) {
-      if (line >= headerLines && decode(index, text)) ++index;
+    std::int64_t line = span.firstLine;
+    for (; line < end && cursor.Next(text); ++line) {
+      if (line < headerLines) continue;
+      if (decode(index, text)) {
+        ++index;
+      } else {
+        ++part.rejected[static_cast<std::size_t>(rejection(text))];
+      }
     }
-    parts[k] = RecordPart{first, index - first};
+    part.accepted = index - first;
+    part.rejected[static_cast<std::size_t>(Rejection::kCutOff)] +=
+        static_cast<std::uint64_t>(std::max<std::int64_t>(end - std::max(line, headerLines), 0));
+    parts[k] = part;
   });
   return parts;
 }

@@ -73,11 +73,18 @@ class BadInputTest : public ::testing::Test {
   std::string original_;
 };
 
-// A log that yields no usable record tunes nothing: every factor is 1 and the
-// image keeps every byte.
-void ExpectNoRecordsRun(const ProcessResult& result) {
-  EXPECT_EQ(result.exitStatus, 0) << result.err;
-  EXPECT_EQ(result.err, "trimwright-cli: Processing complete\n");
+// A log that yields no usable record tunes nothing: every factor is 1, the
+// image keeps every byte, the run says so on standard error and ends as any
+// pass does, and no history entry is written for a pass that changed nothing.
+void ExpectNoRecordsRun(const ProcessResult& result, const std::string& image,
+                        const std::string& name) {
+  EXPECT_EQ(result.exitStatus, 0) << name << ": " << result.err;
+  EXPECT_EQ(result.err,
+            "Nothing to tune: no record of the log(s) was used (0 read: 0 rejected, 0 not warm, "
+            "0 at high throttle, 0 outside the second trim window, 0 used), so the pass changes "
+            "no VE byte\ntrimwright-cli: Processing complete\n")
+      << name;
+  EXPECT_FALSE(std::filesystem::exists(image + ".history")) << name;
 }
 
 // ------------------------------------------------------------------ logs
@@ -91,11 +98,37 @@ TEST_F(BadInputTest, EmptyAndHeaderOnlyLogsTuneNothing) {
                                                         {"header.uni", std::string(128, 'h')},
                                                         {"header.csv", "time,rpm,map\n"},
                                                         {"header.txt", header5},
-                                                        {"short.uni", std::string(127, 'h')}}) {
-    const ProcessResult result = Tune(Log(name, bytes), image_);
-    ExpectNoRecordsRun(result);
+                                                        {"short.uni", std::string(127, 'h')},
+                                                        {"null.csv", ""},
+                                                        {"null.uni", ""}}) {
+    std::string log = Log(name, bytes);
+    // The null device reads as an empty log, like the empty files.
+    if (name.starts_with("null.")) {
+      std::filesystem::remove(log);
+      std::filesystem::create_symlink("/dev/null", log);
+    }
+    const ProcessResult result = Tune(log, image_);
+    ExpectNoRecordsRun(result, image_, name);
     EXPECT_NE(result.out.find("ecords"), std::string::npos) << name;
     EXPECT_TRUE(ImageUnchanged()) << name;
+  }
+}
+
+// A pipe (or a socket, or a device other than the null device) is refused at
+// once, before a byte of it is read, instead of waiting for a writer while
+// the run holds the image's lock.
+TEST_F(BadInputTest, PipeAsLogIsRefusedAtOnce) {
+  const std::string fifo = dir_.File("drive.csv");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string zero = dir_.File("zero.txt");
+  std::filesystem::create_symlink("/dev/zero", zero);
+  for (const std::string& log : {fifo, zero}) {
+    const ProcessResult result = RunProcess({"/usr/bin/timeout", "20", kCli, log, image_});
+    EXPECT_EQ(result.exitStatus, 3) << result.err;
+    EXPECT_EQ(result.err, "trimwright-cli: error: The log " + log +
+                              " is not a regular file (a pipe, socket or device), so it was not "
+                              "read; nothing was written\n");
+    EXPECT_TRUE(ImageUnchanged());
   }
 }
 
@@ -135,7 +168,7 @@ TEST_F(BadInputTest, TenMegabyteLineIsOneRecordLikeAnyOther) {
 TEST_F(BadInputTest, CarriageReturnOnlyLineEndsMakeOneLongLine) {
   const std::string csv = tools::FreescanLog(std::vector<tools::FreescanRecord>(5), {"\r", true});
   const ProcessResult result = Tune(Log("mac.csv", csv), image_);
-  ExpectNoRecordsRun(result);
+  ExpectNoRecordsRun(result, image_, "mac.csv");
   EXPECT_NE(result.out.find("No. records:  0\n"), std::string::npos);
   EXPECT_TRUE(ImageUnchanged());
 }

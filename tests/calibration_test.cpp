@@ -256,7 +256,14 @@ class ModifyVECellTest : public ::testing::Test {
     const VECellPlan cell = planner_.ModifyVECell(oldValue, row, column, target, PassLimits{});
     EXPECT_EQ(cell.newValue, expectedNew);
     EXPECT_EQ(cell.overflow, expectedOverflow);
-    return ReportLine(cell, 0.390588f);
+    // The cell's line, as the report of a pass that rewrites only this cell
+    // holds it.
+    PassPlan plan;
+    plan.veScale = 0.390588f;
+    plan.tunedCells = {cell};
+    const std::string report = ReportText(plan);
+    const std::size_t start = report.find("cell[");
+    return report.substr(start, report.find('\n', start) + 1 - start);
   }
 
   CapturedOutput output_;

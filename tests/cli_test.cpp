@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -150,6 +152,118 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{{"--report", "@/no/folder/r.txt", "@/sample.uni", "@/sample.bin"},
                  3,
                  "Unable to open logfile @/no/folder/r.txt\n"}));
+
+// record_fates as the JSON must hold it: every key, zeros included.
+nlohmann::json Fates(int read, const std::map<std::string, int>& rejected, int notWarm,
+                     int highThrottle, int outside, const std::map<std::string, int>& used) {
+  nlohmann::json rules;
+  for (const char* rule :
+       {"unreadable", "cut_off", "rpm", "map", "blm_left", "blm_right", "aux_left", "aux_right",
+        "throttle", "temperature", "blm_cell", "no_fuel_trim_cell"}) {
+    rules[rule] = rejected.contains(rule) ? rejected.at(rule) : 0;
+  }
+  nlohmann::json cells;
+  for (int cell = 0; cell <= 16; ++cell) {
+    const std::string key = std::to_string(cell);
+    cells[key] = used.contains(key) ? used.at(key) : 0;
+  }
+  return {{"read", read},
+          {"rejected", rules},
+          {"not_warm", notWarm},
+          {"high_throttle", highThrottle},
+          {"outside_aux_window", outside},
+          {"used", cells}};
+}
+
+// Records of every fate: each counts once, under the first reason that left
+// it out (rules in their order, a cold record in cell 18 as not warm, one in
+// cell 17 at high throttle as high throttle), per log and in total, in the
+// JSON and the grid.
+TEST_F(CliTest, EveryRecordCountsOnceByItsFate) {
+  auto with = [](auto change) {
+    tools::FreescanRecord record;  // warm, part throttle, cell 5
+    change(record);
+    return tools::FreescanLine(record);
+  };
+  using R = tools::FreescanRecord&;
+  // Record k of these breaks rule k and every rule after it, so it counts
+  // under rule k if the rules are taken in their order.
+  const std::vector<void (*)(R)> breaks = {
+      [](R r) { r.rpm = "450"; },      [](R r) { r.mapBar = "1.06"; },
+      [](R r) { r.blmLeft = "256"; },  [](R r) { r.blmRight = "-1"; },
+      [](R r) { r.auxLeft = "300"; },  [](R r) { r.auxRight = "999"; },
+      [](R r) { r.throttle = "101"; }, [](R r) { r.temperature = "151"; },
+      [](R r) { r.blmCell = "19"; }};
+  std::string csv = tools::FreescanHeader() + "\n";
+  for (std::size_t first = 0; first < breaks.size(); ++first) {
+    csv += with([&](R r) {
+             for (std::size_t k = first; k < breaks.size(); ++k) breaks[k](r);
+           }) +
+           "\n";
+  }
+  for (const std::string& line :
+       {with([](R) {}), std::string("1,2,3"), with([](R r) { r.blmCell = "17"; }),
+        with([](R r) { r.temperature = "50"; }), with([](R r) {
+          r.temperature = "60";
+          r.blmCell = "18";
+        }),
+        with([](R r) { r.temperature = "76"; }), with([](R r) { r.throttle = "80"; }),
+        with([](R r) {
+          r.throttle = "70";
+          r.blmCell = "17";
+        }),
+        with([](R r) { r.auxLeft = "150"; }), with([](R r) {
+          r.blmCell = "16";
+          r.rpm = "800";
+          r.throttle = "80";
+        }),
+        with([](R r) {
+          r.rpm = "9000";
+          r.blmCell = "25";
+        })}) {
+    csv += line + "\n";
+  }
+  tools::WriteFile(dir_.File("drive.csv"), csv);
+  tools::UniRecord slow;
+  slow.rpmCounts = 19;  // 475 rpm
+  tools::WriteFile(dir_.File("drive.uni"), tools::UniLog({tools::UniRecord{}, slow}));
+
+  const ProcessResult result =
+      Cli({"--dry-run", "--json", "-", "--grid", "--aux-window", "118-138", dir_.File("drive.csv"),
+           dir_.File("drive.uni"), dir_.File("sample.bin")});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  const auto plan = nlohmann::json::parse(result.out);
+  const std::map<std::string, int> rules{{"unreadable", 1}, {"map", 1},
+                                         {"blm_left", 1},   {"blm_right", 1},
+                                         {"aux_left", 1},   {"aux_right", 1},
+                                         {"throttle", 1},   {"temperature", 1},
+                                         {"blm_cell", 1},   {"no_fuel_trim_cell", 1}};
+  std::map<std::string, int> csvRules = rules;
+  csvRules["rpm"] = 2;
+  std::map<std::string, int> allRules = rules;
+  allRules["rpm"] = 3;
+  EXPECT_EQ(plan["logs"][0]["record_fates"], Fates(20, csvRules, 3, 2, 1, {{"5", 1}, {"16", 1}}));
+  EXPECT_EQ(plan["logs"][1]["record_fates"], Fates(2, {{"rpm", 1}}, 0, 0, 0, {{"5", 1}}));
+  EXPECT_EQ(plan["record_fates"], Fates(22, allRules, 3, 2, 1, {{"5", 2}, {"16", 1}}));
+  // The same records as the plan's other counts see them.
+  EXPECT_EQ(plan["trim_cells"][5]["records"], 2);
+  EXPECT_EQ(plan["trim_cells"][16]["records"], 1);
+  EXPECT_EQ(plan["limits"]["aux_filtered_records"], 1);
+
+  const std::string grid = result.err.substr(result.err.find("Records by fate"));
+  EXPECT_NE(grid.find("        20        12         3         2         1         2  " +
+                      dir_.File("drive.csv") + "\n" +
+                      "         2         1         0         0         0         1  " +
+                      dir_.File("drive.uni") + "\n" +
+                      "        22        13         3         2         1         3  (all logs)\n" +
+                      "  rejected by rule: unreadable 1, rpm 3, map 1, blm_left 1, blm_right 1, "
+                      "aux_left 1, aux_right 1, throttle 1, temperature 1, blm_cell 1, "
+                      "no_fuel_trim_cell 1\n"),
+            std::string::npos)
+      << grid;
+  EXPECT_NE(grid.find(" 5=2 "), std::string::npos) << grid;
+  EXPECT_NE(grid.find(" 16 (idle)=1\n"), std::string::npos) << grid;
+}
 
 TEST_F(CliTest, HelpAndVersionAnswerOnStandardOutput) {
   const ProcessResult help = Cli({"--help"});

@@ -47,6 +47,8 @@ struct Reading {
   std::string err;
   std::string error;  // the text of the TrimwrightError thrown; empty when none
   std::uint32_t recordCount = 0;
+  std::uint32_t recordsInFile = 0;
+  RejectionCounts rejected{};
   std::vector<int> rpm, blmLeft, blmRight, auxLeft, auxRight, blmCell;
   std::vector<std::uint32_t> map, throttle, temperature;  // bit patterns
   std::vector<int> engineWarm, highThrottle;
@@ -67,6 +69,11 @@ std::vector<std::uint32_t> Bits(const RecordArray<float>& array, std::uint32_t c
 template <typename Log>
 void Take(const Log& log, Reading& reading) {
   reading.recordCount = log.recordCount;
+  reading.recordsInFile = log.recordsInFile;
+  reading.rejected = log.rejected;
+  std::uint64_t given = log.recordCount;
+  for (const std::uint64_t count : log.rejected) given += count;
+  if (given != log.recordsInFile) reading.error += "[records counted but given no fate]";
   // A count beyond the arrays is a fault of its own; compare what exists.
   std::uint32_t n = log.recordCount;
   for (const std::size_t size :
@@ -188,6 +195,17 @@ std::string Difference(const Reading& fast, const Reading& reference) {
   if (fast.recordCount != reference.recordCount) {
     return "recordCount: fast " + std::to_string(fast.recordCount) + ", reference " +
            std::to_string(reference.recordCount);
+  }
+  if (fast.recordsInFile != reference.recordsInFile) {
+    return "recordsInFile: fast " + std::to_string(fast.recordsInFile) + ", reference " +
+           std::to_string(reference.recordsInFile);
+  }
+  for (std::size_t rule = 0; rule < kRejectionSlots; ++rule) {
+    if (fast.rejected[rule] != reference.rejected[rule]) {
+      return std::string("rejected by ") + RejectionName(static_cast<Rejection>(rule)) + ": fast " +
+             std::to_string(fast.rejected[rule]) + ", reference " +
+             std::to_string(reference.rejected[rule]);
+    }
   }
   for (const std::string& difference :
        {FirstDifference("rpm", fast.rpm, reference.rpm),

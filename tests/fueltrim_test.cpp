@@ -2,11 +2,14 @@
 // factors with their warnings, and the area-weighted factor of a VE cell.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calibration/PassReport.h"
+#include "calibration/RecordSample.h"
 #include "calibration/RecordSorter.h"
 #include "fueltrim/FuelTrimCell.h"
 #include "fueltrim/FuelTrimTable.h"
@@ -181,6 +184,58 @@ TEST_F(FuelTrimTableTest, SorterBinsWarmPartThrottleRecordsByLoggedCell) {
   int total = 0;
   for (int k = 0; k < 16; ++k) total += table_.Cell(k).RecordCount();
   EXPECT_EQ(total, 3);
+}
+
+// The walk counts each record's fate as it sorts it; the window's sample gives
+// every record the same fate one by one: cold first, then no cell (high
+// throttle outside the idle cell, or a cell beyond it), then the window.
+TEST_F(FuelTrimTableTest, SorterAndSampleGiveEachRecordTheSameFate) {
+  using F = RecordFate;
+  const std::vector<std::pair<FakeRecord, F>> records = {
+      {{.blmCell = 5}, F::kUsed},
+      {{.blmCell = 0}, F::kUsed},
+      {{.blmCell = 16, .highThrottle = true}, F::kUsed},  // the idle cell at any throttle
+      {{.blmCell = 5, .engineWarm = false}, F::kNotWarm},
+      {{.blmCell = 18, .engineWarm = false, .highThrottle = true}, F::kNotWarm},
+      {{.blmCell = 5, .highThrottle = true}, F::kHighThrottle},
+      {{.blmCell = 17, .highThrottle = true}, F::kHighThrottle},
+      {{.blmCell = 17}, F::kNoFuelTrimCell},
+      {{.blmCell = 16, .auxLeft = 150}, F::kOutsideAuxWindow},
+      {{.blmCell = 5, .auxRight = 117}, F::kOutsideAuxWindow},
+  };
+  FakeLog log;
+  for (const auto& [record, fate] : records) log.Add(record);
+  const AuxWindow window{118, 138};
+  FuelTrimCell idle;
+  idle.SetNumber(16);
+  const RecordFates fates = RecordSorter().Add(log, window, false, table_, idle);
+  EXPECT_EQ(fates.notWarm, 2u);
+  EXPECT_EQ(fates.highThrottle, 2u);
+  EXPECT_EQ(fates.noFuelTrimCell, 1u);
+  EXPECT_EQ(fates.outsideAuxWindow, 2u);
+  std::array<std::uint64_t, RecordFates::kUsedCells> used{};
+  used[0] = used[5] = used[16] = 1;
+  EXPECT_EQ(fates.used, used);
+
+  RecordSample sample(records.size());
+  sample.Add(log, window, table_.CellCount(), idle.GetNumber());
+  ASSERT_EQ(sample.records().size(), records.size());
+  for (std::size_t k = 0; k < records.size(); ++k) {
+    EXPECT_EQ(sample.records()[k].fate, records[k].second) << "record " << k;
+  }
+  EXPECT_EQ(sample.counts(), (RecordSample::FateCounts{3, 2, 2, 2, 1}));
+  // All ten lie in the VE cell of 1600 rpm and 50 kPa.
+  EXPECT_EQ(sample.CountsIn(VEGrid::RowOf(1600), VEGrid::ColumnOf(50.0f)), sample.counts());
+
+  // Beyond its limit the sample takes every n-th record, the counts all.
+  RecordSample thin(records.size(), 3);
+  thin.Add(log, window, table_.CellCount(), idle.GetNumber());
+  EXPECT_EQ(thin.stride(), 4u);
+  ASSERT_EQ(thin.records().size(), 3u);
+  EXPECT_EQ(thin.records()[1].fate, records[4].second);
+  EXPECT_EQ(thin.counts(), sample.counts());
+  EXPECT_EQ(RecordSample(3, 3).stride(), 1u);
+  EXPECT_EQ(RecordSample(4, 3).stride(), 2u);
 }
 
 TEST_F(FuelTrimTableTest, VeCellInsideOneFuelTrimCellTakesItsFactor) {

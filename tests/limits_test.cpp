@@ -185,8 +185,8 @@ TEST_F(LimitsTest, MaxChangeCapsEveryVeByte) {
     const std::vector<int> after = VeBytes(image);
     double largest = 0.0;
     for (std::size_t k = 0; k < before.size(); ++k) {
-      // The byte may round up by one beyond the capped factor.
-      const double excess = std::abs(after[k] - before[k]) - 0.05 * before[k] - 1.0;
+      // The cap holds on the byte written, not only on the factor.
+      const double excess = std::abs(after[k] - before[k]) * 100.0 - 5.0 * before[k];
       largest = std::max(largest, excess);
     }
     return largest;
@@ -310,6 +310,49 @@ TEST_F(LimitsTest, MaxChangeCapsTheIdleBlendAsAWhole) {
   EXPECT_NE(pass.report.find("\tcell[800][35]\t1.14516 -> 1.05\n"), std::string::npos)
       << pass.report;
 }
+
+// The cap holds on the byte written: where rounding the capped factor would
+// carry the byte past the cap (126 x 1.02 = 128.52 rounds to 129, +2.4 %), the
+// byte is the last one within it, toward the old value; a byte exactly at the
+// cap is written as it is. Fuel trim cell 5 holds the VE cell 1600 rpm,
+// 50 kPa; its trims of 140 (lean) or 110 (rich) ask for +13 % or -11 %.
+struct ByteEdge {
+  int old;
+  int blm;
+  int written;
+  int rounded;  // what rounding gave, where it crossed the cap; 0 where not
+};
+
+class MaxChangeByteTest : public LimitsTest, public ::testing::WithParamInterface<ByteEdge> {};
+
+TEST_P(MaxChangeByteTest, CappedByteNeverCrossesTheCap) {
+  const ByteEdge edge = GetParam();
+  CalibrationImage image = tools::MakeSampleImage();
+  image.MainVe(6, 6) = static_cast<std::uint8_t>(edge.old);
+  image.MakeChecksumConsistent();
+  original_ = image.Bytes(ImageLayout::kBin);
+  const Pass pass = Tune("edge", Cell5(4, edge.blm),
+                         {"--no-history", "--max-change", "2", "--json", dir_.File("edge.json")});
+  const CalibrationImage tuned = CalibrationImage::FromBytes(pass.image, ImageLayout::kBin);
+  EXPECT_EQ(tuned.MainVe(6, 6), edge.written);
+  EXPECT_EQ(tuned.StoredChecksum(), tuned.ComputedChecksum());
+  const auto json = nlohmann::json::parse(tools::ReadFile(dir_.File("edge.json")));
+  EXPECT_EQ(VeCell(json, 1600, 50)["new"], edge.written);
+  EXPECT_TRUE(VeCell(json, 1600, 50)["capped"].get<bool>());
+  const std::string rounded = "\tbyte " + std::to_string(edge.old) + " -> " +
+                              std::to_string(edge.written) + " (rounding gave " +
+                              std::to_string(edge.rounded) + ")\n";
+  EXPECT_EQ(pass.report.find(rounded) != std::string::npos, edge.rounded != 0) << pass.report;
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, MaxChangeByteTest,
+                         ::testing::Values(ByteEdge{126, 140, 128, 129}, ByteEdge{100, 140, 102, 0},
+                                           ByteEdge{50, 140, 51, 0}, ByteEdge{126, 110, 124, 123},
+                                           ByteEdge{100, 110, 98, 0}),
+                         [](const ::testing::TestParamInfo<ByteEdge>& tested) {
+                           return "Old" + std::to_string(tested.param.old) + "Blm" +
+                                  std::to_string(tested.param.blm);
+                         });
 
 // A record whose second trim values lie on either edge of the window counts;
 // one a step outside either edge is filtered. The counts of each kind are

@@ -4,9 +4,11 @@
 // and refused when an input changed since the preview.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -350,6 +352,90 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<InputChange>& tested) {
       return std::string(tested.param.name);
     });
+
+// Output that cuts the log down to `size` bytes when its reader starts
+// reading the records, after it counted them: the log shrinks while it is
+// read.
+class ShrinkingOutput : public std::stringbuf {
+ public:
+  ShrinkingOutput(std::string path, std::uintmax_t size) : path_(std::move(path)), size_(size) {}
+
+ protected:
+  int sync() override {
+    if (!cut_ && str().find("reading in data...") != std::string::npos) {
+      std::filesystem::resize_file(path_, size_);
+      cut_ = true;
+    }
+    return 0;
+  }
+
+ private:
+  std::string path_;
+  std::uintmax_t size_;
+  bool cut_ = false;
+};
+
+struct Shrink {
+  std::string extension;
+  int kept;  // of ten records
+};
+
+void PrintTo(const Shrink& shrink, std::ostream* out) {
+  *out << shrink.extension << " keeping " << shrink.kept;
+}
+
+class ShrinkTest : public ::testing::TestWithParam<Shrink> {};
+
+// Records counted in the file but gone when read count as cut off, so the
+// fates still add up, and the run says the log shrank; with none left, it
+// also says there was nothing to tune.
+TEST_P(ShrinkTest, ALogThatShrinksWhileReadIsSaidToHave) {
+  const auto [extension, kept] = GetParam();
+  auto log = [&extension](int records) {
+    if (extension == "uni") return tools::UniLog(std::vector<tools::UniRecord>(records));
+    if (extension == "csv") return tools::FreescanLog(std::vector<tools::FreescanRecord>(records));
+    return tools::PCMcommLog(std::vector<tools::PCMcommRecord>(records));
+  };
+  TempDir dir;
+  const std::string path = dir.File("drive." + extension);
+  tools::WriteFile(path, log(10));
+  tools::WriteFile(dir.File("car.bin"), CalibrationImage().Bytes(ImageLayout::kBin));
+  ShrinkingOutput shrinking(path, log(kept).size());
+  std::ostream out(&shrinking);
+  std::ostringstream err;
+  Diagnostics diagnostics(out, err);
+  RecordingWindow window;
+  RunRequest request = RunRequest::ForOneLog(path, dir.File("car.bin"), "", "124", "3000");
+  request.dryRun = true;
+  const RunResult result = TuningRun(window, diagnostics).Perform(request);
+  ASSERT_TRUE(result.plan);
+
+  const RecordFates& fates = result.plan->logs.front().fates;
+  EXPECT_EQ(fates.read, 10u);
+  EXPECT_EQ(fates.rejected[static_cast<std::size_t>(Rejection::kCutOff)], 10u - kept);
+  EXPECT_EQ(fates.Used(), static_cast<std::uint64_t>(kept));
+  EXPECT_EQ(fates.Counted(), fates.read);
+  const std::string shrank = "The log " + path +
+                             " shrank while it was read: " + std::to_string(10 - kept) +
+                             " record(s) counted in it were gone when read; tune again once the "
+                             "log is complete";
+  const std::vector<std::string>& warnings = result.plan->warnings;
+  EXPECT_NE(std::find(warnings.begin(), warnings.end(), shrank), warnings.end());
+  EXPECT_NE(err.str().find(shrank + "\n"), std::string::npos) << err.str();
+  EXPECT_EQ(result.plan->NothingToTune(), kept == 0);
+  EXPECT_EQ(err.str().find("Nothing to tune: no record of the log(s) was used (10 read: 10 "
+                           "rejected (cut_off 10), 0 not warm") != std::string::npos,
+            kept == 0)
+      << err.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ShrinkTest,
+                         ::testing::Values(Shrink{"uni", 4}, Shrink{"csv", 4}, Shrink{"txt", 4},
+                                           Shrink{"csv", 0}),
+                         [](const ::testing::TestParamInfo<Shrink>& tested) {
+                           return tested.param.extension + "Keeps" +
+                                  std::to_string(tested.param.kept);
+                         });
 
 TEST(PathRulesTest, LogfileNameReplacesTheLastExtension) {
   EXPECT_EQ(DeriveLogfileName("/tunes/car.bin"), "/tunes/car_trw.txt");

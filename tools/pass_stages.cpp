@@ -127,7 +127,9 @@ int main(int argc, char** argv) {
         const std::int64_t lines = file.CountLineReads() - 1;
         const auto records = static_cast<std::uint32_t>(
             std::clamp<std::int64_t>(lines, 0, std::numeric_limits<std::uint32_t>::max()));
-        file.DecodeRecords(0, records, [](std::uint32_t, std::string_view) { return false; });
+        file.DecodeRecords(
+            0, records, [](std::uint32_t, std::string_view) { return false; },
+            [](std::string_view) { return Rejection::kUnreadable; });
       });
     }
     const double reader = MedianMs(reps, [&] { CreateLogReader(logPath, quiet); });

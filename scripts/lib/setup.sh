@@ -29,7 +29,7 @@ ensure_packages() {
 # The packages a build of the program and its tests needs.
 ensure_build_packages() {
   ensure_packages g++ make cmake ninja-build pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev \
-    nettle-dev qt6-base-dev libgl-dev \
+    nettle-dev qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev \
     fonts-dejavu-core locales help2man
 }
 

@@ -1,11 +1,23 @@
 // The pass window's models without a screen: what each VE cell shows in each
 // view, its colour on the diverging scale, its marks (overflow, idle, untuned,
-// no data, capped), and the fuel trim table's layout and colours.
+// no data, capped), the fuel trim table's layout, colours and held-back
+// cells, the scatter of the records by fate, and the texts of the records'
+// fates and the limits.
+#include <QFont>
 #include <QTest>
 
+#include <memory>
+
 #include "calibration/PassPlan.h"
+#include "calibration/RecordSample.h"
+#include "calibration/VEGrid.h"
+#include "gui/CompareTableModel.h"
+#include "gui/PassNotes.h"
+#include "gui/ProgressModel.h"
+#include "gui/RecordScatterModel.h"
 #include "gui/TrimTableModel.h"
 #include "gui/VeTableModel.h"
+#include "tests/support/FakeLog.h"
 
 namespace trimwright {
 namespace {
@@ -158,6 +170,220 @@ class PassModelsTest : public QObject {
              TrimTableModel::DistanceColor(6.0));
     QCOMPARE(model.index(3, 3).data(Qt::BackgroundRole).value<QColor>(),
              TrimTableModel::DistanceColor(-6.0));
+  }
+
+  // Each sampled record is a point of its own fate, in the VE cell of its rpm
+  // and MAP; the counts by cell are exact.
+  void scatterPutsEachRecordInItsFateAndCell() {
+    testing::FakeLog log{{.rpm = 1600, .map = 50.0f},
+                         {.rpm = 800, .map = 30.0f, .engineWarm = false},
+                         {.rpm = 3000, .map = 95.0f, .highThrottle = true},
+                         {.rpm = 2400, .map = 60.0f, .auxLeft = 150},
+                         {.rpm = 1650, .map = 51.0f, .blmCell = 17}};
+    auto sample = std::make_shared<RecordSample>(log.recordCount);
+    sample->Add(log, AuxWindow{118, 138}, 16, 16);
+    PassPlan plan = Plan();
+    plan.recordSample = sample;
+    plan.logs.resize(1);
+    plan.logs[0].fates.rejected[static_cast<std::size_t>(Rejection::kRpm)] = 2;
+    RecordScatterModel model;
+    model.SetPlan(plan);
+    QCOMPARE(model.Points(RecordFate::kUsed), QList<QPointF>{QPointF(1600, 50)});
+    QCOMPARE(model.Points(RecordFate::kNotWarm), QList<QPointF>{QPointF(800, 30)});
+    QCOMPARE(model.Points(RecordFate::kHighThrottle), QList<QPointF>{QPointF(3000, 95)});
+    QCOMPARE(model.Points(RecordFate::kOutsideAuxWindow), QList<QPointF>{QPointF(2400, 60)});
+    QCOMPARE(model.Points(RecordFate::kNoFuelTrimCell), QList<QPointF>{QPointF(1650, 51)});
+    const int row = VEGrid::RowOf(1600);
+    const int column = VEGrid::ColumnOf(50.0f);
+    QCOMPARE(RecordScatterModel::CellAt(1600, 50), std::optional<QPoint>(QPoint(column, row)));
+    QCOMPARE(RecordScatterModel::CellAt(1600, 106), std::nullopt);
+    QCOMPARE(model.PointsIn(row, column), (QList<QPointF>{QPointF(1600, 50), QPointF(1650, 51)}));
+    QCOMPARE(model.CellText(row, column),
+             QStringLiteral("VE cell 1600 rpm, 50 kPa: 2 record(s)\n1 used, 1 no fuel trim cell "
+                            "(17, 18)"));
+    QCOMPARE(model.LegendText(RecordFate::kUsed), QStringLiteral("used: 1"));
+    QCOMPARE(model.Note(), QStringLiteral("All 5 records shown; 2 rejected by the reader have no "
+                                          "place here; hover a VE cell for its records"));
+    // The plot's grid: the VE bands' edges, and the fuel trim cells' inner
+    // boundaries from the plan.
+    const QList<double> rpm = RecordScatterModel::RpmEdges();
+    QCOMPARE(rpm.size(), 26);
+    QCOMPARE(rpm[1], 500.0);
+    QCOMPARE(rpm[24], 6750.0);
+    QCOMPARE(RecordScatterModel::KpaEdges().size(), 18);
+    QCOMPARE(model.TrimRpmEdges(), (QList<double>{1000, 2000, 3000}));
+    QCOMPARE(model.TrimKpaEdges(), (QList<double>{25, 50, 75}));
+  }
+
+  // With limits on, the window says which are on and what each held back,
+  // and marks the held-back fuel trim cells.
+  void limitsSayWhatTheyHeldBack() {
+    PassPlan plan = Plan();
+    plan.limits.minRecords = 30;
+    plan.limits.maxChangePercent = 10.0;
+    plan.heldBackCells = {3, 16};
+    plan.trimCells[3].records = 12;
+    plan.idleCell.records = 5;
+    VECellPlan capped = At(plan, 10, 8);
+    capped.tuned = capped.capped = true;
+    capped.factor = 1.25f;
+    capped.appliedFactor = 1.1f;
+    plan.tunedCells = {At(plan, 10, 7), capped};
+    QCOMPARE(PassNotes::LimitsLine(plan),
+             QStringLiteral("Limits on: at least 30 records per cell (2 fuel trim cell(s) held "
+                            "back); changes within 10 % (1 VE cell(s) capped)"));
+    QCOMPARE(PassNotes::LimitWarnings(plan),
+             (QStringList{QStringLiteral("Fuel trim cell 3 held back: 12 record(s), fewer than "
+                                         "the minimum of 30, so it counts as no correction"),
+                          QStringLiteral("The idle cell (16) held back: 5 record(s), fewer than "
+                                         "the minimum of 30, so it counts as no correction"),
+                          QStringLiteral("VE cell 2400 rpm, 60 kPa capped: factor 1.25 found, "
+                                         "1.1 applied")}));
+    TrimTableModel model;
+    model.SetPlan(plan);
+    QVERIFY(model.index(3, 3).data().toString().endsWith(QStringLiteral("\nheld back")));
+    QVERIFY(!model.index(3, 2).data().toString().contains(QStringLiteral("held back")));
+    QVERIFY(model.index(4, 0).data().toString().endsWith(QStringLiteral("\nheld back")));
+    QCOMPARE(PassNotes::LimitsLine(Plan()), QString());
+    QCOMPARE(PassNotes::LimitWarnings(Plan()), QStringList());
+  }
+
+  // A pass whose logs gave no record any cell used says so first.
+  void fatesLineSaysWhenThereWasNothingToTune() {
+    PassPlan plan = Plan();
+    plan.logs.resize(2);
+    plan.logs[0].fates.read = plan.logs[0].fates.notWarm = 3;
+    plan.logs[1].fates.read = 1;
+    plan.logs[1].fates.rejected[static_cast<std::size_t>(Rejection::kUnreadable)] = 1;
+    QCOMPARE(PassNotes::FatesLine(plan),
+             QStringLiteral("Nothing to tune, no record was used. Records: 4 read: 1 rejected "
+                            "(unreadable 1), 3 not warm, 0 at high throttle, 0 outside the second "
+                            "trim window, 0 used"));
+    plan.logs[1].fates.used[5] = 1;
+    plan.logs[1].fates.read = 2;
+    QVERIFY(PassNotes::FatesLine(plan).startsWith(QStringLiteral("Records: 5 read:")));
+    QVERIFY(
+        PassNotes::FatesTable(plan).contains(QStringLiteral("Used by cell (16 is the idle "
+                                                            "cell): 5: 1")));
+  }
+
+  // Text stays readable on every colour the grid uses, the darkest cells
+  // included: plain text at a contrast of 4.5 at least, faint text (no
+  // logged data) at 3, still fainter than plain and in italics.
+  void textStaysReadableOnEveryCell() {
+    QCOMPARE(qRound(VeTableModel::ContrastRatio(Qt::black, Qt::white)), 21);
+    PassPlan plan = Plan();
+    const int news[] = {50, 80, 90, 97, 100, 103, 110, 120, 200};
+    for (int k = 0; k < 9; ++k) {
+      At(plan, 1, k).newValue = static_cast<std::uint8_t>(news[k]);
+      At(plan, 2, k).newValue = static_cast<std::uint8_t>(news[k]);
+      At(plan, 2, k).hits = 0;
+      At(plan, 20, k).hits = 0;  // untuned and faint
+    }
+    VeTableModel model;
+    model.SetPlan(plan);
+    for (int row : {1, 2, 20}) {
+      for (int column = 0; column < 9; ++column) {
+        const QModelIndex index = model.index(row, column);
+        const auto text = index.data(Qt::ForegroundRole).value<QColor>();
+        const auto background = index.data(Qt::BackgroundRole).value<QColor>();
+        const bool faint = row != 1;
+        const double contrast = VeTableModel::ContrastRatio(text, background);
+        QVERIFY2(contrast >= (faint ? 3.0 : 4.5),
+                 qPrintable(QStringLiteral("%1,%2: %3").arg(row).arg(column).arg(contrast)));
+        QCOMPARE(index.data(Qt::FontRole).value<QFont>().italic(), faint);
+        if (faint && row == 2) {
+          QVERIFY(contrast <
+                  VeTableModel::ContrastRatio(
+                      model.index(1, column).data(Qt::ForegroundRole).value<QColor>(), background));
+        }
+      }
+    }
+  }
+
+  // The progress of a made-up history: a pass, a pass later undone, its
+  // undo and a damaged entry, in the table and as the chart's points.
+  void progressShowsPassesUndosAndDamage() {
+    std::vector<ProgressPoint> points(4);
+    for (std::size_t k = 0; k < 4; ++k) {
+      points[k].number = k + 1;
+      points[k].time = "2026-12-09 10:1" + std::to_string(k) + ":00";
+    }
+    points[0].kind = points[1].kind = "pass";
+    points[0].planRead = points[1].planRead = true;
+    points[0].targetBlm = 124;
+    points[0].recordsUsed = 900;
+    points[0].logs = {{"/logs/drive1.uni", 1000u}};
+    points[0].distance = TrimDistance{3.25, 7.5, 6};
+    points[0].left = TrimDistance{2.0, 5.0, 6};
+    points[0].right = TrimDistance{3.25, 7.5, 6};
+    points[1].undone = true;
+    points[1].distance = points[1].left = points[1].right = TrimDistance{1.5, 2.0, 1};
+    points[2].kind = "undo";
+    points[2].undoes = 2;
+    points[2].imageAsLeft = true;
+    points[3].damage = "its manifest cannot be read";
+    ProgressModel model;
+    model.SetProgress(points);
+    QCOMPARE(model.rowCount(), 4);
+    auto text = [&model](int row, int column) {
+      return model.index(row, column).data().toString();
+    };
+    QCOMPARE(text(0, ProgressModel::kLogs), QStringLiteral("drive1.uni"));
+    QCOMPARE(text(0, ProgressModel::kRecords), QStringLiteral("900"));
+    QCOMPARE(text(0, ProgressModel::kMean), QStringLiteral("3.25"));
+    QCOMPARE(text(0, ProgressModel::kWorst), QStringLiteral("7.50 (cell 6)"));
+    QCOMPARE(text(0, ProgressModel::kLeft), QStringLiteral("2.00"));
+    QCOMPARE(text(1, ProgressModel::kEntry), QStringLiteral("pass (undone)"));
+    QCOMPARE(text(2, ProgressModel::kEntry), QStringLiteral("undo of #2"));
+    QCOMPARE(text(2, ProgressModel::kMean), QString());
+    QCOMPARE(text(2, ProgressModel::kImage), QStringLiteral("as left"));
+    QCOMPARE(text(3, ProgressModel::kEntry),
+             QStringLiteral("damaged: its manifest cannot be read"));
+    QCOMPARE(model.Line(ProgressModel::Bank::kRight),
+             (QList<QPointF>{QPointF(1, 3.25), QPointF(2, 1.5)}));
+    QCOMPARE(model.Line(ProgressModel::Bank::kLeft),
+             (QList<QPointF>{QPointF(1, 2.0), QPointF(2, 1.5)}));
+    QCOMPARE(model.Undone(ProgressModel::Bank::kLeft), QList<QPointF>{QPointF(2, 1.5)});
+    QCOMPARE(model.Undos(), QList<double>{3.0});
+    QCOMPARE(model.Damaged(), QList<double>{4.0});
+    QCOMPARE(model.HighestDistance(), 3.25);
+    QCOMPARE(model.FirstNumber(), 1.0);
+    QCOMPARE(model.LastNumber(), 4.0);
+  }
+
+  // The difference of two images in the VE grid's model: the change from
+  // A to B, A's and B's VE, both bytes in the tooltip, a missing cell blank
+  // and hatched.
+  void comparisonShowsTheDifferenceAsAPassWould() {
+    ImageComparison comparison;
+    for (int row = 0; row < 25; ++row) {
+      for (int column = 0; column < 17; ++column) {
+        ComparedCell cell;
+        cell.row = row;
+        cell.column = column;
+        cell.rpm = row < 19 ? 400 + 200 * row : 4500 + 500 * (row - 19);
+        cell.kpa = 20 + 5 * column;
+        if (row < 24) cell.a = cell.b = std::uint8_t{100};
+        comparison.grid.push_back(cell);
+      }
+    }
+    comparison.grid[2 * 17 + 3].b = std::uint8_t{110};
+    CompareTableModel model;
+    model.SetComparison(comparison);
+    QCOMPARE(model.index(2, 3).data().toString(), QStringLiteral("+10.0"));
+    QCOMPARE(model.index(2, 4).data().toString(), QStringLiteral("0"));
+    QCOMPARE(model.index(2, 3).data(VeTableModel::kMarksRole).toInt(), 0);
+    QVERIFY(model.index(2, 3)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains(QStringLiteral("A: 100 (39.1 %)\nB: 110 (43.0 %)\nchange 10.0 %")));
+    QCOMPARE(model.index(24, 0).data().toString(), QString());
+    QCOMPARE(model.index(24, 0).data(VeTableModel::kMarksRole).toInt(),
+             static_cast<int>(VeTableModel::kUntuned));
+    model.SetShow(VeTableModel::Show::kNewVe);
+    QCOMPARE(model.index(2, 3).data().toString(), QStringLiteral("43.0"));
+    QCOMPARE(model.index(2, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
   }
 };
 

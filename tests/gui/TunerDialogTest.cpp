@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,9 +15,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <chrono>
 #include <filesystem>
@@ -26,15 +31,23 @@
 #include <string>
 #include <vector>
 
+#include "app/CellLocks.h"
 #include "app/TuningRun.h"
+#include "calibration/VEGrid.h"
 #include "gui/AboutDialog.h"
+#include "gui/CompareWindow.h"
 #include "gui/ControlIds.h"
 #include "gui/DialogServices.h"
 #include "gui/DialogUnits.h"
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
+#include "gui/ProgressChart.h"
+#include "gui/ProgressModel.h"
+#include "gui/RecordScatterView.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
+#include "gui/VeTableModel.h"
+#include "gui/WindowPlacement.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
@@ -516,6 +529,18 @@ class TunerDialogTest : public QObject {
     QVERIFY(pass && pass->isVisible() && pass->applyButton()->isVisible());
     QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Preview: ")));
     QCOMPARE(pass->veModel().rowCount(), 25);
+    // The records' fates under the summary, their plot in the Records tab, and
+    // the VE cell under the mouse in the table marked in the plot.
+    QVERIFY2(pass->summaryLabel()->text().contains(QStringLiteral("\nRecords: ")),
+             qPrintable(pass->summaryLabel()->text()));
+    QVERIFY(!pass->recordsView()->model().Points(RecordFate::kUsed).isEmpty());
+    const QModelIndex hovered = pass->veModel().index(8, 6);
+    pass->veView()->scrollTo(hovered);
+    QTest::mouseMove(pass->veView()->viewport(), pass->veView()->visualRect(hovered).center());
+    const GridCell cell = pass->veModel().CellAt(hovered);
+    QCOMPARE(pass->recordsView()->highlightedCell(),
+             std::optional<QPoint>(
+                 QPoint(VEGrid::ColumnOf(static_cast<float>(cell.kpa)), VEGrid::RowOf(cell.rpm))));
 
     // Changed on disk after the preview: refused, previewed again.
     std::string edited = image;
@@ -551,8 +576,9 @@ class TunerDialogTest : public QObject {
             tools::ReadFile(dir.File("direct_trw.txt")));
     QVERIFY(!pass->applyButton()->isVisible());
     QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Written: ")));
-    QVERIFY2(pass->historyView()->toPlainText().contains(QStringLiteral("#1  ")),
-             qPrintable(pass->historyView()->toPlainText()));
+    QCOMPARE(pass->progressModel().rowCount(), 1);
+    QCOMPARE(pass->progressModel().index(0, ProgressModel::kEntry).data().toString(),
+             QStringLiteral("pass"));
   }
 
   // Files handed over (dropped, or named on the command line) land by their
@@ -587,6 +613,7 @@ class TunerDialogTest : public QObject {
     Click(dialog, IDC_CHOOSE_LOG);
     Click(dialog, IDC_CHOOSE_PCM);
     QCOMPARE(Field(dialog, IDC_LOG_PATH)->text(), QStringLiteral("2 logs: a.txt, b.txt"));
+    QCOMPARE(Field(dialog, IDC_LOG_PATH)->cursorPosition(), 0);  // the count shows first
     QCOMPARE(Field(dialog, IDC_LOG_PATH)->toolTip(),
              Q(dir.File("a.txt")) + "\n" + Q(dir.File("b.txt")));
     CapturedOutput output;
@@ -613,6 +640,8 @@ class TunerDialogTest : public QObject {
       services.onOptions = [](OptionsDialog& options) {
         options.maxChangeBox()->setChecked(true);
         options.maxChangeField()->setValue(2.5);
+        options.maxTotalChangeBox()->setChecked(true);
+        options.maxTotalChangeField()->setValue(7.5);
       };
       services.menuChoice = QStringLiteral("&Options...");
       services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
@@ -630,6 +659,8 @@ class TunerDialogTest : public QObject {
       Click(dialog, IDC_PROCESS);
       QVERIFY(tools::ReadFile(dir.File("car.bin")) != image);
       QVERIFY(tools::ReadFile(dir.File("car_trw.txt")).find("2.5%") != std::string::npos);
+      QVERIFY(tools::ReadFile(dir.File("car_trw.txt")).find("Largest total change: 7.5% from") !=
+              std::string::npos);
 
       services.events.clear();
       services.menuChoice = QStringLiteral("&Undo last pass...");
@@ -650,7 +681,81 @@ class TunerDialogTest : public QObject {
     TunerDialog dialog(again);
     QCOMPARE(Field(dialog, IDC_TARGET_BLM)->text(), QStringLiteral("122"));
     QCOMPARE(dialog.limits().maxChangePercent, std::optional<double>(2.5));
+    QCOMPARE(dialog.limits().maxTotalChangePercent, std::optional<double>(7.5));
     QVERIFY(!dialog.limits().auxWindow);
+  }
+
+  // Cells selected in the pass window are locked on the image at once; the
+  // preview is planned again, and Apply and Process leave them as they were
+  // until the window unlocks them.
+  void cellsLockedInThePassWindowKeepTheirBytes() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    tools::WriteFile(dir.File("car.bin"), ImageBytes());
+    ScriptedServices services;
+    services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
+    TunerDialog dialog(services);
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    CapturedOutput output;
+    Click(dialog, IDC_PREVIEW);
+    PassWindow* pass = dialog.passWindow();
+    QTest::mouseClick(pass->lockButton(), Qt::LeftButton);
+    QCOMPARE(services.events, QStringList{"message Select the VE cells to lock in the grid first"});
+    // 1200 and 1400 rpm (rows 4 and 5) by 50 and 55 kPa (columns 6 and 7).
+    const auto select = [pass] {
+      pass->veView()->selectionModel()->select(
+          QItemSelection(pass->veModel().index(4, 6), pass->veModel().index(5, 7)),
+          QItemSelectionModel::Select);
+    };
+    const auto marked = [pass](int row, int column) {
+      return (pass->veModel().index(row, column).data(VeTableModel::kMarksRole).toInt() &
+              VeTableModel::kLocked) != 0;
+    };
+    // The bytes of the block and of the cell above it, 1600 rpm at 50 kPa.
+    const auto bytes = [&] {
+      const auto now = tools::CalibrationImage::FromBytes(tools::ReadFile(dir.File("car.bin")),
+                                                          tools::ImageLayout::kBin);
+      return std::vector<int>{now.MainVe(4, 6), now.MainVe(4, 7), now.MainVe(5, 6),
+                              now.MainVe(5, 7), now.MainVe(6, 6)};
+    };
+    const std::vector<int> first = bytes();
+    select();
+    QTest::mouseClick(pass->lockButton(), Qt::LeftButton);
+    QVERIFY((CellLocks::Read(dir.File("car.bin")) ==
+             std::vector<GridCell>{{1200, 50}, {1200, 55}, {1400, 50}, {1400, 55}}));
+    QVERIFY(marked(4, 6) && marked(5, 7) && !marked(4, 5) && !marked(6, 6));
+    QVERIFY(pass->summaryLabel()
+                ->text()
+                .section(QLatin1Char('\n'), 0, 0)
+                .endsWith(QStringLiteral("; 4 locked cell(s) held back")));
+    // Locks changed elsewhere after the preview: Apply refuses and previews
+    // again.
+    CellLocks::Change(dir.File("car.bin"), {{400, 20}}, {});
+    services.events.clear();
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events, QStringList{"message The locked cells of the image changed after the "
+                                          "preview; nothing was written; the pass is previewed "
+                                          "again."});
+    QVERIFY(bytes()[4] == first[4] && marked(0, 0));
+    CellLocks::Change(dir.File("car.bin"), {}, {{400, 20}});
+    Click(dialog, IDC_PREVIEW);
+    for (const bool apply : {true, false}) {
+      if (apply) QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+      if (!apply) Click(dialog, IDC_PROCESS);
+      const std::vector<int> now = bytes();
+      QVERIFY(std::equal(first.begin(), first.begin() + 4, now.begin()) && now[4] != first[4]);
+    }
+    // The history tab says which cells each pass's locks held.
+    QCOMPARE(pass->progressModel().index(1, ProgressModel::kLimits).data().toString(),
+             QStringLiteral("none; locks: 4 VE cell(s) held (1200 rpm: 50 55 kPa; 1400 rpm: 50 "
+                            "55 kPa)"));
+    select();
+    QTest::mouseClick(pass->unlockButton(), Qt::LeftButton);
+    QVERIFY(CellLocks::Read(dir.File("car.bin")).empty() && !marked(4, 6));
+    const int before = bytes()[0];
+    Click(dialog, IDC_PROCESS);
+    QVERIFY(bytes()[0] != before);
   }
 
   // An image that fails its check is refused with a box that asks; Cancel
@@ -722,6 +827,109 @@ class TunerDialogTest : public QObject {
     QCOMPARE(services.events[1], QStringLiteral("message Processing complete"));
     QVERIFY(tools::ReadFile(dir.File("window.bin")) == tuned);
     QVERIFY(!pass->applyButton()->isVisible());
+  }
+
+  // The pass window opens within the screen (a 1366 by 768 laptop's too);
+  // shrunk to 800 by 560 its fuel trim table shows every number whole and
+  // its warnings wrap. Compare with... and the history tab's Compare show the
+  // difference; a failure comes in a box with the program's title.
+  void passWindowFitsAndCompares() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    const std::string image = ImageBytes();
+    tools::WriteFile(dir.File("car.bin"), image);
+    tools::WriteFile(dir.File("stock.bin"), image);
+    ScriptedServices services;
+    services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
+    TunerDialog dialog(services);
+    dialog.show();
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    CapturedOutput output;
+    Click(dialog, IDC_PROCESS);
+    PassWindow* pass = dialog.passWindow();
+    QVERIFY(pass && pass->isVisible());
+
+    const QRect screen = pass->screen()->availableGeometry();
+    QVERIFY2(screen.contains(pass->geometry()), qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                                                               .arg(pass->width())
+                                                               .arg(pass->height())
+                                                               .arg(screen.width())
+                                                               .arg(screen.height())));
+    const QRect laptop(0, 0, 1366, 768 - 32);
+    const QRect fitted = FittedGeometry(PassWindow::kWantedSize, laptop);
+    QVERIFY(laptop.contains(fitted.adjusted(-kFrameWidth / 2, -(kFrameHeight - kFrameWidth / 2),
+                                            kFrameWidth / 2, kFrameWidth / 2)));
+    QVERIFY(pass->minimumSizeHint().width() <= 800 && pass->minimumSizeHint().height() <= 560);
+
+    pass->resize(800, 560);
+    pass->tabs()->setCurrentIndex(0);
+    pass->warningList()->addItem(QStringLiteral("A long warning ").repeated(20));
+    QApplication::processEvents();
+    QCOMPARE(pass->size(), QSize(800, 560));
+    const QAbstractItemView* trim = pass->trimView();
+    for (int row = 0; row < trim->model()->rowCount(); ++row) {
+      for (int column = 0; column < trim->model()->columnCount(); ++column) {
+        const QModelIndex index = trim->model()->index(row, column);
+        const QRect shown = trim->visualRect(index);
+        QVERIFY2(shown.width() >= trim->sizeHintForIndex(index).width() &&
+                     shown.height() >= trim->sizeHintForIndex(index).height() &&
+                     trim->viewport()->rect().contains(shown),
+                 qPrintable(index.data().toString() +
+                            QStringLiteral(" shown %1x%2 at %3,%4 of %5x%6, needs %7x%8")
+                                .arg(shown.width())
+                                .arg(shown.height())
+                                .arg(shown.x())
+                                .arg(shown.y())
+                                .arg(trim->viewport()->width())
+                                .arg(trim->viewport()->height())
+                                .arg(trim->sizeHintForIndex(index).width())
+                                .arg(trim->sizeHintForIndex(index).height())));
+      }
+    }
+    QVERIFY(pass->warningList()->wordWrap());
+    QCOMPARE(pass->warningList()->horizontalScrollBar()->maximum(), 0);
+
+    // Compare with the untouched copy: exactly the cells the pass changed.
+    services.answers = {Q(dir.File("stock.bin"))};
+    QTest::mouseClick(pass->compareButton(), Qt::LeftButton);
+    CompareWindow* compare = dialog.compareWindow();
+    QVERIFY(compare && compare->isVisible());
+    QVERIFY(screen.contains(compare->geometry()));
+    // Every cell the model shows changed is counted in the summary, and
+    // the pass changed some.
+    auto summarised = [compare] {
+      int differing = 0;
+      for (int row = 0; row < 25; ++row) {
+        for (int column = 0; column < 17; ++column) {
+          const QModelIndex cell = compare->model().index(row, column);
+          differing += cell.data(VeTableModel::kChangeRole).toDouble() != 0.0 ? 1 : 0;
+        }
+      }
+      return differing > 0 && compare->summaryLabel()->text().startsWith(
+                                  QStringLiteral("%1 VE cell(s) differ").arg(differing));
+    };
+    QVERIFY2(summarised(), qPrintable(compare->summaryLabel()->text()));
+    QVERIFY(compare->sourcesLabel()->text().contains(Q(dir.File("stock.bin"))));
+
+    // The history tab: the image before the pass against the image now.
+    pass->progressView()->selectRow(0);
+    QVERIFY(pass->compareEntryButton()->isEnabled());
+    QTest::mouseClick(pass->compareEntryButton(), Qt::LeftButton);
+    QVERIFY(compare->sourcesLabel()->text().contains(QStringLiteral("before history entry #1")));
+    QVERIFY2(summarised(), qPrintable(compare->summaryLabel()->text()));
+
+    // A failure is said in a box whose caption is the program's, whatever
+    // the application object is called.
+    const QString name = QApplication::applicationName();
+    QApplication::setApplicationName(QStringLiteral("elsewhere"));
+    services.events.clear();
+    services.answers = {Q(dir.File("missing.bin"))};
+    QTest::mouseClick(pass->compareButton(), Qt::LeftButton);
+    QApplication::setApplicationName(name);
+    QCOMPARE(services.events,
+             QStringList{"error Unable to open file " + Q(dir.File("missing.bin"))});
+    QCOMPARE(services.boxCaption, QStringLiteral("Trimwright"));
   }
 
   // A file failure during a run is shown with its text; the window stays

@@ -41,7 +41,7 @@ depends="$(field Depends)"
 echo "Depends: $depends"
 # dpkg-shlibdeps names the packages of the libraries the programs link to.
 depends_names="$(sed 's/ ([^)]*)//g; s/, */\n/g' <<<"$depends")"
-for library in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6; do
+for library in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libqt6charts6; do
   grep -qxF "$library" <<<"$depends_names" || fail "Depends lacks $library"
 done
 

@@ -106,6 +106,28 @@ float ToFloat(double value) {
   return static_cast<float>(value);
 }
 
+// The rule a rejected record counts under, written out rule by rule in the
+// order the README gives: rpm, map, the four trims, the throttle and the
+// temperature of a text log, the cell.
+Rejection FirstBrokenRule(const RecordValues& v, float temperature,
+                          const TemperatureRule* textRule) {
+  if (v.rpm < 500 || v.rpm > 7000) return Rejection::kRpm;
+  if (!(v.map >= 0.0f && v.map <= 105.0f)) return Rejection::kMap;
+  const std::array<std::pair<std::int32_t, Rejection>, 4> trims{
+      {{v.blmLeft, Rejection::kBlmLeft},
+       {v.blmRight, Rejection::kBlmRight},
+       {v.auxLeft, Rejection::kAuxLeft},
+       {v.auxRight, Rejection::kAuxRight}}};
+  for (const auto& [trim, rule] : trims) {
+    if (trim < 0 || trim > 255) return rule;
+  }
+  if (textRule && !(v.throttle >= 0.0f && v.throttle <= 100.0f)) return Rejection::kThrottle;
+  if (textRule && !(temperature >= textRule->lowest && temperature <= textRule->highest)) {
+    return Rejection::kTemperature;
+  }
+  return Rejection::kBlmCell;
+}
+
 std::vector<std::string> SplitAtCommas(const std::string& line) {
   std::vector<std::string> fields;
   std::string::size_type start = 0;
@@ -192,6 +214,8 @@ ReferenceDMUni::ReferenceDMUni(const std::string& path) {
       engineWarm[accepted] = record[15] & 1;
       highThrottle[accepted] = record[16] & 1;
       ++accepted;
+    } else {
+      ++rejected[static_cast<std::size_t>(FirstBrokenRule(values, 0.0f, nullptr))];
     }
   }
   std::cout << "okay" << std::endl;
@@ -224,7 +248,10 @@ ReferenceFreescan::ReferenceFreescan(const std::string& path) {
   for (std::uint32_t k = 0; k < recordCount; ++k) {
     file.ReadLine(line);
     const std::vector<std::string> fields = SplitAtCommas(line);
-    if (fields.size() < kFieldsNeeded) continue;
+    if (fields.size() < kFieldsNeeded) {
+      ++rejected[static_cast<std::size_t>(Rejection::kUnreadable)];
+      continue;
+    }
 
     RecordValues values;
     values.rpm = ParseIntC(fields[4]);
@@ -236,7 +263,11 @@ ReferenceFreescan::ReferenceFreescan(const std::string& path) {
     values.map = ToFloat(ParseDoubleC(fields[17]) * 100.0);  // bar to kPa
     values.throttle = ToFloat(ParseDoubleC(fields[18]));
     temperature[accepted] = ToFloat(ParseDoubleC(fields[25]));
-    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) ++accepted;
+    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) {
+      ++accepted;
+    } else {
+      ++rejected[static_cast<std::size_t>(FirstBrokenRule(values, temperature[accepted], &kRule))];
+    }
   }
   recordCount = accepted;
   file.Close();
@@ -272,7 +303,10 @@ ReferencePCMcomm::ReferencePCMcomm(const std::string& path) {
   for (std::uint32_t k = 0; k < recordCount; ++k) {
     file.ReadLine(line);
     const std::vector<std::string> fields = SplitAtRuns(line, ' ');
-    if (fields.size() != kFieldsPerRecord) continue;
+    if (fields.size() != kFieldsPerRecord) {
+      ++rejected[static_cast<std::size_t>(Rejection::kUnreadable)];
+      continue;
+    }
 
     RecordValues values;
     values.rpm = ParseIntC(fields[2]);
@@ -284,7 +318,11 @@ ReferencePCMcomm::ReferencePCMcomm(const std::string& path) {
     values.auxLeft = ParseIntC(fields[17]);
     values.auxRight = ParseIntC(fields[18]);
     values.blmCell = ParseIntC(fields[19]);
-    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) ++accepted;
+    if (AcceptTextRecord(accepted, values, temperature[accepted], kRule)) {
+      ++accepted;
+    } else {
+      ++rejected[static_cast<std::size_t>(FirstBrokenRule(values, temperature[accepted], &kRule))];
+    }
   }
   recordCount = accepted;
   file.Close();

@@ -1,0 +1,32 @@
+// The texts of the pass window beside its tables: the line of what became of
+// the pass's records with its table by log, the line of the limits in force,
+// and the warnings of what they held back. Reads a plan; holds nothing and
+// needs no widget.
+#ifndef TRIMWRIGHT_GUI_PASSNOTES_H_
+#define TRIMWRIGHT_GUI_PASSNOTES_H_
+
+#include <QString>
+#include <QStringList>
+
+#include "calibration/PassPlan.h"
+
+namespace trimwright {
+
+class PassNotes {
+ public:
+  // "Records: 420 read: 20 rejected (rpm 20), 50 not warm, ..." for the
+  // pass's logs together; with nothing to tune, it says so first.
+  static QString FatesLine(const PassPlan& plan);
+  // The fates of each log and of all together as a small HTML table, with
+  // the rules that rejected records and the records each cell used.
+  static QString FatesTable(const PassPlan& plan);
+  // "Limits on: ..." with what each limit held back; empty without limits.
+  static QString LimitsLine(const PassPlan& plan);
+  // One warning per fuel trim cell the record minimum held back and per VE
+  // cell a cap held.
+  static QStringList LimitWarnings(const PassPlan& plan);
+};
+
+}  // namespace trimwright
+
+#endif  // TRIMWRIGHT_GUI_PASSNOTES_H_
