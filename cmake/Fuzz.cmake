@@ -47,6 +47,12 @@ function(trimwright_optimise_fuzzed_code)
                           ${TRIMWRIGHT_FUZZ_HARNESSES})
     target_compile_options(${target} PRIVATE -O1)
   endforeach()
+  # No harness runs the history's listing, its progress, the comparison or
+  # the JSON plan: their sources, the slowest of the core to compile, keep
+  # the build type's flags.
+  set_source_files_properties(app/HistoryCommands.cpp app/ImageCompare.cpp app/PassProgress.cpp
+                              app/PlanJson.cpp DIRECTORY ${PROJECT_SOURCE_DIR}
+                              PROPERTIES COMPILE_OPTIONS -O0)
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL trimwright_optimise_fuzzed_code)
 

@@ -17,6 +17,10 @@ add_library(trimwright_models STATIC
 )
 set_target_properties(trimwright_models PROPERTIES AUTOMOC ON)
 target_link_libraries(trimwright_models PUBLIC trimwright_core Qt6::Gui)
+# Qt's headers are most of what the window's sources take to compile: they
+# are parsed once for each library, and the programs use the window's.
+target_precompile_headers(trimwright_models PRIVATE
+  <QAbstractTableModel> <QColor> <QFont> <QList> <QPointF> <QString> <QStringList> <string> <vector>)
 
 add_library(trimwright_window STATIC
   gui/AboutDialog.cpp
@@ -35,12 +39,18 @@ add_library(trimwright_window STATIC
 )
 set_target_properties(trimwright_window PROPERTIES AUTOMOC ON)
 target_link_libraries(trimwright_window PUBLIC trimwright_models Qt6::Widgets Qt6::Charts)
+target_precompile_headers(trimwright_window PRIVATE
+  <QApplication> <QChart> <QChartView> <QDialog> <QFileDialog> <QHBoxLayout> <QHeaderView> <QLabel>
+  <QLineSeries> <QMenu> <QMessageBox> <QPainter> <QPushButton> <QScatterSeries> <QSettings>
+  <QTabWidget> <QTableView> <QVBoxLayout> <QValueAxis> <QWidget> <string> <vector>)
 
 add_executable(trimwright gui/trimwright_main.cpp)
 target_link_libraries(trimwright PRIVATE trimwright_window)
+target_precompile_headers(trimwright REUSE_FROM trimwright_window)
 
 add_executable(trimwright_screenshot gui/screenshot_main.cpp)
 target_link_libraries(trimwright_screenshot PRIVATE trimwright_window)
+target_precompile_headers(trimwright_screenshot REUSE_FROM trimwright_window)
 
 add_executable(tunerdialog_test tests/gui/TunerDialogTest.cpp)
 set_target_properties(tunerdialog_test PROPERTIES AUTOMOC ON)
