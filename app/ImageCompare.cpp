@@ -21,7 +21,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kFormatVersion = 1;
+constexpr int kCompareFormatVersion = 1;
 
 std::string Hex(std::int64_t value) {
   std::ostringstream text;
@@ -289,7 +289,7 @@ std::string ComparisonJson(const ImageComparison& comparison) {
         {"offset_a", other.offsetA}, {"offset_b", other.offsetB}, {"a", other.a}, {"b", other.b}});
   }
   Json json;
-  json["version"] = kFormatVersion;
+  json["version"] = kCompareFormatVersion;
   json["a"] = comparison.a.spec;
   json["b"] = comparison.b.spec;
   json["a_image"] = SourceJson(comparison.a);

@@ -16,7 +16,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kFormatVersion = 1;
+constexpr int kProgressFormatVersion = 1;
 // The idle cell's number; the cells below it are the fuel trim table's.
 constexpr std::int32_t kIdleCell = 16;
 
@@ -192,7 +192,7 @@ std::string ProgressJson(const std::string& imagePath, const std::vector<Progres
     passes.push_back(json);
   }
   Json json;
-  json["version"] = kFormatVersion;
+  json["version"] = kProgressFormatVersion;
   json["image"] = imagePath;
   json["passes"] = passes;
   return json.dump(2) + "\n";

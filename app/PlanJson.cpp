@@ -8,7 +8,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kFormatVersion = 1;
+constexpr int kPlanFormatVersion = 1;
 
 Json CellJson(const VECellPlan& cell) {
   Json json;
@@ -137,7 +137,7 @@ void AddTotalLimitAndLocks(Json& limits, const PassPlan& plan) {
 
 std::string PlanJson(const PassPlan& plan, bool dryRun) {
   Json json;
-  json["version"] = kFormatVersion;
+  json["version"] = kPlanFormatVersion;
   json["dry_run"] = dryRun;
   json["target_blm"] = plan.targetBlm;
   json["rpm_limit"] = plan.rpmLimit;

@@ -6,6 +6,7 @@
 #include <locale>
 #include <sstream>
 
+#include "calibration/ImageLayout.h"
 #include "calibration/LT1edit.h"
 #include "calibration/Tunercat.h"
 #include "calibration/VEGrid.h"
@@ -15,9 +16,6 @@
 namespace trimwright {
 
 namespace {
-
-constexpr int kRpmPerBoundaryCount = 25;
-constexpr int kTopMapBound = 104;
 
 std::string Hex(std::int64_t value, int digits) {
   char text[24];

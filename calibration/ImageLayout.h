@@ -11,6 +11,11 @@ namespace trimwright {
 // A stored VE byte b means b x kVePercentPerCount percent.
 inline constexpr float kVePercentPerCount = 0.390588f;
 
+// A stored rpm boundary b of the fuel trim table means b x
+// kRpmPerBoundaryCount rpm; the table's last MAP cell ends at kTopMapBound kPa.
+inline constexpr std::int32_t kRpmPerBoundaryCount = 25;
+inline constexpr std::int32_t kTopMapBound = 104;
+
 struct ImageLayout {
   const char* className;        // "Tunercat" or "LT1edit"
   const char* extension;        // "bin" or "lt1", the name a tuner knows the layout by

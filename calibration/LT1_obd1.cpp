@@ -10,9 +10,7 @@ namespace trimwright {
 
 namespace {
 
-constexpr std::int32_t kRpmPerBoundaryCount = 25;
 constexpr std::int32_t kTopRpmBound = 7000;
-constexpr float kTopMapBound = 104.0f;
 
 }  // namespace
 
@@ -74,7 +72,7 @@ void LT1_obd1::ReadFTCellBoundaries(std::int32_t ftBoundsOffset) {
   ftRpmBounds_.push_back(kTopRpmBound);
   ftMapBounds_.push_back(0.0f);
   for (int k = 3; k < 6; ++k) ftMapBounds_.push_back(static_cast<float>(bytes[k]));
-  ftMapBounds_.push_back(kTopMapBound);
+  ftMapBounds_.push_back(static_cast<float>(kTopMapBound));
 
   std::ostream& out = diagnostics().Out();
   out << "Fuel trim rpm bnds:  ";

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "calibration/ImageLayout.h"
+
 namespace trimwright {
 
 namespace {
-
-constexpr float kTopMapBound = 104.0f;
 
 // The lower edge of every row, halfway between its label and the one below.
 constexpr std::array<std::int32_t, VEGrid::kRows> kRowLowEdges = {
@@ -29,7 +29,7 @@ VEGrid::VEGrid(std::int32_t rpmLimit) {
     veKpaBounds.push_back(edge);
     edge = edge + 5.0f;
   } while (!(edge > 100.0f));
-  veKpaBounds.push_back(kTopMapBound);
+  veKpaBounds.push_back(static_cast<float>(kTopMapBound));
 
   // A row is reachable only when its upper edge is below the limit.
   veRpmBounds.push_back(0);

@@ -1,8 +1,10 @@
 # The libFuzzer harnesses (TRIMWRIGHT_FUZZ=ON; clang only, in a build folder
 # of its own). Every target of this build, the core library included, is
-# compiled with libFuzzer's coverage instrumentation and with AddressSanitizer
-# and UndefinedBehaviorSanitizer without recovery, so the fuzzer is guided by
-# the core's branches and the first fault stops the run. The options apply to
+# compiled with AddressSanitizer and UndefinedBehaviorSanitizer without
+# recovery, so the first fault stops the run; the core and the harnesses also
+# with libFuzzer's coverage instrumentation, so the fuzzer is guided by the
+# core's branches (not by those of the writers that make its inputs, nor of
+# the tests, which compile and run faster without it). The options apply to
 # targets defined after this file, so the root CMakeLists.txt includes it
 # before the core library. scripts/fuzz builds and runs the harnesses.
 include_guard(GLOBAL)
@@ -15,8 +17,7 @@ if(TARGET trimwright_core)
                       "or the core would be built without coverage instrumentation")
 endif()
 
-add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-                    -fno-omit-frame-pointer)
+add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 
 # Target names below refer to libraries the root CMakeLists.txt defines after
@@ -41,11 +42,15 @@ add_custom_target(fuzz_harnesses DEPENDS ${TRIMWRIGHT_FUZZ_HARNESSES})
 # The code the harnesses drive is compiled at -O1 whatever the build type,
 # for the number of inputs a bounded run gets through (and the time the
 # core's tests take under the sanitizers); the rest of the build keeps its
-# type's flags. The core is defined after this file, hence the deferred call.
+# type's flags. The coverage instrumentation goes where the fuzzer looks. The
+# core is defined after this file, hence the deferred call.
 function(trimwright_optimise_fuzzed_code)
   foreach(target IN ITEMS trimwright_core trimwright_writers trimwright_fuzz_support
                           ${TRIMWRIGHT_FUZZ_HARNESSES})
     target_compile_options(${target} PRIVATE -O1)
+  endforeach()
+  foreach(target IN ITEMS trimwright_core trimwright_fuzz_support ${TRIMWRIGHT_FUZZ_HARNESSES})
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
   endforeach()
   # No harness runs the history's listing, its progress, the comparison or
   # the JSON plan: their sources, the slowest of the core to compile, keep

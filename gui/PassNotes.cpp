@@ -6,8 +6,6 @@ namespace trimwright {
 
 namespace {
 
-QString Count(std::uint64_t count) { return QLocale::c().toString(static_cast<qulonglong>(count)); }
-
 QString Number(double value) { return QString::number(value, 'g', 6); }
 
 // The trims of the idle cell carry its own name; the others their number.
@@ -26,7 +24,7 @@ QString FatesRow(const QString& name, const RecordFates& fates) {
   QString row = QStringLiteral("<tr><td>%1</td>").arg(name.toHtmlEscaped());
   for (const std::uint64_t count : {fates.read, fates.Rejected(), fates.notWarm, fates.highThrottle,
                                     fates.outsideAuxWindow, fates.Used()}) {
-    row += QStringLiteral("<td align=right>%1</td>").arg(Count(count));
+    row += QStringLiteral("<td align=right>%1</td>").arg(PassNotes::Count(count));
   }
   return row + QStringLiteral("</tr>");
 }
@@ -53,7 +51,7 @@ QString PassNotes::FatesTable(const PassPlan& plan) {
   QStringList used;
   for (std::size_t cell = 0; cell < total.used.size(); ++cell) {
     if (total.used[cell] > 0)
-      used << QStringLiteral("%1: %2").arg(cell).arg(Count(total.used[cell]));
+      used << QStringLiteral("%1: %2").arg(cell).arg(PassNotes::Count(total.used[cell]));
   }
   table += QStringLiteral("<p>Rejected by rule: %1<br>Used by cell (16 is the idle cell): %2</p>")
                .arg(QString::fromStdString(RejectionsText(total)).toHtmlEscaped(),
@@ -111,6 +109,10 @@ QStringList PassNotes::LimitWarnings(const PassPlan& plan) {
                     .arg(Number(cell.appliedFactor));
   }
   return warnings;
+}
+
+QString PassNotes::Count(std::uint64_t count) {
+  return QLocale::c().toString(static_cast<qulonglong>(count));
 }
 
 }  // namespace trimwright

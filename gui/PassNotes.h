@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 #include "calibration/PassPlan.h"
 
@@ -25,6 +26,9 @@ class PassNotes {
   // One warning per fuel trim cell the record minimum held back and per VE
   // cell a cap held.
   static QStringList LimitWarnings(const PassPlan& plan);
+  // A count of records as the window writes it: digits in groups of three
+  // ("1,000,000"), whatever the system's locale.
+  static QString Count(std::uint64_t count);
 };
 
 }  // namespace trimwright

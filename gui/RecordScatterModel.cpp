@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "calibration/VEGrid.h"
+#include "gui/PassNotes.h"
 
 namespace trimwright {
 
@@ -14,8 +15,6 @@ const VEGrid& FullGrid() {
   static const VEGrid grid(7001);
   return grid;
 }
-
-QString Count(std::uint64_t count) { return QLocale::c().toString(static_cast<qulonglong>(count)); }
 
 constexpr std::array<RecordFate, kRecordFates> kFates = {
     RecordFate::kUsed, RecordFate::kNotWarm, RecordFate::kHighThrottle,
@@ -100,9 +99,9 @@ QString RecordScatterModel::CellText(int row, int column) const {
   for (const RecordFate fate : kFates) {
     const std::uint64_t count = counts[static_cast<std::size_t>(fate)];
     total += count;
-    if (count > 0) parts << QStringLiteral("%1 %2").arg(Count(count), FateName(fate));
+    if (count > 0) parts << QStringLiteral("%1 %2").arg(PassNotes::Count(count), FateName(fate));
   }
-  text += QStringLiteral(": %1 record(s)").arg(Count(total));
+  text += QStringLiteral(": %1 record(s)").arg(PassNotes::Count(total));
   if (!parts.isEmpty()) text += QStringLiteral("\n") + parts.join(QStringLiteral(", "));
   return text;
 }
@@ -145,7 +144,7 @@ QString RecordScatterModel::LegendText(RecordFate fate) const {
       QStringLiteral("outside window"), QStringLiteral("cell 17 or 18")};
   const auto slot = static_cast<std::size_t>(fate);
   const std::uint64_t count = m_sample ? m_sample->counts()[slot] : 0;
-  return QStringLiteral("%1: %2").arg(kShortNames[slot], Count(count));
+  return QStringLiteral("%1: %2").arg(kShortNames[slot], PassNotes::Count(count));
 }
 
 QString RecordScatterModel::Note() const {
@@ -155,10 +154,12 @@ QString RecordScatterModel::Note() const {
       m_sample->stride() > 1
           ? QStringLiteral("1 record in %1 shown (%2 of %3)")
                 .arg(m_sample->stride())
-                .arg(Count(static_cast<std::uint64_t>(m_sample->records().size())), Count(total))
-          : QStringLiteral("All %1 records shown").arg(Count(total));
+                .arg(PassNotes::Count(static_cast<std::uint64_t>(m_sample->records().size())),
+                     PassNotes::Count(total))
+          : QStringLiteral("All %1 records shown").arg(PassNotes::Count(total));
   if (m_rejected > 0) {
-    note += QStringLiteral("; %1 rejected by the reader have no place here").arg(Count(m_rejected));
+    note += QStringLiteral("; %1 rejected by the reader have no place here")
+                .arg(PassNotes::Count(m_rejected));
   }
   return note + QStringLiteral("; hover a VE cell for its records");
 }

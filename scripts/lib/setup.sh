@@ -99,7 +99,7 @@ generator_option() {
 build_project() {
   cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_BUILD" $(generator_option "$TRIMWRIGHT_BUILD") \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
-    $(launcher_option) "$@" >/dev/null
+    -DCMAKE_UNITY_BUILD=ON $(launcher_option) "$@" >/dev/null
   local targets=()
   local target
   for target in ${TRIMWRIGHT_TARGETS:-}; do targets+=(--target "$target"); done
@@ -119,5 +119,6 @@ configure_fuzz_build() {
   cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_FUZZ_BUILD" $(generator_option "$TRIMWRIGHT_FUZZ_BUILD") \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -g1" \
-    -DTRIMWRIGHT_FUZZ=ON -DTRIMWRIGHT_GUI=OFF -DTRIMWRIGHT_WERROR=ON $(launcher_option) >/dev/null
+    -DCMAKE_UNITY_BUILD=ON -DTRIMWRIGHT_FUZZ=ON -DTRIMWRIGHT_GUI=OFF -DTRIMWRIGHT_WERROR=ON \
+    $(launcher_option) >/dev/null
 }
