@@ -95,7 +95,8 @@ generator_option() {
 # only the targets named in $TRIMWRIGHT_TARGETS (separated by spaces) when set.
 # The programs are optimised as in any RelWithDebInfo build, with line tables
 # for their debug information: full debug information takes a third of the
-# build's time, and the package strips it.
+# build's time, and the package strips it. A unity build compiles a library's
+# sources a few at a time as one, which parses their shared headers once.
 build_project() {
   cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_BUILD" $(generator_option "$TRIMWRIGHT_BUILD") \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
@@ -111,7 +112,8 @@ build_project() {
 # libFuzzer's coverage instrumentation, without the window. Everything is
 # compiled at -O0 with line tables, apart from the code the harnesses drive
 # (cmake/Fuzz.cmake); lld links the instrumented executables in a fraction of
-# the time.
+# the time. Each test executable is one CTest test, its cases run in one
+# process.
 TRIMWRIGHT_FUZZ_BUILD="${TRIMWRIGHT_FUZZ_BUILD:-$TRIMWRIGHT_ROOT/build-fuzz}"
 
 # configure_fuzz_build: configures $TRIMWRIGHT_FUZZ_BUILD.
@@ -119,6 +121,6 @@ configure_fuzz_build() {
   cmake -S "$TRIMWRIGHT_ROOT" -B "$TRIMWRIGHT_FUZZ_BUILD" $(generator_option "$TRIMWRIGHT_FUZZ_BUILD") \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -g1" \
-    -DCMAKE_UNITY_BUILD=ON -DTRIMWRIGHT_TESTS_BY_EXECUTABLE=ON -DTRIMWRIGHT_FUZZ=ON -DTRIMWRIGHT_GUI=OFF -DTRIMWRIGHT_WERROR=ON \
-    $(launcher_option) >/dev/null
+    -DCMAKE_UNITY_BUILD=ON -DTRIMWRIGHT_TESTS_BY_EXECUTABLE=ON -DTRIMWRIGHT_FUZZ=ON \
+    -DTRIMWRIGHT_GUI=OFF -DTRIMWRIGHT_WERROR=ON $(launcher_option) >/dev/null
 }
