@@ -249,6 +249,13 @@ TEST_F(SessionTest, CompareFindsExactlyThePassesCells) {
     EXPECT_TRUE(json["largest_rise"].is_null() && json["largest_fall"].is_null());
     for (const Json& cell : json["ve_cells"]) EXPECT_EQ(cell["change_percent"], 0.0);
   }
+  std::string edges = original_;
+  edges.front() = static_cast<char>(edges.front() ^ 1);
+  edges.back() = static_cast<char>(edges.back() ^ 1);
+  tools::WriteFile(dir_.File("edges.bin"), edges);
+  EXPECT_EQ(JsonOf({"--compare", image_, dir_.File("edges.bin"), "--json",
+                    "-"})["other_differing_offsets"],
+            Json::array({0, 0x1FFFF}));
 
   const std::string tuned = dir_.File("tuned.lt1");
   tools::WriteFile(tuned, Swapped(original_));
