@@ -190,9 +190,7 @@ std::string PlanJson(const PassPlan& plan, bool dryRun) {
   // A warning that came several times is listed once, with its count.
   Json warnings = Json::array();
   for (const PassPlan::CountedWarning& warning : plan.DistinctWarnings()) {
-    warnings.push_back(warning.count > 1
-                           ? warning.text + " (x" + std::to_string(warning.count) + ")"
-                           : warning.text);
+    warnings.push_back(warning.Listed());
   }
   json["warnings"] = warnings;
   return json.dump(2) + "\n";

@@ -137,6 +137,11 @@ struct PassPlan {
   struct CountedWarning {
     std::string text;
     int count = 0;
+    // The text as the JSON and the window list it: with " (xN)" after a
+    // warning that came N > 1 times.
+    std::string Listed() const {
+      return count > 1 ? text + " (x" + std::to_string(count) + ")" : text;
+    }
   };
   std::vector<CountedWarning> DistinctWarnings() const;
 

@@ -304,9 +304,7 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
   m_warnings->clear();
   const std::vector<PassPlan::CountedWarning> warnings = plan.DistinctWarnings();
   for (const PassPlan::CountedWarning& warning : warnings) {
-    const QString text = QString::fromStdString(warning.text).replace(QLatin1Char('\n'), ' ');
-    m_warnings->addItem(warning.count > 1 ? QStringLiteral("%1 (x%2)").arg(text).arg(warning.count)
-                                          : text);
+    m_warnings->addItem(QString::fromStdString(warning.Listed()).replace(QLatin1Char('\n'), ' '));
   }
   m_warnings->addItems(PassNotes::LimitWarnings(plan));
   if (m_warnings->count() == 0) m_warnings->addItem(QStringLiteral("No warnings"));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/TuningRun.h"
+#include "calibration/PassPlan.h"
 #include "calibration/Tunercat.h"
 #include "common/DiskFile.h"
 #include "common/TrimwrightError.h"
@@ -157,6 +158,18 @@ TEST_F(PassTest, ImageThatCannotBeSynchronisedEndsTheRunWithItsWriteError) {
     EXPECT_EQ(std::string(e.what()), "Unable to write file " + imagePath);
     EXPECT_EQ(e.status(), ExitStatus::kFileOrMemory);
   }
+}
+
+// The JSON and the window list a warning once with how often it came, in the
+// order it first came; one that came once bears no count.
+TEST(PassPlanTest, RepeatedWarningsAreListedOnceWithTheirCount) {
+  PassPlan plan;
+  plan.warnings = {"twice", "once", "twice"};
+  std::vector<std::string> listed;
+  for (const PassPlan::CountedWarning& warning : plan.DistinctWarnings()) {
+    listed.push_back(warning.Listed());
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"twice (x2)", "once"}));
 }
 
 }  // namespace
