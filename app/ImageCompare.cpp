@@ -79,7 +79,7 @@ ReadImage Read(CompareSource& source) {
   // may be missing, and is then shown as missing.
   const std::int64_t needed = VEPlanner::TunedSpan(*image.layout, VEGrid(7000)).end;
   if (source.size < needed) {
-    throw TrimwrightError("The image " + source.spec + " is " + std::to_string(source.size) +
+    throw TrimwrightError("The image " + source.given + " is " + std::to_string(source.size) +
                           " bytes long, too short to compare: its VE tables reach to offset " +
                           Hex(needed - 1) + ", so it needs at least " + std::to_string(needed) +
                           " bytes");
@@ -141,28 +141,28 @@ Json ExtremeJson(const ComparedCell* cell) {
 
 }  // namespace
 
-CompareSource CompareSource::Parse(const std::string& spec) {
+CompareSource CompareSource::Parse(const std::string& given) {
   CompareSource source;
-  source.spec = spec;
-  source.path = spec;
-  const std::size_t at = spec.rfind('@');
-  if (at != std::string::npos && !FindImageLayout(spec) && FindImageLayout(spec.substr(0, at))) {
-    const std::string number = spec.substr(at + 1);
+  source.given = given;
+  source.path = given;
+  const std::size_t at = given.rfind('@');
+  if (at != std::string::npos && !FindImageLayout(given) && FindImageLayout(given.substr(0, at))) {
+    const std::string number = given.substr(at + 1);
     const bool digits = !number.empty() && number.size() <= 9 &&
                         number.find_first_not_of("0123456789") == std::string::npos;
     source.entry = digits ? std::stoull(number) : 0;
     if (source.entry == 0) {
       throw TrimwrightError(
-          "In " + spec +
+          "In " + given +
               ", what follows @ must be the number of an entry of the image's history "
               "(1 or more), as --history lists them",
           ExitStatus::kUsage);
     }
-    source.path = spec.substr(0, at);
+    source.path = given.substr(0, at);
   }
   const ImageFormat* format = FindImageFormat(source.path);
   if (!format) {
-    throw TrimwrightError(spec +
+    throw TrimwrightError(given +
                               " is not a calibration image: its name must end in .bin or .lt1 "
                               "(or IMAGE@N, the image before entry N of its history)",
                           ExitStatus::kUsage);
@@ -290,8 +290,8 @@ std::string ComparisonJson(const ImageComparison& comparison) {
   }
   Json json;
   json["version"] = kCompareFormatVersion;
-  json["a"] = comparison.a.spec;
-  json["b"] = comparison.b.spec;
+  json["a"] = comparison.a.given;
+  json["b"] = comparison.b.given;
   json["a_image"] = SourceJson(comparison.a);
   json["b_image"] = SourceJson(comparison.b);
   json["differing_cells"] = comparison.DifferingCells();

@@ -19,7 +19,7 @@ namespace trimwright {
 
 // One image to compare, as named on the command line or in the window.
 struct CompareSource {
-  std::string spec;         // as given: "car.bin" or "car.bin@3"
+  std::string given;        // as given: "car.bin" or "car.bin@3"
   std::string path;         // the image file
   std::uint64_t entry = 0;  // the history entry whose saved image is meant; 0: the file
   std::string layoutName;   // "Tunercat" or "LT1edit"
@@ -27,9 +27,9 @@ struct CompareSource {
   std::int64_t size = 0;    // bytes
 
   // Reads "IMAGE" or "IMAGE@N" (N a history entry number from 1). Throws
-  // TrimwrightError with the usage status when spec names no image format
+  // TrimwrightError with the usage status when the text given names no image format
   // or N is not a number from 1.
-  static CompareSource Parse(const std::string& spec);
+  static CompareSource Parse(const std::string& given);
 };
 
 // A VE cell in both images; a byte is missing where an image is too short
@@ -84,7 +84,7 @@ struct ImageComparison {
 };
 
 // Compares the images specA and specB name, each under a shared lock.
-// Throws TrimwrightError: the usage status for a spec that names no image;
+// Throws TrimwrightError: the usage status for a text that names no image;
 // the file status for an image that cannot be opened or read, is locked by
 // a run, is too short to hold the VE tables a pass reaches, or names a
 // history entry that is missing or damaged.
