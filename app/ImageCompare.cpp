@@ -244,10 +244,10 @@ std::string ImageComparison::Summary() const {
   return text;
 }
 
-ImageComparison CompareImages(const std::string& specA, const std::string& specB) {
+ImageComparison CompareImages(const std::string& givenA, const std::string& givenB) {
   ImageComparison comparison;
-  comparison.a = CompareSource::Parse(specA);
-  comparison.b = CompareSource::Parse(specB);
+  comparison.a = CompareSource::Parse(givenA);
+  comparison.b = CompareSource::Parse(givenB);
   const ReadImage a = Read(comparison.a);
   const ReadImage b = Read(comparison.b);
 

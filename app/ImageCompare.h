@@ -83,12 +83,12 @@ struct ImageComparison {
   std::string Summary() const;
 };
 
-// Compares the images specA and specB name, each under a shared lock.
+// Compares the images givenA and givenB name, each under a shared lock.
 // Throws TrimwrightError: the usage status for a text that names no image;
 // the file status for an image that cannot be opened or read, is locked by
 // a run, is too short to hold the VE tables a pass reaches, or names a
 // history entry that is missing or damaged.
-ImageComparison CompareImages(const std::string& specA, const std::string& specB);
+ImageComparison CompareImages(const std::string& givenA, const std::string& givenB);
 
 // The comparison as indented JSON text ending in a line feed.
 std::string ComparisonJson(const ImageComparison& comparison);
