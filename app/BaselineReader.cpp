@@ -53,6 +53,29 @@ std::string ReadNamedBaseline(const std::string& imagePath, const std::string& b
   return bytes;
 }
 
+// A history that keeps no baseline (written before baselines were kept, or
+// holding no pass yet): the image its oldest entry saved, or the image itself.
+void FromOldestEntry(const PassHistory& history, const std::string& imagePath,
+                     const std::string& image, std::string& bytes, Baseline& baseline) {
+  const std::vector<HistoryEntry> entries = history.List(Sha256Hex(image));
+  if (entries.empty()) {
+    bytes = image;
+    baseline.source = imagePath + " itself (its history holds no pass yet)";
+    return;
+  }
+  const HistoryEntry& oldest = entries.back();
+  if (!oldest.damage.empty()) {
+    throw TrimwrightError("The oldest entry #" + std::to_string(oldest.sequence) +
+                          " of the history of " + imagePath +
+                          ", the baseline of the total "
+                          "limit, is damaged (" +
+                          oldest.damage + "); name the baseline with --baseline" + kNothingWritten);
+  }
+  bytes = history.SavedImage(oldest);
+  baseline.source = "the image before entry #" + std::to_string(oldest.sequence) +
+                    " of its history (" + oldest.time + " UTC)";
+}
+
 }  // namespace
 
 Baseline ReadBaseline(const std::string& imagePath, const std::string& image,
@@ -68,23 +91,19 @@ Baseline ReadBaseline(const std::string& imagePath, const std::string& image,
     baseline.source = baselineFile;
   } else {
     const PassHistory history(imagePath);
-    const std::vector<HistoryEntry> entries = history.List(Sha256Hex(image));
-    if (entries.empty()) {
-      bytes = image;
-      baseline.source = imagePath + " itself (its history holds no pass yet)";
+    std::optional<BaselineRecord> kept;
+    try {
+      kept = history.KeptBaseline();
+      if (kept) bytes = history.KeptBaselineImage(*kept);
+    } catch (const TrimwrightError& error) {
+      throw TrimwrightError(std::string(error.what()) +
+                            "; name the baseline of the total limit with --baseline" +
+                            kNothingWritten);
+    }
+    if (kept) {
+      baseline.source = kept->Describe();
     } else {
-      const HistoryEntry& oldest = entries.back();
-      if (!oldest.damage.empty()) {
-        throw TrimwrightError("The oldest entry #" + std::to_string(oldest.sequence) +
-                              " of the history of " + imagePath +
-                              ", the baseline of the total "
-                              "limit, is damaged (" +
-                              oldest.damage + "); name the baseline with --baseline" +
-                              kNothingWritten);
-      }
-      bytes = history.SavedImage(oldest);
-      baseline.source = "the image before entry #" + std::to_string(oldest.sequence) +
-                        " of its history (" + oldest.time + " UTC)";
+      FromOldestEntry(history, imagePath, image, bytes, baseline);
     }
   }
   if (bytes.size() != image.size()) {

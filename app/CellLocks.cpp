@@ -104,13 +104,14 @@ std::vector<GridCell> CellLocks::Read(const std::string& imagePath) {
   return cells;
 }
 
-void CellLocks::Store(const std::string& imagePath, const std::vector<GridCell>& cells) {
+void CellLocks::Store(const std::string& imagePath, const std::vector<GridCell>& cells,
+                      FileSystem& fileSystem) {
   std::string text = std::string(kHead) + kVersionLine + "\n";
   for (const GridCell& cell : cells) {
     text += kCellKey + std::to_string(cell.rpm) + ":" + std::to_string(cell.kpa) + "\n";
   }
   text += kCountKey + std::to_string(cells.size()) + "\n";
-  PassHistory(imagePath).ReplaceFile(kFileName, text);
+  PassHistory(imagePath, fileSystem).ReplaceFile(kFileName, text);
 }
 
 std::vector<GridCell> CellLocks::Changed(const std::vector<GridCell>& locked,
@@ -149,11 +150,12 @@ std::vector<GridCell> CellLocks::ReadLocked(const std::string& imagePath) {
 
 std::vector<GridCell> CellLocks::Change(const std::string& imagePath,
                                         const std::vector<GridCell>& lock,
-                                        const std::vector<GridCell>& unlock, bool* stored) {
-  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, false);
+                                        const std::vector<GridCell>& unlock, bool* stored,
+                                        FileSystem& fileSystem) {
+  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, false, fileSystem);
   const std::vector<GridCell> before = Read(imagePath);
   const std::vector<GridCell> after = Changed(before, lock, unlock);
-  if (after != before) Store(imagePath, after);
+  if (after != before) Store(imagePath, after, fileSystem);
   if (stored) *stored = after != before;
   return after;
 }

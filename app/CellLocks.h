@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "calibration/CellRange.h"
+#include "common/FileSystem.h"
 
 namespace trimwright {
 
@@ -28,10 +29,12 @@ class CellLocks {
   // REQUIRES: the image's lock is held, shared or exclusive.
   static std::vector<GridCell> Read(const std::string& imagePath);
 
-  // Stores cells (ascending) as the image's locks. Throws TrimwrightError
-  // when that fails; the locks stored before stay then.
+  // Stores cells (ascending) as the image's locks, writing through
+  // fileSystem. Throws TrimwrightError when that fails; the locks stored
+  // before stay then.
   // REQUIRES: the image's exclusive lock is held.
-  static void Store(const std::string& imagePath, const std::vector<GridCell>& cells);
+  static void Store(const std::string& imagePath, const std::vector<GridCell>& cells,
+                    FileSystem& fileSystem = FileSystem::Default());
 
   // locked with the cells of lock added and those of unlock taken away,
   // ascending.
@@ -52,7 +55,8 @@ class CellLocks {
   // be read or written.
   static std::vector<GridCell> Change(const std::string& imagePath,
                                       const std::vector<GridCell>& lock,
-                                      const std::vector<GridCell>& unlock, bool* stored = nullptr);
+                                      const std::vector<GridCell>& unlock, bool* stored = nullptr,
+                                      FileSystem& fileSystem = FileSystem::Default());
 };
 
 }  // namespace trimwright

@@ -49,8 +49,8 @@ const HistoryEntry* NewestNotUndone(const std::vector<HistoryEntry>& entries,
       if (skipped) skipped->push_back(&entry);
       continue;
     }
-    if (entry.kind == "undo") undone.insert(entry.undoes);
-    if (entry.kind == "pass" && !undone.count(entry.name)) return &entry;
+    if (entry.IsUndo()) undone.insert(entry.undoes);
+    if (entry.IsPass() && !undone.count(entry.name)) return &entry;
   }
   return nullptr;
 }
@@ -158,7 +158,7 @@ std::string HistoryListing(const std::string& imagePath) {
 
   std::set<std::string> undone;
   for (const HistoryEntry& entry : entries) {
-    if (entry.kind == "undo") undone.insert(entry.undoes);
+    if (entry.IsUndo()) undone.insert(entry.undoes);
   }
   std::string text = "History of " + imagePath + ", newest first:\n";
   for (const HistoryEntry& entry : entries) {
@@ -167,7 +167,7 @@ std::string HistoryListing(const std::string& imagePath) {
       text += "damaged: " + entry.damage + " (" + entry.name + ")\n";
       continue;
     }
-    if (entry.kind == "undo") {
+    if (entry.IsUndo()) {
       text += "undo of #" + SequenceOf(entry.undoes) + "\n";
     } else {
       text += "pass\n    logs:";
@@ -179,12 +179,16 @@ std::string HistoryListing(const std::string& imagePath) {
     }
     text += "    image: ";
     if (entry.afterSha256 == current) {
-      text += "as this " + entry.kind + " left it";
+      text += std::string("as this ") + KindName(entry.kind) + " left it";
     } else {
       text += "changed since";
     }
     if (undone.count(entry.name)) text += " (undone)";
     text += "\n";
+  }
+  if (const std::optional<BaselineRecord> baseline = history.KeptBaseline()) {
+    text += "Baseline of the total limit: " + baseline->Describe() + ", kept for good in " +
+            history.folder() + "/baseline\n";
   }
   return text;
 }
@@ -202,12 +206,13 @@ std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath) {
   return candidate;
 }
 
-UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistory) {
-  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, false);
+UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistory,
+                        FileSystem& fileSystem) {
+  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, false, fileSystem);
   const std::string now = image->ReadAll();
   const std::string nowSha = Sha256Hex(now);
 
-  PassHistory history(imagePath);
+  PassHistory history(imagePath, fileSystem);
   history.Recover(nowSha);
   const std::vector<HistoryEntry> entries = history.List(nowSha);
   std::vector<const HistoryEntry*> skipped;
@@ -231,7 +236,7 @@ UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistor
   }
 
   HistoryEntry entry;
-  entry.kind = "undo";
+  entry.kind = EntryKind::kUndo;
   entry.undoes = target->name;
   entry.beforeSha256 = nowSha;
   entry.afterSha256 = target->beforeSha256;
@@ -244,10 +249,23 @@ UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistor
   while (end > first && now[end - 1] == restored[end - 1]) --end;
   if (end > first) {
     try {
-      image->WriteBytes(static_cast<std::int64_t>(first), restored.data() + first, end - first);
-    } catch (const TrimwrightError&) {
-      history.Discard();
-      throw;
+      image->Replace(static_cast<std::int64_t>(first), now.substr(first, end - first),
+                     restored.substr(first, end - first));
+    } catch (const ImageWriteError& error) {
+      // An image that holds the restored bytes keeps the undo's entry; one
+      // as it was, or in between, keeps the pass not undone, so that
+      // --undo (--force for one in between) puts it back.
+      if (error.left() != WriteLeft::kAsWritten) history.Discard();
+      if (error.left() == WriteLeft::kAsBefore) throw;
+      const std::uint64_t entryNumber = history.preparedSequence();
+      if (error.left() == WriteLeft::kAsWritten) history.Commit();
+      throw TrimwrightError(
+          std::string(error.what()) + "; the image could not be put back as it was " +
+          (error.left() == WriteLeft::kAsWritten
+               ? "and holds the image from before pass " + DescribePass(*target) +
+                     ": the undo's history entry #" + std::to_string(entryNumber) + " is kept"
+               : "and may hold part of the image from before pass " + DescribePass(*target) +
+                     ": the pass stays not undone, so --undo --force puts that image back"));
     }
   }
   history.Commit();

@@ -9,6 +9,7 @@
 
 #include "app/PassHistory.h"
 #include "app/RunRequest.h"
+#include "common/FileSystem.h"
 
 namespace trimwright {
 
@@ -49,7 +50,9 @@ std::string HistoryListing(const std::string& imagePath);
 // and records the undo as an entry of its own (holding the image before the
 // undo). Refuses when the image is not as that pass left it or a damaged
 // history entry is newer than that pass, unless force (which skips damaged
-// entries and says so).
+// entries and says so). A write that fails is taken back where it can be;
+// where it cannot, the message says what the image holds and which entry
+// puts it back. Every write goes through fileSystem.
 // Returns how it ended and the message to show: completed, or ended early
 // when no pass is left to undo. Throws TrimwrightError for a refusal or a
 // file error; the image is unchanged then.
@@ -57,7 +60,8 @@ struct UndoResult {
   RunOutcome outcome = RunOutcome::kEndedEarly;
   std::string message;
 };
-UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistory);
+UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistory,
+                        FileSystem& fileSystem = FileSystem::Default());
 
 }  // namespace trimwright
 

@@ -47,7 +47,7 @@ struct ReadImage {
   const ImageLayout* layout = nullptr;
 };
 
-ReadImage Read(CompareSource& source) {
+ReadImage Read(CompareSource& source, bool ignoreChecksum, std::vector<std::string>& warnings) {
   ReadImage image;
   image.layout = FindImageLayout(source.path);
   image.file = ImageFile::OpenLocked(source.path, true);
@@ -83,6 +83,20 @@ ReadImage Read(CompareSource& source) {
                           " bytes long, too short to compare: its VE tables reach to offset " +
                           Hex(needed - 1) + ", so it needs at least " + std::to_string(needed) +
                           " bytes");
+  }
+  const ImageCheck check(image.bytes, source.size, *image.layout);
+  if (!check.Sound()) {
+    std::string problems;
+    for (const std::string& problem : check.problems()) {
+      problems += (problems.empty() ? "" : "; ") + problem;
+    }
+    if (!ignoreChecksum) {
+      throw TrimwrightError("The image " + source.given +
+                            " is not a sound calibration, so it was not compared: " + problems +
+                            ". --ignore-checksum compares it as it is");
+    }
+    warnings.push_back("Warning!  The image " + source.given +
+                       " is not a sound calibration, compared as it is: " + problems);
   }
   return image;
 }
@@ -244,12 +258,13 @@ std::string ImageComparison::Summary() const {
   return text;
 }
 
-ImageComparison CompareImages(const std::string& givenA, const std::string& givenB) {
+ImageComparison CompareImages(const std::string& givenA, const std::string& givenB,
+                              bool ignoreChecksum) {
   ImageComparison comparison;
   comparison.a = CompareSource::Parse(givenA);
   comparison.b = CompareSource::Parse(givenB);
-  const ReadImage a = Read(comparison.a);
-  const ReadImage b = Read(comparison.b);
+  const ReadImage a = Read(comparison.a, ignoreChecksum, comparison.warnings);
+  const ReadImage b = Read(comparison.b, ignoreChecksum, comparison.warnings);
 
   for (int row = 0; row < VEGrid::kRows; ++row) {
     for (int column = 0; column < VEGrid::kColumns; ++column) {

@@ -70,6 +70,8 @@ struct ImageComparison {
   std::vector<ComparedCell> extendedRow2000;
   // Bytes both files hold outside the VE tables that differ, in A's order.
   std::vector<OtherDifference> others;
+  // What the comparison found wrong with an image it compared anyway.
+  std::vector<std::string> warnings;
 
   int DifferingCells() const;
   int DifferingExtendedRow2000() const;
@@ -83,12 +85,16 @@ struct ImageComparison {
   std::string Summary() const;
 };
 
-// Compares the images givenA and givenB name, each under a shared lock.
+// Compares the images givenA and givenB name, each under a shared lock,
+// after the check a pass makes of an image (ImageCheck): one that is not a
+// sound calibration is refused, its layout named when it looks like the
+// other one, unless ignoreChecksum (then it is compared with a warning).
 // Throws TrimwrightError: the usage status for a text that names no image;
 // the file status for an image that cannot be opened or read, is locked by
-// a run, is too short to hold the VE tables a pass reaches, or names a
-// history entry that is missing or damaged.
-ImageComparison CompareImages(const std::string& givenA, const std::string& givenB);
+// a run, is too short to hold the VE tables a pass reaches, is refused by
+// its check, or names a history entry that is missing or damaged.
+ImageComparison CompareImages(const std::string& givenA, const std::string& givenB,
+                              bool ignoreChecksum = false);
 
 // The comparison as indented JSON text ending in a line feed.
 std::string ComparisonJson(const ImageComparison& comparison);

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 #include <system_error>
+#include <utility>
 
 #include "app/PassHistory.h"
 #include "app/PathRules.h"
@@ -15,6 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using Inode = std::pair<dev_t, ino_t>;
+
 bool Inside(const fs::path& path, const fs::path& folder) {
   auto p = path.begin();
   for (auto f = folder.begin(); f != folder.end(); ++f, ++p) {
@@ -24,20 +28,28 @@ bool Inside(const fs::path& path, const fs::path& folder) {
   return true;
 }
 
-// A file with several names may be a history file under another name.
-bool HardLinkInto(const std::string& path, const fs::path& folder) {
-  struct stat output;
-  if (::stat(path.c_str(), &output) != 0 || !S_ISREG(output.st_mode) || output.st_nlink < 2) {
-    return false;
-  }
+// The history folder and everything in it, by device and inode: a second
+// name (a hard link) or a second mount of any of them is still the history.
+std::set<Inode> InodesOf(const fs::path& folder) {
+  std::set<Inode> inodes;
+  struct stat found;
+  if (::stat(folder.c_str(), &found) != 0 || !S_ISDIR(found.st_mode)) return inodes;
+  inodes.insert({found.st_dev, found.st_ino});
   std::error_code error;
   for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
        it.increment(error)) {
+    if (::lstat(it->path().c_str(), &found) == 0) inodes.insert({found.st_dev, found.st_ino});
+  }
+  return inodes;
+}
+
+// Whether path, or a folder it lies in, is one of inodes.
+bool ReachesInto(const fs::path& path, const std::set<Inode>& inodes) {
+  if (inodes.empty()) return false;
+  for (fs::path at = path; !at.empty(); at = at.parent_path()) {
     struct stat found;
-    if (::lstat(it->path().c_str(), &found) == 0 && found.st_dev == output.st_dev &&
-        found.st_ino == output.st_ino) {
-      return true;
-    }
+    if (::stat(at.c_str(), &found) == 0 && inodes.count({found.st_dev, found.st_ino})) return true;
+    if (at == at.parent_path()) break;
   }
   return false;
 }
@@ -48,22 +60,26 @@ bool HardLinkInto(const std::string& path, const fs::path& folder) {
 
 }  // namespace
 
-void RefuseUnsafeOutputs(const std::vector<RunOutput>& outputs,
-                         const std::vector<std::string>& logPaths, const std::string& imagePath) {
-  const std::string historyFolder = PassHistory::FolderFor(imagePath);
+void RefuseUnsafeOutputs(const std::vector<RunOutput>& outputs, const RunInputs& inputs) {
+  const std::string historyFolder = PassHistory::FolderFor(inputs.imagePath);
   const fs::path history = ResolvedPath(historyFolder);
+  const std::set<Inode> historyInodes = InodesOf(history);
   for (std::size_t k = 0; k < outputs.size(); ++k) {
     const RunOutput& output = outputs[k];
     const std::string destroys =
         "; writing the " + std::string(output.shortName) + " would destroy it";
-    for (const std::string& logPath : logPaths) {
+    for (const std::string& logPath : inputs.logPaths) {
       if (SameFile(output.path, logPath))
         Refuse(output, "is the logged data file itself" + destroys);
     }
-    if (SameFile(output.path, imagePath)) {
+    if (SameFile(output.path, inputs.imagePath)) {
       Refuse(output, "is the calibration image itself" + destroys);
     }
-    if (Inside(ResolvedPath(output.path), history) || HardLinkInto(output.path, history)) {
+    if (!inputs.baselinePath.empty() && SameFile(output.path, inputs.baselinePath)) {
+      Refuse(output, "is the baseline of the total limit itself" + destroys);
+    }
+    const fs::path resolved = ResolvedPath(output.path);
+    if (Inside(resolved, history) || ReachesInto(resolved, historyInodes)) {
       Refuse(output, "lies in the history folder " + historyFolder +
                          " of the calibration image; writing the " + output.shortName +
                          " would damage the history");

@@ -1,16 +1,11 @@
 #include "app/PassHistory.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 
+#include "app/HistoryLocation.h"
 #include "app/PathRules.h"
 #include "common/DiskFile.h"
 #include "common/Sha256.h"
@@ -22,59 +17,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An entry is written under ".pending", renamed ".prepared" once complete
-// and synced, and renamed to its bare name once the image write succeeded.
-constexpr char kPending[] = ".pending";
-constexpr char kPrepared[] = ".prepared";
 constexpr char kImageFile[] = "image.bin";
 constexpr char kRegionFile[] = "region.bin";
 constexpr char kManifestFile[] = "manifest.txt";
 constexpr char kPlanFile[] = "pass.json";
 constexpr char kReportFile[] = "report.txt";
-constexpr int kSequenceDigits = 6;
+// The report a pass replaced, kept so that a pass killed before its image
+// write can put it back.
+constexpr char kReportBeforeFile[] = "report.before";
+// The baseline: written as kBaselinePending, renamed once whole.
+constexpr char kBaseline[] = "baseline";
+constexpr char kBaselinePending[] = "baseline.pending";
 
-enum class EntryState { kBeingWritten, kAwaitingImage, kDone };
+std::string Reason(int error) { return std::generic_category().message(error); }
 
-struct EntryName {
-  std::string name;
-  std::uint64_t sequence = 0;
-  EntryState state = EntryState::kDone;
-};
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// "000012-20261209T101500Z" with an optional state suffix; false for any
-// other name, which the history leaves alone: a folder the user put there is
-// never listed, used or removed.
-bool ParseEntryName(std::string text, EntryName& out) {
-  out.state = EntryState::kDone;
-  if (EndsWith(text, kPending)) {
-    out.state = EntryState::kBeingWritten;
-    text.resize(text.size() - sizeof(kPending) + 1);
-  } else if (EndsWith(text, kPrepared)) {
-    out.state = EntryState::kAwaitingImage;
-    text.resize(text.size() - sizeof(kPrepared) + 1);
-  }
-  const std::size_t dash = text.find('-');
-  if (dash == std::string::npos || dash < kSequenceDigits) return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + dash, out.sequence);
-  if (error != std::errc() || end != text.data() + dash || out.sequence == 0) return false;
-  // The stamp: eight digits, "T", six digits, "Z".
-  const std::string stamp = text.substr(dash + 1);
-  if (stamp.size() != 16 || stamp[8] != 'T' || stamp[15] != 'Z') return false;
-  for (std::size_t k = 0; k < 15; ++k) {
-    if (k != 8 && (stamp[k] < '0' || stamp[k] > '9')) return false;
-  }
-  out.name = text;
-  return true;
-}
-
-// The entries in folder, oldest first; none when the folder does not exist.
-// Throws TrimwrightError when it exists but cannot be read, so that a history
-// out of reach is never taken for an empty one.
+// The entries in folder, in every state, oldest first; none when the folder
+// does not exist. Throws TrimwrightError when it exists but cannot be read,
+// so that a history out of reach is never taken for an empty one.
 std::vector<EntryName> ScanFolder(const std::string& folder) {
   const auto fail = [&folder](const std::string& why) {
     throw TrimwrightError("Unable to read the history folder " + folder + " (" + why + ")");
@@ -87,10 +46,10 @@ std::vector<EntryName> ScanFolder(const std::string& folder) {
   std::vector<EntryName> names;
   fs::directory_iterator it(folder, error);
   for (fs::directory_iterator end; !error && it != end; it.increment(error)) {
-    EntryName name;
     std::error_code ignored;
-    if (it->is_directory(ignored) && ParseEntryName(it->path().filename().string(), name)) {
-      names.push_back(name);
+    if (!it->is_directory(ignored)) continue;
+    if (std::optional<EntryName> name = EntryName::Parse(it->path().filename().string())) {
+      names.push_back(*name);
     }
   }
   if (error) fail(error.message());
@@ -99,107 +58,15 @@ std::vector<EntryName> ScanFolder(const std::string& folder) {
   return names;
 }
 
-bool SyncDirectory(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && synced;
-}
-
-bool WriteSynced(const std::string& path, const std::string& bytes) {
-  DiskFile file;
-  return file.CreateOrTruncate(path) && file.Write(bytes.data(), bytes.size()) && file.Sync() &&
-         file.Close();
-}
-
-bool ReadWhole(const std::string& path, std::string& bytes) {
-  DiskFile file;
-  return file.OpenForReading(path) && file.ReadAll(bytes);
-}
-
-// Manifest values stay on one line: backslash and line feed are escaped.
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    if (text[k] == '\\' && k + 1 < text.size()) {
-      ++k;
-      out += text[k] == 'n' ? '\n' : text[k];
-    } else {
-      out += text[k];
-    }
-  }
-  return out;
-}
-
-template <typename Number>
-Number ParseNumber(const std::string& text) {
-  Number value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-std::string ManifestText(const HistoryEntry& entry, std::size_t imageBytes) {
-  std::string text = "version=1\nkind=" + entry.kind + "\ntime=" + entry.time + "\n";
-  if (!entry.undoes.empty()) text += "undoes=" + entry.undoes + "\n";
-  for (const std::string& log : entry.logs) text += "log=" + Escape(log) + "\n";
-  text += "targetBlm=" + std::to_string(entry.targetBlm) + "\n";
-  text += "rpmLimit=" + std::to_string(entry.rpmLimit) + "\n";
-  text += "cellsChanged=" + std::to_string(entry.cellsChanged) + "\n";
-  text += "regionOffset=" + std::to_string(entry.regionOffset) + "\n";
-  text += "imageBytes=" + std::to_string(imageBytes) + "\n";
-  text += "before=" + entry.beforeSha256 + "\nafter=" + entry.afterSha256 + "\n";
-  return text;
-}
-
-bool ReadManifest(const std::string& entryPath, HistoryEntry& entry) {
-  std::string text;
-  if (!ReadWhole(entryPath + "/" + kManifestFile, text)) return false;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) continue;
-    const std::string key = line.substr(0, equals);
-    const std::string value = line.substr(equals + 1);
-    if (key == "kind") entry.kind = value;
-    if (key == "time") entry.time = value;
-    if (key == "undoes") entry.undoes = value;
-    if (key == "log") entry.logs.push_back(Unescape(value));
-    if (key == "targetBlm") entry.targetBlm = ParseNumber<std::int32_t>(value);
-    if (key == "rpmLimit") entry.rpmLimit = ParseNumber<std::int32_t>(value);
-    if (key == "cellsChanged") entry.cellsChanged = ParseNumber<std::int32_t>(value);
-    if (key == "regionOffset") entry.regionOffset = ParseNumber<std::int64_t>(value);
-    if (key == "imageBytes") entry.imageBytes = ParseNumber<std::int64_t>(value);
-    if (key == "before") entry.beforeSha256 = value;
-    if (key == "after") entry.afterSha256 = value;
-  }
-  // A manifest is written whole before its entry is renamed, so one without
-  // both hashes is not an entry of this history.
-  return !entry.kind.empty() && !entry.beforeSha256.empty() && !entry.afterSha256.empty();
-}
-
 // What makes an entry that looks like one unusable: a manifest that cannot
 // be read, or a saved image missing or of another length than it recorded.
 // Empty for an entry that is sound as far as can be told without hashing.
 std::string Damage(const std::string& entryPath, HistoryEntry& entry) {
-  if (!ReadManifest(entryPath, entry)) return "its manifest cannot be read";
+  std::string manifest;
+  if (!ReadWholeFile(entryPath + "/" + kManifestFile, manifest) ||
+      !ParseManifest(manifest, entry)) {
+    return "its manifest cannot be read";
+  }
   std::error_code error;
   const std::uintmax_t bytes = fs::file_size(entryPath + "/" + kImageFile, error);
   if (error) return "its saved image cannot be read";
@@ -210,141 +77,228 @@ std::string Damage(const std::string& entryPath, HistoryEntry& entry) {
   return "";
 }
 
-// "20261209T101500Z" as "2026-12-09 10:15:00".
-std::string StampTime(const std::string& name) {
-  const std::string stamp = name.substr(name.find('-') + 1);
-  return stamp.substr(0, 4) + "-" + stamp.substr(4, 2) + "-" + stamp.substr(6, 2) + " " +
-         stamp.substr(9, 2) + ":" + stamp.substr(11, 2) + ":" + stamp.substr(13, 2);
-}
-
-// The time now, UTC, as a name stamp and as display text; digits only, so
-// no locale reaches it.
-void Now(std::string& stamp, std::string& display) {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "%04d%02d%02dT%02d%02d%02dZ", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
-  stamp = buffer;
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
-  display = buffer;
-}
-
-std::string Padded(std::uint64_t sequence) {
-  std::string text = std::to_string(sequence);
-  if (text.size() < kSequenceDigits) text.insert(0, kSequenceDigits - text.size(), '0');
-  return text;
+// The bytes of the file at path, checked against sha256; what and whose
+// name it and the record of its hash in the message of a mismatch.
+std::string CheckedImage(const std::string& path, const std::string& sha256, const char* what,
+                         const char* whose) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) throw TrimwrightError("Unable to read file " + path);
+  if (Sha256Hex(bytes) != sha256) {
+    throw TrimwrightError(std::string("The ") + what + " " + path +
+                          " is damaged: its hash is not the one " + whose + " recorded");
+  }
+  return bytes;
 }
 
 }  // namespace
 
 std::string PassHistory::FolderFor(const std::string& imagePath) {
-  return FollowLinks(imagePath) + ".history";
+  return HistoryFolderFor(imagePath);
 }
 
-PassHistory::PassHistory(const std::string& imagePath) : folder_(FolderFor(imagePath)) {}
+PassHistory::PassHistory(const std::string& imagePath, FileSystem& fileSystem)
+    : imagePath_(imagePath), folder_(FolderFor(imagePath), fileSystem, "history folder") {}
 
-std::string PassHistory::EntryPath(const std::string& name, const char* suffix) const {
-  return folder_ + "/" + name + suffix;
+std::string PassHistory::EntryPath(const std::string& name, EntryState state) const {
+  return folder_.PathOf(EntryName::Folder(name, state));
 }
 
-void PassHistory::MakeFolder(const std::function<void(const std::string&)>& fail) {
-  std::error_code error;
-  if (fs::exists(fs::symlink_status(folder_, error)) && !fs::is_directory(folder_, error)) {
-    fail("a file of that name is in the way");
-  }
-  if (fs::create_directory(folder_, error)) {
-    const fs::path parent = fs::path(folder_).parent_path();
-    if (!SyncDirectory(parent.empty() ? "." : parent.string())) fail("cannot sync its parent");
-  } else if (error) {
-    fail(error.message());
-  }
+std::string PassHistory::EntryFile(const HistoryEntry& entry, const char* file) const {
+  return EntryPath(entry.name, entry.committed ? EntryState::kDone : EntryState::kAwaitingImage) +
+         "/" + file;
+}
+
+template <typename Fail>
+void PassHistory::MakeFolder(Fail fail) {
+  const std::string why = folder_.Make();
+  if (!why.empty()) fail(why);
+  RecordHistoryFolder(imagePath_, folder_.path());
 }
 
 void PassHistory::Recover(const std::string& currentSha256) {
   // A file in the folder's place is Prepare's to report.
   std::error_code error;
-  if (!fs::is_directory(folder_, error) && !error) return;
+  if (!fs::is_directory(folder_.path(), error)) return;
+  FileSystem& files = folder_.fileSystem();
   bool changed = false;
-  for (const EntryName& found : ScanFolder(folder_)) {
-    std::error_code ignored;
-    if (found.state == EntryState::kBeingWritten) {
-      fs::remove_all(EntryPath(found.name, kPending), ignored);
-      changed = true;
+  if (fs::exists(folder_.PathOf(kBaselinePending), error)) {
+    changed |= files.RemoveAll(folder_.PathOf(kBaselinePending));
+  }
+  for (const EntryName& found : ScanFolder(folder_.path())) {
+    const std::string path = folder_.PathOf(found.Folder());
+    if (found.state == EntryState::kBeingWritten || found.state == EntryState::kBeingRemoved) {
+      changed |= files.RemoveAll(path);
     } else if (found.state == EntryState::kAwaitingImage) {
       HistoryEntry entry;
-      const std::string path = EntryPath(found.name, kPrepared);
-      if (!ReadManifest(path, entry)) continue;
+      std::string manifest;
+      if (!ReadWholeFile(path + "/" + kManifestFile, manifest) || !ParseManifest(manifest, entry)) {
+        continue;
+      }
+      entry.name = found.name;
+      entry.committed = false;
       if (entry.afterSha256 == currentSha256) {
-        fs::rename(path, EntryPath(found.name, ""), ignored);
-        changed = true;
+        folder_.Rename(found.Folder(), found.name);
       } else if (entry.beforeSha256 == currentSha256) {
-        fs::remove_all(path, ignored);
-        changed = true;
+        DiscardUnwritten(found, entry);
       }
     }
   }
-  if (changed) SyncDirectory(folder_);
+  if (changed) folder_.Sync();
+}
+
+void PassHistory::DiscardUnwritten(const EntryName& found, const HistoryEntry& entry) {
+  if (!entry.reportPath.empty()) {
+    std::string own;
+    std::string now;
+    const bool read = ReadWholeFile(EntryFile(entry, kReportFile), own);
+    const bool present = ReadWholeFile(entry.reportPath, now);
+    // Only a report that is still this pass's own (or the empty file its
+    // opening left) is put back; a newer one stays.
+    if (read && present && (now == own || (now.empty() && !entry.reportExisted))) {
+      std::string before;
+      if (!entry.reportExisted) {
+        folder_.fileSystem().RemoveAll(entry.reportPath);
+      } else if (ReadWholeFile(EntryFile(entry, kReportBeforeFile), before)) {
+        DiskFile report(folder_.fileSystem());
+        if (report.OpenExisting(entry.reportPath) && report.Truncate(0) &&
+            report.WriteAt(0, before.data(), before.size())) {
+          report.Sync();
+        }
+      }
+    }
+  }
+  folder_.Remove(found.Folder(), EntryName::Folder(found.name, EntryState::kBeingRemoved));
 }
 
 void PassHistory::Prepare(HistoryEntry entry, const std::string& imageBefore,
-                          const std::string& planJson, const std::string& report) {
+                          const std::string& planJson, const std::string& report,
+                          const std::optional<std::string>& reportBefore) {
   const auto fail = [this](const std::string& why) {
-    throw TrimwrightError("Unable to write the history folder " + folder_ + " (" + why +
+    throw TrimwrightError("Unable to write the history folder " + folder_.path() + " (" + why +
                           "); the calibration image was not changed");
   };
   MakeFolder(fail);
-  std::error_code error;
+  FileSystem& files = folder_.fileSystem();
 
   std::uint64_t last = 0;
-  for (const EntryName& found : ScanFolder(folder_)) last = std::max(last, found.sequence);
-  std::string stamp;
-  Now(stamp, entry.time);
+  for (const EntryName& found : ScanFolder(folder_.path())) last = std::max(last, found.sequence);
+  const std::time_t now = files.Now();
+  entry.time = DisplayTime(now);
   entry.sequence = last + 1;
-  entry.name = Padded(entry.sequence) + "-" + stamp;
+  entry.name = EntryName::Make(entry.sequence, now);
+  try {
+    KeepBaseline(imageBefore, entry.name, entry.time);
+  } catch (const TrimwrightError& error) {
+    fail(error.what());
+  }
 
-  const std::string pending = EntryPath(entry.name, kPending);
-  if (!fs::create_directory(pending, error)) fail(error ? error.message() : "entry exists");
+  const std::string pending = EntryPath(entry.name, EntryState::kBeingWritten);
+  if (!files.MakeFolder(pending)) fail(Reason(errno));
+  const bool keepsReportBefore = entry.reportExisted && reportBefore.has_value();
   const bool written =
-      WriteSynced(pending + "/" + kImageFile, imageBefore) &&
-      (entry.newRegion.empty() || WriteSynced(pending + "/" + kRegionFile, entry.newRegion)) &&
-      (planJson.empty() || WriteSynced(pending + "/" + kPlanFile, planJson)) &&
-      (report.empty() || WriteSynced(pending + "/" + kReportFile, report)) &&
-      WriteSynced(pending + "/" + kManifestFile, ManifestText(entry, imageBefore.size())) &&
-      SyncDirectory(pending);
+      folder_.WriteFile(pending + "/" + kImageFile, imageBefore) &&
+      (entry.newRegion.empty() ||
+       folder_.WriteFile(pending + "/" + kRegionFile, entry.newRegion)) &&
+      (planJson.empty() || folder_.WriteFile(pending + "/" + kPlanFile, planJson)) &&
+      (report.empty() || folder_.WriteFile(pending + "/" + kReportFile, report)) &&
+      (!keepsReportBefore || folder_.WriteFile(pending + "/" + kReportBeforeFile, *reportBefore)) &&
+      folder_.WriteFile(pending + "/" + kManifestFile, ManifestText(entry, imageBefore.size())) &&
+      folder_.SyncFolder(pending);
   const int writeErrno = errno;
   if (!written) {
-    fs::remove_all(pending, error);
-    fail(std::generic_category().message(writeErrno));
+    files.RemoveAll(pending);
+    fail(Reason(writeErrno));
   }
-  if (::rename(pending.c_str(), EntryPath(entry.name, kPrepared).c_str()) != 0 ||
-      !SyncDirectory(folder_)) {
+  const std::string prepared = EntryPath(entry.name, EntryState::kAwaitingImage);
+  if (!files.Rename(pending, prepared) || !folder_.Sync()) {
     const int renameErrno = errno;
-    fs::remove_all(pending, error);
-    fs::remove_all(EntryPath(entry.name, kPrepared), error);
-    fail(std::generic_category().message(renameErrno));
+    // Gone before anything counts it; a prepared entry left behind when
+    // even this fails is one the image never reached, which Recover removes.
+    files.RemoveAll(pending);
+    folder_.Remove(EntryName::Folder(entry.name, EntryState::kAwaitingImage),
+                   EntryName::Folder(entry.name, EntryState::kBeingRemoved));
+    fail(Reason(renameErrno));
   }
   prepared_ = entry.name;
+  preparedSequence_ = entry.sequence;
+}
+
+void PassHistory::KeepBaseline(const std::string& imageBefore, const std::string& nextName,
+                               const std::string& nextTime) {
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(folder_.PathOf(kBaseline), error))) return;
+  BaselineRecord record;
+  std::string bytes;
+  // A history from before baselines were kept: its oldest entry holds it,
+  // unless that entry is damaged (then none is kept, and the total limit
+  // says so when it needs one).
+  for (const EntryName& found : ScanFolder(folder_.path())) {
+    if (found.state != EntryState::kDone) continue;
+    HistoryEntry oldest;
+    oldest.name = found.name;
+    if (!Damage(folder_.PathOf(found.name), oldest).empty()) return;
+    try {
+      bytes = SavedImage(oldest);
+    } catch (const TrimwrightError&) {
+      return;
+    }
+    record = BaselineRecord{found.name, found.sequence, oldest.time, oldest.beforeSha256, 0};
+    break;
+  }
+  if (record.entry.empty()) {
+    bytes = imageBefore;
+    record = BaselineRecord{nextName, 0, nextTime, Sha256Hex(imageBefore), 0};
+  }
+  record.imageBytes = static_cast<std::int64_t>(bytes.size());
+  FileSystem& files = folder_.fileSystem();
+  const std::string pending = folder_.PathOf(kBaselinePending);
+  files.RemoveAll(pending);
+  const bool written = files.MakeFolder(pending) &&
+                       folder_.WriteFile(pending + "/" + kImageFile, bytes) &&
+                       folder_.WriteFile(pending + "/" + kManifestFile, BaselineText(record)) &&
+                       folder_.SyncFolder(pending) && folder_.Rename(kBaselinePending, kBaseline);
+  if (!written) {
+    const int writeErrno = errno;
+    files.RemoveAll(pending);
+    throw TrimwrightError("cannot keep the baseline: " + Reason(writeErrno));
+  }
+}
+
+std::optional<BaselineRecord> PassHistory::KeptBaseline() const {
+  const std::string path = folder_.PathOf(kBaseline);
+  std::error_code error;
+  if (!fs::exists(fs::symlink_status(path, error))) return std::nullopt;
+  std::string text;
+  BaselineRecord record;
+  if (!ReadWholeFile(path + "/" + kManifestFile, text) || !ParseBaseline(text, record)) {
+    throw TrimwrightError("The baseline kept in " + path +
+                          " is damaged: its manifest cannot be read");
+  }
+  return record;
+}
+
+std::string PassHistory::KeptBaselineImage(const BaselineRecord& record) const {
+  return CheckedImage(folder_.PathOf(kBaseline) + "/" + kImageFile, record.sha256,
+                      "baseline kept as", "its history");
 }
 
 void PassHistory::Commit() {
   if (prepared_.empty()) return;
   // A failed rename leaves the entry prepared; Recover commits it later, as
   // the image then carries its after-hash.
-  if (::rename(EntryPath(prepared_, kPrepared).c_str(), EntryPath(prepared_, "").c_str()) == 0) {
-    SyncDirectory(folder_);
-  }
+  folder_.Rename(EntryName::Folder(prepared_, EntryState::kAwaitingImage), prepared_);
   prepared_.clear();
+  preparedSequence_ = 0;
 }
 
 void PassHistory::Discard() noexcept {
   if (prepared_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(EntryPath(prepared_, kPrepared), ignored);
-  SyncDirectory(folder_);
+  // Should the removal fail, the entry stays prepared with the image it
+  // saved, which is the image now: Recover removes it then.
+  folder_.Remove(EntryName::Folder(prepared_, EntryState::kAwaitingImage),
+                 EntryName::Folder(prepared_, EntryState::kBeingRemoved));
   prepared_.clear();
+  preparedSequence_ = 0;
 }
 
 void PassHistory::Retain(int keep) noexcept {
@@ -352,9 +306,9 @@ void PassHistory::Retain(int keep) noexcept {
   // is left for the user to look at.
   std::vector<EntryName> committed;
   try {
-    for (const EntryName& found : ScanFolder(folder_)) {
+    for (const EntryName& found : ScanFolder(folder_.path())) {
       HistoryEntry entry;
-      if (found.state == EntryState::kDone && Damage(EntryPath(found.name, ""), entry).empty()) {
+      if (found.state == EntryState::kDone && Damage(folder_.PathOf(found.name), entry).empty()) {
         committed.push_back(found);
       }
     }
@@ -362,23 +316,23 @@ void PassHistory::Retain(int keep) noexcept {
     return;
   }
   const std::size_t kept = static_cast<std::size_t>(std::max(keep, 0));
-  if (committed.size() <= kept) return;
-  std::error_code ignored;
-  for (std::size_t k = 0; k < committed.size() - kept; ++k) {
-    fs::remove_all(EntryPath(committed[k].name, ""), ignored);
+  for (std::size_t k = 0; k + kept < committed.size(); ++k) {
+    folder_.Remove(committed[k].name,
+                   EntryName::Folder(committed[k].name, EntryState::kBeingRemoved));
   }
-  SyncDirectory(folder_);
 }
 
 std::vector<HistoryEntry> PassHistory::List(const std::string& currentSha256) const {
   std::vector<HistoryEntry> entries;
-  for (const EntryName& found : ScanFolder(folder_)) {
-    if (found.state == EntryState::kBeingWritten) continue;
+  for (const EntryName& found : ScanFolder(folder_.path())) {
+    if (found.state == EntryState::kBeingWritten || found.state == EntryState::kBeingRemoved) {
+      continue;
+    }
     HistoryEntry entry;
     entry.name = found.name;
     entry.sequence = found.sequence;
     entry.committed = found.state == EntryState::kDone;
-    entry.damage = Damage(EntryPath(found.name, entry.committed ? "" : kPrepared), entry);
+    entry.damage = Damage(folder_.PathOf(found.Folder()), entry);
     if (!entry.damage.empty()) {
       entry.time = StampTime(found.name);
       entries.push_back(entry);
@@ -391,24 +345,13 @@ std::vector<HistoryEntry> PassHistory::List(const std::string& currentSha256) co
 }
 
 std::string PassHistory::SavedImage(const HistoryEntry& entry) const {
-  const std::string path =
-      EntryPath(entry.name, entry.committed ? "" : kPrepared) + "/" + kImageFile;
-  std::string bytes;
-  if (!ReadWhole(path, bytes)) throw TrimwrightError("Unable to read file " + path);
-  if (Sha256Hex(bytes) != entry.beforeSha256) {
-    throw TrimwrightError("The saved image " + path +
-                          " is damaged: its hash is not the one "
-                          "its entry recorded");
-  }
-  return bytes;
+  return CheckedImage(EntryFile(entry, kImageFile), entry.beforeSha256, "saved image", "its entry");
 }
 
 std::string PassHistory::ImageLeftBy(const HistoryEntry& entry) const {
   std::string bytes = SavedImage(entry);
-  const std::string path =
-      EntryPath(entry.name, entry.committed ? "" : kPrepared) + "/" + kRegionFile;
   std::string region;
-  if (ReadWhole(path, region) && entry.regionOffset >= 0 &&
+  if (ReadWholeFile(EntryFile(entry, kRegionFile), region) && entry.regionOffset >= 0 &&
       static_cast<std::size_t>(entry.regionOffset) + region.size() <= bytes.size()) {
     bytes.replace(static_cast<std::size_t>(entry.regionOffset), region.size(), region);
   }
@@ -416,45 +359,18 @@ std::string PassHistory::ImageLeftBy(const HistoryEntry& entry) const {
 }
 
 bool PassHistory::StoredPlan(const HistoryEntry& entry, std::string& json) const {
-  return ReadWhole(EntryPath(entry.name, entry.committed ? "" : kPrepared) + "/" + kPlanFile, json);
+  return ReadWholeFile(EntryFile(entry, kPlanFile), json);
 }
 
 std::optional<std::string> PassHistory::ReadFile(const std::string& name) const {
-  const std::string path = FilePath(name);
-  const auto fail = [&path](const std::string& why) {
-    throw TrimwrightError("Unable to read file " + path + " (" + why + ")");
-  };
-  // No file, or no folder (a file in the folder's place holds none either).
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (status.type() == fs::file_type::not_found) return std::nullopt;
-  if (error) fail(error.message());
-  if (!fs::is_regular_file(status)) fail("it is not a plain file");
-  std::string bytes;
-  if (!ReadWhole(path, bytes)) fail(std::generic_category().message(errno));
-  return bytes;
+  return folder_.ReadFile(name);
 }
 
 void PassHistory::ReplaceFile(const std::string& name, const std::string& bytes) {
-  const std::string path = FilePath(name);
-  const auto fail = [&path](const std::string& why) {
-    throw TrimwrightError("Unable to write file " + path + " (" + why + ")");
-  };
-  MakeFolder(fail);
-  const std::string pending = path + kPending;
-  if (!WriteSynced(pending, bytes)) {
-    const int writeErrno = errno;
-    std::error_code ignored;
-    fs::remove(pending, ignored);
-    fail(std::generic_category().message(writeErrno));
-  }
-  if (::rename(pending.c_str(), path.c_str()) != 0) {
-    const int renameErrno = errno;
-    std::error_code ignored;
-    fs::remove(pending, ignored);
-    fail(std::generic_category().message(renameErrno));
-  }
-  if (!SyncDirectory(folder_)) fail("cannot sync the folder " + folder_);
+  MakeFolder([this, &name](const std::string& why) {
+    throw TrimwrightError("Unable to write file " + FilePath(name) + " (" + why + ")");
+  });
+  folder_.ReplaceFile(name, bytes);
 }
 
 }  // namespace trimwright

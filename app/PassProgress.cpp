@@ -138,13 +138,13 @@ std::vector<ProgressPoint> ReadProgress(const std::string& imagePath) {
     point.time = entry.time;
     point.damage = entry.damage;
     if (!entry.damage.empty()) continue;
-    point.kind = entry.kind;
+    point.kind = KindName(entry.kind);
     point.imageAsLeft = entry.afterSha256 == current;
     point.targetBlm = entry.targetBlm;
     point.rpmLimit = entry.rpmLimit;
     point.cellsChanged = entry.cellsChanged;
     for (const std::string& log : entry.logs) point.logs.push_back({log, std::nullopt});
-    if (entry.kind == "undo") {
+    if (entry.IsUndo()) {
       const auto undone = passes.find(entry.undoes);
       if (undone != passes.end()) undone->second->undone = true;
       const auto number = numbers.find(entry.undoes);

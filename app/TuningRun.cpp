@@ -46,9 +46,10 @@ constexpr int kProgressDone = 100;
 // same image is refused at once instead of tuning it twice. A file that
 // cannot be opened here is left to the calibration, which reports it where a
 // run always has; only the lock itself is taken early, silently.
-std::shared_ptr<ImageFile> LockImageEarly(const std::string& pcmPath, bool readOnly) {
+std::shared_ptr<ImageFile> LockImageEarly(const std::string& pcmPath, bool readOnly,
+                                          FileSystem& fileSystem) {
   if (!FindImageFormat(pcmPath)) return nullptr;
-  auto file = std::make_shared<ImageFile>();
+  auto file = std::make_shared<ImageFile>(fileSystem);
   const ImageFile::Opening opening = file->Open(pcmPath, readOnly);
   if (opening == ImageFile::Opening::kLocked) {
     throw TrimwrightError(ImageFile::Refusal(opening, pcmPath));
@@ -94,9 +95,18 @@ void SayWhatTheRecordsGave(PassPlan& plan, Diagnostics& diagnostics) {
   }
 }
 
+// The report a pass is about to replace, as its history entry keeps it: by
+// its absolute path (a plain file only), and its bytes when it had any.
+struct ReplacedReport {
+  std::string path;
+  bool existed = false;
+  std::optional<std::string> bytes;
+};
+
 // Saves the image as it is, with the plan and its report, as a prepared
 // entry of the image's history. The image lock is held by the calibration.
-void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::string& pcmPath) {
+void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::string& pcmPath,
+                    const ReplacedReport& report) {
   DiskFile file;
   std::string before;
   if (!file.OpenForReading(pcmPath) || !file.ReadAll(before)) {
@@ -110,7 +120,7 @@ void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::strin
   std::string after = before;
   after.replace(static_cast<std::size_t>(plan.regionOffset), plan.newRegion.size(), plan.newRegion);
   HistoryEntry entry;
-  entry.kind = "pass";
+  entry.kind = EntryKind::kPass;
   for (const LogSummary& log : plan.logs) entry.logs.push_back(log.path);
   entry.targetBlm = plan.targetBlm;
   entry.rpmLimit = plan.rpmLimit;
@@ -119,7 +129,9 @@ void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::strin
   entry.afterSha256 = Sha256Hex(after);
   entry.regionOffset = plan.regionOffset;
   entry.newRegion = plan.newRegion;
-  history.Prepare(std::move(entry), before, PlanJson(plan, false), ReportText(plan));
+  entry.reportPath = report.path;
+  entry.reportExisted = report.existed;
+  history.Prepare(std::move(entry), before, PlanJson(plan, false), ReportText(plan), report.bytes);
 }
 
 // The files a pass writes besides the image (its report, its JSON), in the
@@ -139,16 +151,34 @@ std::vector<RunOutput> OutputsOf(const RunRequest& request, bool writesReport) {
 // later step fails.
 class PassOutputs {
  public:
-  // request and diagnostics must outlive the object.
-  PassOutputs(const RunRequest& request, bool writesReport, Diagnostics& diagnostics)
-      : request_(request), writesReport_(writesReport), diagnostics_(diagnostics) {}
+  // request, diagnostics and fileSystem must outlive the object.
+  PassOutputs(const RunRequest& request, bool writesReport, Diagnostics& diagnostics,
+              FileSystem& fileSystem)
+      : request_(request),
+        writesReport_(writesReport),
+        diagnostics_(diagnostics),
+        json_(fileSystem),
+        fileSystem_(fileSystem) {}
 
   void Prepare() {
-    if (writesReport_) report_.emplace(OpenReport(request_.logfileName, diagnostics_));
+    if (writesReport_) {
+      report_.emplace(OpenReport(request_.logfileName, diagnostics_, fileSystem_));
+    }
     if (!request_.jsonPath.empty() && !json_.Prepare(request_.jsonPath)) {
       throw TrimwrightError("Unable to open JSON file " + request_.jsonPath + " (" +
                             std::generic_category().message(errno) + "); nothing was written");
     }
+  }
+
+  // The report the pass replaces, for its history entry.
+  ReplacedReport Replaced() const {
+    ReplacedReport replaced;
+    std::error_code error;
+    if (!report_ || !std::filesystem::is_regular_file(request_.logfileName, error)) return replaced;
+    replaced.path = ResolvedPath(request_.logfileName).string();
+    replaced.existed = !report_->created();
+    replaced.bytes = report_->before();
+    return replaced;
   }
 
   void Write(const PassPlan& plan) {
@@ -170,43 +200,79 @@ class PassOutputs {
   Diagnostics& diagnostics_;
   std::optional<PreparedOutput> report_;
   PreparedOutput json_;
+  FileSystem& fileSystem_;
 };
 
-// Writes a pass's bytes with write, the image's history kept around it: the
-// image as it was is saved before anything is written, and the entry counts
-// as done only once the write succeeded. Where the pass changes the image's
-// locks (storedLocks, the locks it found, differ from the plan's), they are
-// stored before the image is written and put back when the write fails: a
-// run killed in between leaves the locks the tuner asked for, which hold
-// back more, never less.
-void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan,
+// The message of an image write that failed and could not be taken back:
+// what the image holds, and how the entry kept (entry, 0 for none) puts it
+// back.
+std::string NotPutBack(const ImageWriteError& error, std::uint64_t entry) {
+  std::string text = std::string(error.what()) + "; the image could not be put back as it was ";
+  text += error.left() == WriteLeft::kAsWritten ? "and holds the pass's new bytes"
+                                                : "and may hold part of the pass's new bytes";
+  if (entry == 0) return text + " (the pass kept no history)";
+  return text + ": the pass's history entry #" + std::to_string(entry) +
+         " is kept, so --undo puts back the image from before the pass" +
+         (error.left() == WriteLeft::kAsWritten ? "" : " (with --force, as it changed since)");
+}
+
+// Writes a pass's outputs and then its bytes with write, the image's history
+// kept around it: the image as it was is saved before anything is written,
+// and the entry counts as done only once the write succeeded. A write that
+// fails and is taken back (the image as it was) discards the entry and puts
+// the outputs back; one that cannot be taken back keeps the entry and the
+// outputs, so that a change never goes without its entry. Where the pass
+// changes the image's locks (storedLocks, the locks it found, differ from
+// the plan's), they are stored before the image is written and put back
+// when the image is as it was: a run killed in between leaves the locks the
+// tuner asked for, which hold back more, never less.
+void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan, PassOutputs& outputs,
                          const std::function<void()>& write,
-                         const std::vector<GridCell>& storedLocks) {
+                         const std::vector<GridCell>& storedLocks, FileSystem& fileSystem) {
   std::optional<PassHistory> history;
   // A pass that changes no byte has nothing to undo.
   if (request.history && plan.newRegion != plan.oldRegion) {
-    history.emplace(request.pcmPath);
-    PrepareHistory(*history, plan, request.pcmPath);
+    history.emplace(request.pcmPath, fileSystem);
+    PrepareHistory(*history, plan, request.pcmPath, outputs.Replaced());
   }
   const bool storeLocks = storedLocks != plan.limits.locked;
-  try {
-    if (storeLocks) CellLocks::Store(request.pcmPath, plan.limits.locked);
-    write();
-  } catch (...) {
+  const auto takeBack = [&] {
     if (history) history->Discard();
     if (storeLocks) {
       try {
-        CellLocks::Store(request.pcmPath, storedLocks);
+        CellLocks::Store(request.pcmPath, storedLocks, fileSystem);
       } catch (const TrimwrightError&) {
         // The locks asked for stay; they hold back more, never less.
       }
     }
+  };
+  try {
+    if (storeLocks) CellLocks::Store(request.pcmPath, plan.limits.locked, fileSystem);
+    outputs.Write(plan);
+    write();
+  } catch (const ImageWriteError& error) {
+    if (error.left() == WriteLeft::kAsBefore) {
+      takeBack();
+      throw;
+    }
+    const std::uint64_t entry = history ? history->preparedSequence() : 0;
+    if (history) history->Commit();
+    outputs.Finish();
+    throw TrimwrightError(NotPutBack(error, entry));
+  } catch (...) {
+    takeBack();
     throw;
   }
   if (history) {
     history->Commit();
     history->Retain(request.keepHistory);
   }
+}
+
+// The files a pass reads, which none of its outputs may be: the logs, the
+// image and the baseline of its total limit.
+RunInputs InputsOf(const RunRequest& request) {
+  return RunInputs{request.logPaths, request.pcmPath, request.limits.baselineFile};
 }
 
 std::int32_t ParseField(std::string text) {
@@ -247,7 +313,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     window_.ShowMessage("Please enter a logfile name");
     return result;
   }
-  RefuseUnsafeOutputs(OutputsOf(request, writesReport), request.logPaths, request.pcmPath);
+  RefuseUnsafeOutputs(OutputsOf(request, writesReport), InputsOf(request));
 
   // A target no BLM can have is a typo, not a doubtful choice: tuning toward
   // it would move the table by up to 90 %.
@@ -269,7 +335,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   }
   window_.SetProgress(kProgressValidated);
 
-  ImageAccess access{request.dryRun, LockImageEarly(request.pcmPath, request.dryRun)};
+  ImageAccess access{request.dryRun, LockImageEarly(request.pcmPath, request.dryRun, fileSystem_)};
   const std::optional<ImageCheck> check = CheckLockedImage(request, access.file.get());
   std::optional<std::string> checkWarning;
   if (check && !check->Sound() && !request.ignoreChecksum) {
@@ -340,7 +406,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     fates.push_back(calibration->AddLog(*log, limits));
     if (sample) calibration->SampleLog(*log, limits, *sample);
   }
-  PassOutputs outputs(request, writesReport, diagnostics_);
+  PassOutputs outputs(request, writesReport, diagnostics_, fileSystem_);
   outputs.Prepare();
   PassPlan plan = calibration->PlanVETable(result.targetBlm, limits);
   plan.imageCheck = check;
@@ -358,12 +424,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     outputs.Write(plan);
   } else {
     WriteKeepingHistory(
-        request, plan,
-        [&] {
-          outputs.Write(plan);
-          calibration->ApplyPlan(plan);
-        },
-        storedLocks);
+        request, plan, outputs, [&] { calibration->ApplyPlan(plan); }, storedLocks, fileSystem_);
   }
   outputs.Finish();
 
@@ -383,8 +444,9 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
     window_.ShowMessage("Please enter a logfile name");
     return;
   }
-  RefuseUnsafeOutputs(OutputsOf(request, true), request.logPaths, request.pcmPath);
-  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(request.pcmPath, false);
+  RefuseUnsafeOutputs(OutputsOf(request, true), InputsOf(request));
+  const std::shared_ptr<ImageFile> image =
+      ImageFile::OpenLocked(request.pcmPath, false, fileSystem_);
 
   // The plan holds only for the inputs it was made from.
   const std::string bytes = image->ReadAll();
@@ -412,15 +474,10 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
     if (!check.Sound()) throw ImageRefusedError(check.Refusal(request.pcmPath));
   }
 
-  PassOutputs outputs(request, true, diagnostics_);
+  PassOutputs outputs(request, true, diagnostics_, fileSystem_);
   outputs.Prepare();
   WriteKeepingHistory(
-      request, plan,
-      [&] {
-        outputs.Write(plan);
-        image->WritePlan(plan);
-      },
-      storedLocks);
+      request, plan, outputs, [&] { image->WritePlan(plan); }, storedLocks, fileSystem_);
   outputs.Finish();
   window_.SetProgress(kProgressDone);
   window_.ShowMessage("Processing complete");

@@ -15,6 +15,7 @@
 #include "app/RunWindow.h"
 #include "calibration/ImageCheck.h"
 #include "common/Diagnostics.h"
+#include "common/FileSystem.h"
 #include "common/TrimwrightError.h"
 #include "logdata/LoggedData.h"
 
@@ -37,9 +38,11 @@ class TuningRun {
   // Longest field text the window hands over; longer text is cut.
   static constexpr std::size_t kFieldTextLimit = 78;
 
-  // window and diagnostics must outlive the run object.
-  explicit TuningRun(RunWindow& window, Diagnostics& diagnostics = Diagnostics::Standard())
-      : window_(window), diagnostics_(diagnostics) {}
+  // window, diagnostics and fileSystem (through which every write of the
+  // run goes) must outlive the run object.
+  explicit TuningRun(RunWindow& window, Diagnostics& diagnostics = Diagnostics::Standard(),
+                     FileSystem& fileSystem = FileSystem::Default())
+      : window_(window), diagnostics_(diagnostics), fileSystem_(fileSystem) {}
 
   // Performs one run. The pass keeps the cells the image's locks hold (with
   // the request's changes, which a real pass that completes stores) and,
@@ -65,6 +68,7 @@ class TuningRun {
  private:
   RunWindow& window_;
   Diagnostics& diagnostics_;
+  FileSystem& fileSystem_;
 };
 
 }  // namespace trimwright

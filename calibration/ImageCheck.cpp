@@ -40,6 +40,19 @@ bool MakeATable(const std::array<std::uint8_t, ImageCheck::kBoundaryBytes>& byte
   return rpm && map;
 }
 
+// The boundaries rise strictly within the VE grid's axes, as a calibration's
+// do: 400 <= rpm1 < rpm2 < rpm3 <= 7000 and 20 <= kPa1 < kPa2 < kPa3 <= 100.
+bool RiseWithinTheGrid(const std::array<std::uint8_t, ImageCheck::kBoundaryBytes>& bytes) {
+  static const VEGrid grid(0);  // only its labels
+  const std::int32_t lowRpm = grid.veRpmAxis.front();
+  const std::int32_t highRpm = grid.veRpmAxis.back();
+  const std::int32_t lowKpa = grid.veKpaAxis.front();
+  const std::int32_t highKpa = grid.veKpaAxis.back();
+  const auto rpm = [&bytes](std::size_t k) { return bytes[k] * kRpmPerBoundaryCount; };
+  return lowRpm <= rpm(0) && rpm(0) < rpm(1) && rpm(1) < rpm(2) && rpm(2) <= highRpm &&
+         lowKpa <= bytes[3] && bytes[3] < bytes[4] && bytes[4] < bytes[5] && bytes[5] <= highKpa;
+}
+
 std::optional<std::array<std::uint8_t, ImageCheck::kBoundaryBytes>> BoundaryBytes(
     const std::string& head, std::int64_t offset) {
   if (offset + ImageCheck::kBoundaryBytes > static_cast<std::int64_t>(head.size())) {
@@ -68,6 +81,13 @@ VeTableRange RangeOf(const std::string& head, std::int64_t offset, int firstRow,
   range.low = static_cast<std::uint8_t>(*low);
   range.high = static_cast<std::uint8_t>(*high);
   return range;
+}
+
+// "rpm 1200 2000 2800, kPa 40 60 80"
+std::string BoundaryText(const std::array<std::uint8_t, ImageCheck::kBoundaryBytes>& b) {
+  const auto rpm = [&b](std::size_t k) { return std::to_string(b[k] * kRpmPerBoundaryCount); };
+  return "rpm " + rpm(0) + " " + rpm(1) + " " + rpm(2) + ", kPa " + std::to_string(b[3]) + " " +
+         std::to_string(b[4]) + " " + std::to_string(b[5]);
 }
 
 const char* Ordinal(std::size_t half) { return half == 0 ? "first" : "second"; }
@@ -133,6 +153,21 @@ ImageCheck::ImageCheck(const std::string& head, std::int64_t size, const ImageLa
                         ": its fuel trim boundaries make sense only with its two halves the "
                         "other way round (rename it to ." +
                         otherLayout_.extension + " if it is one)");
+    return;  // read in the wrong layout, the rest says nothing more
+  }
+  // What no calibration holds, whatever its checksums say: an all-zero file
+  // sums to a checksum that holds.
+  if (boundaryBytes_ && !RiseWithinTheGrid(*boundaryBytes_)) {
+    problems_.push_back("its fuel trim boundaries (" + BoundaryText(*boundaryBytes_) +
+                        ") do not rise strictly within the VE grid's axes (400 to 7000 rpm, 20 "
+                        "to 100 kPa), as a calibration's do");
+  }
+  for (const auto& [name, range] : {std::pair{"main", &mainVe_}, {"extended", &extendedVe_}}) {
+    if (range->present && range->high == 0) {
+      problems_.push_back(
+          std::string("its ") + name + " VE table (" + std::to_string(range->firstRpm) + " to " +
+          std::to_string(range->lastRpm) + " rpm) is all zero, which no engine runs on");
+    }
   }
 }
 
@@ -185,10 +220,7 @@ std::string ImageCheck::Describe(const std::string& path) const {
   }
   out << "  fuel trim boundaries: ";
   if (boundaryBytes_) {
-    const auto& b = *boundaryBytes_;
-    out << "rpm " << b[0] * kRpmPerBoundaryCount << " " << b[1] * kRpmPerBoundaryCount << " "
-        << b[2] * kRpmPerBoundaryCount << ", kPa " << int{b[3]} << " " << int{b[4]} << " "
-        << int{b[5]} << "\n";
+    out << BoundaryText(*boundaryBytes_) << "\n";
   } else {
     out << "not in the file\n";
   }

@@ -1,9 +1,9 @@
 // Whether an image file is a sound LT1 calibration in the layout its name
 // gives, and the facts that say so: its size, the checksum of each 64 KiB
-// half (stored and computed), the fuel trim boundaries and the range of each
-// VE table. A plain value made from the image's bytes; it keeps no file. A
-// run refuses an image that is not sound; --check, the JSON of a pass and the
-// window show the facts.
+// half (stored and computed), the fuel trim boundaries (which must make
+// sense) and the range of each VE table (which must not be all zero). A plain value made from the
+// image's bytes; it keeps no file. A run refuses an image that is not sound; --check, the JSON of a
+// pass and the window show the facts.
 #ifndef TRIMWRIGHT_CALIBRATION_IMAGECHECK_H_
 #define TRIMWRIGHT_CALIBRATION_IMAGECHECK_H_
 
@@ -61,8 +61,9 @@ class ImageCheck {
   // TrimwrightError naming path when they cannot be read.
   static ImageCheck Read(const DiskFile& file, const std::string& path, const ImageLayout& named);
 
-  // The right size, both checksums holding, and not a file of the other
-  // layout under this one's name.
+  // The right size, both checksums holding, not a file of the other layout
+  // under this one's name, fuel trim boundaries that rise strictly within
+  // the VE grid's axes, and VE tables that are not all zero.
   bool Sound() const { return problems_.empty(); }
   // Each reason the image is not sound, in a tuner's words, in file order.
   const std::vector<std::string>& problems() const { return problems_; }

@@ -20,8 +20,9 @@ std::string ImageFile::Refusal(Opening opening, const std::string& path) {
              : "Unable to open file " + path;
 }
 
-std::shared_ptr<ImageFile> ImageFile::OpenLocked(const std::string& path, bool readOnly) {
-  auto image = std::make_shared<ImageFile>();
+std::shared_ptr<ImageFile> ImageFile::OpenLocked(const std::string& path, bool readOnly,
+                                                 FileSystem& fileSystem) {
+  auto image = std::make_shared<ImageFile>(fileSystem);
   const Opening opening = image->Open(path, readOnly);
   if (opening != Opening::kOpened) throw TrimwrightError(Refusal(opening, path));
   return image;
@@ -42,13 +43,25 @@ void ImageFile::WritePlan(const PassPlan& plan) {
     throw StalePreviewError("The calibration image " + path_ +
                             " changed after the pass was planned; nothing was written");
   }
-  WriteBytes(plan.regionOffset, plan.newRegion.data(), plan.newRegion.size());
+  Replace(plan.regionOffset, plan.oldRegion, plan.newRegion);
 }
 
-void ImageFile::WriteBytes(std::int64_t offset, const char* bytes, std::size_t size) {
-  if (!file_.WriteAt(offset, bytes, size) || !file_.Sync()) {
-    throw TrimwrightError("Unable to write file " + path_);
+void ImageFile::Replace(std::int64_t offset, const std::string& oldBytes,
+                        const std::string& newBytes) {
+  const bool wrote = file_.WriteAt(offset, newBytes.data(), newBytes.size());
+  if (wrote && file_.Sync()) return;
+  // A failed write or sync may have left any part of the new bytes in the
+  // file, or in the cache on their way to it; the old ones go back over them.
+  // The image counts as it was when it reads so and either the old bytes
+  // were synced again or no new byte was ever written.
+  const bool putBack = file_.WriteAt(offset, oldBytes.data(), oldBytes.size()) && file_.Sync();
+  std::string now(newBytes.size(), '\0');
+  WriteLeft left = WriteLeft::kUnknown;
+  if (file_.ReadAt(offset, now.data(), now.size())) {
+    if (now == oldBytes && (putBack || !wrote)) left = WriteLeft::kAsBefore;
+    if (now == newBytes) left = WriteLeft::kAsWritten;
   }
+  throw ImageWriteError("Unable to write file " + path_, left);
 }
 
 }  // namespace trimwright

@@ -93,8 +93,9 @@ void LT1_obd1::BeginOptimize() {
 RecordFates LT1_obd1::AddLog(const LoggedData& data, const PassLimits& limits) {
   RecordFates fates = sorter_.Add(data, limits.auxWindow.value_or(AuxWindow{}),
                                   limits.addSecondTrim, *fuelTrimTable_, idleCell_);
-  fates.read = data.recordsInFile;
+  fates.read = data.recordsInFile + data.recordsCutOffAtEnd;
   fates.rejected = data.rejected;
+  fates.rejected[static_cast<std::size_t>(Rejection::kCutOff)] += data.recordsCutOffAtEnd;
   return fates;
 }
 

@@ -180,8 +180,9 @@ std::string ReportText(const PassPlan& plan) {
   return text.str();
 }
 
-PreparedOutput OpenReport(const std::string& name, Diagnostics& diagnostics) {
-  PreparedOutput file;
+PreparedOutput OpenReport(const std::string& name, Diagnostics& diagnostics,
+                          FileSystem& fileSystem) {
+  PreparedOutput file(fileSystem);
   if (!file.Prepare(name)) {
     diagnostics.FailOnErrorStream("Unable to open logfile " + name,
                                   "Unable to open logfile " + name);

@@ -22,8 +22,10 @@ void WriteTrimStatistics(std::ostream& out, const std::vector<TrimCellStats>& ce
 
 // Opens the report file for writing, creating it when missing and changing
 // none of its bytes yet. When that fails, writes "Unable to open logfile "
-// and the name to the error stream and throws TrimwrightError.
-PreparedOutput OpenReport(const std::string& name, Diagnostics& diagnostics);
+// and the name to the error stream and throws TrimwrightError. Its writes go
+// through fileSystem.
+PreparedOutput OpenReport(const std::string& name, Diagnostics& diagnostics,
+                          FileSystem& fileSystem = FileSystem::Default());
 
 // Writes the report of plan over the opened file and syncs it; the file stays
 // open until Finish or Abandon. When that fails, writes "Unable to write

@@ -93,7 +93,7 @@ void WriteCommandJson(const std::string& path, const std::vector<std::string>& i
     return;
   }
   for (const std::string& image : images) {
-    trimwright::RefuseUnsafeOutputs({{path, "JSON file", "JSON"}}, {}, image);
+    trimwright::RefuseUnsafeOutputs({{path, "JSON file", "JSON"}}, {{}, image, ""});
   }
   trimwright::PreparedOutput output;
   if (!output.Prepare(path)) {
@@ -239,7 +239,8 @@ int main(int argc, char** argv) {
   bool quiet = false;
   app.add_flag("-q,--quiet", quiet,
                "leave the diagnostic lines out of standard output (messages still go to "
-               "standard error)");
+               "standard error); with --check and --compare, print nothing but the JSON asked "
+               "for and errors: the exit status tells");
   app.add_flag("--force", force,
                "with --undo: undo even when IMAGE was changed since that pass, or past a damaged "
                "entry of its history");
@@ -292,14 +293,18 @@ int main(int argc, char** argv) {
     if (!compareImages.empty()) {
       for (const CLI::Option* option : app.get_options()) {
         const std::string name = option->get_name();
-        if (option->count() > 0 && name != "--compare" && name != "--json") {
-          throw CLI::ValidationError("--compare takes two images and --json only");
+        if (option->count() > 0 && name != "--compare" && name != "--json" && name != "--quiet" &&
+            name != "--ignore-checksum") {
+          throw CLI::ValidationError(
+              "--compare takes two images, --json, --ignore-checksum and -q only");
         }
       }
     } else if (!checkImages.empty()) {
       for (const CLI::Option* option : app.get_options()) {
-        if (option->count() > 0 && option->get_name() != "--check") {
-          throw CLI::ValidationError("--check takes images only, no other option or LOGFILE");
+        if (option->count() > 0 && option->get_name() != "--check" &&
+            option->get_name() != "--quiet") {
+          throw CLI::ValidationError(
+              "--check takes images and -q only, no other option or LOGFILE");
         }
       }
     } else if (undo || app.count("--history") || listLocks) {
@@ -369,33 +374,46 @@ int main(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
   }
+  // A JSON file named by an empty text is refused as an empty report name is.
+  if (app.count("--json") && json.empty()) {
+    trimwright::CommandLineWindow window(std::cerr, std::string(kProgram) + ": ");
+    window.ShowMessage("Please enter a JSON file name");
+    return Exit(ExitStatus::kEndedEarly);
+  }
   if (!compareImages.empty()) {
     return ExitReportingErrors([&] {
       const std::string& a = compareImages[0];
       const std::string& b = compareImages[1];
       std::optional<trimwright::ImageComparison> comparison;
+      const auto compare = [&] {
+        comparison = trimwright::CompareImages(a, b, request.ignoreChecksum);
+        for (const std::string& warning : comparison->warnings) std::cerr << warning << "\n";
+        std::cerr << std::flush;
+      };
       if (json.empty()) {
-        comparison = trimwright::CompareImages(a, b);
+        compare();
       } else {
         WriteCommandJson(
             json,
             {trimwright::CompareSource::Parse(a).path, trimwright::CompareSource::Parse(b).path},
             [&] {
-              comparison = trimwright::CompareImages(a, b);
+              compare();
               return trimwright::ComparisonJson(*comparison);
             });
       }
-      if (json != "-") std::cout << trimwright::CompareText(*comparison) << std::flush;
+      // Quiet: the status and the JSON say it all.
+      if (json != "-" && !quiet) std::cout << trimwright::CompareText(*comparison) << std::flush;
       return Exit(ExitStatus::kSuccess);
     });
   }
   if (!checkImages.empty()) {
     int status = Exit(ExitStatus::kSuccess);
     for (std::size_t k = 0; k < checkImages.size(); ++k) {
-      if (k > 0) std::cout << "\n";
+      if (k > 0 && !quiet) std::cout << "\n";
       const int imageStatus = ExitReportingErrors([&] {
         const trimwright::ImageCheck check = trimwright::CheckImageFile(checkImages[k]);
-        std::cout << check.Describe(checkImages[k]) << std::flush;
+        // Quiet: the exit status alone says whether every image is sound.
+        if (!quiet) std::cout << check.Describe(checkImages[k]) << std::flush;
         return Exit(check.Sound() ? ExitStatus::kSuccess : ExitStatus::kFileOrMemory);
       });
       if (imageStatus != Exit(ExitStatus::kSuccess)) status = imageStatus;

@@ -5,17 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 
 namespace trimwright {
-
-namespace {
-
-std::atomic<DiskFile::SyncFailure> syncFailure{nullptr};
-std::atomic<DiskFile::SyncObserver> syncObserver{nullptr};
-
-}  // namespace
 
 DiskFile::~DiskFile() { Close(); }
 
@@ -78,13 +70,7 @@ bool DiskFile::IsRegularOrNullDevice() const {
          status.st_rdev == null.st_rdev;
 }
 
-bool DiskFile::Truncate(std::int64_t size) {
-  int result;
-  do {
-    result = ::ftruncate(fd_, static_cast<off_t>(size));
-  } while (result != 0 && errno == EINTR);
-  return result == 0;
-}
+bool DiskFile::Truncate(std::int64_t size) { return fileSystem_->Truncate(path_, fd_, size); }
 
 bool DiskFile::TryLockExclusive() {
   int result;
@@ -139,45 +125,14 @@ std::int64_t DiskFile::ReadUpTo(std::int64_t offset, void* data, std::size_t siz
 }
 
 bool DiskFile::WriteAt(std::int64_t offset, const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    const ssize_t put = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    bytes += put;
-    offset += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
+  return fileSystem_->WriteAt(path_, fd_, offset, data, size);
 }
 
 bool DiskFile::Write(const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    const ssize_t put = ::write(fd_, bytes, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    bytes += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
+  return fileSystem_->Write(path_, fd_, data, size);
 }
 
-void DiskFile::SetSyncFailureForTesting(SyncFailure failure) { syncFailure.store(failure); }
-
-void DiskFile::SetSyncObserverForTesting(SyncObserver observer) { syncObserver.store(observer); }
-
-bool DiskFile::Sync() {
-  const SyncFailure failure = syncFailure.load();
-  if (failure != nullptr && failure(path_)) {
-    errno = EIO;
-    return false;
-  }
-  const bool synced = ::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS;
-  const SyncObserver observer = syncObserver.load();
-  if (synced && observer != nullptr) observer(path_);
-  return synced;
-}
+bool DiskFile::Sync() { return fileSystem_->Sync(path_, fd_); }
 
 bool DiskFile::Close() {
   if (fd_ < 0) return true;

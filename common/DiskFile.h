@@ -2,8 +2,10 @@
 // (opened for reading only) and the two files it writes, the calibration image
 // (opened for reading and writing, never created, locked for the length of the
 // run) and the report (created or truncated). Positioned reads and writes,
-// sync and an explicit close that reports failure. Owns the descriptor; closes
-// it on destruction. Positioned reads may run on several threads at once.
+// sync and an explicit close that reports failure; every write, sync and
+// truncation goes through the FileSystem it was made with, which must outlive
+// it. Owns the descriptor; closes it on destruction. Positioned reads may run
+// on several threads at once.
 #ifndef TRIMWRIGHT_COMMON_DISKFILE_H_
 #define TRIMWRIGHT_COMMON_DISKFILE_H_
 
@@ -12,15 +14,18 @@
 #include <string>
 #include <utility>
 
+#include "common/FileSystem.h"
+
 namespace trimwright {
 
 class DiskFile {
  public:
-  DiskFile() = default;
+  explicit DiskFile(FileSystem& fileSystem = FileSystem::Default()) : fileSystem_(&fileSystem) {}
   ~DiskFile();
   DiskFile(const DiskFile&) = delete;
   DiskFile& operator=(const DiskFile&) = delete;
-  DiskFile(DiskFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
+  DiskFile(DiskFile&& other) noexcept
+      : fileSystem_(other.fileSystem_), fd_(other.fd_), path_(std::move(other.path_)) {
     other.fd_ = -1;
   }
 
@@ -83,23 +88,12 @@ class DiskFile {
   // Closes the descriptor (releasing any lock); false when the close failed.
   bool Close();
 
-  // A test's stand-in for a device that fails to synchronise: called by
-  // Sync() with the path the file was opened with; when it returns true,
-  // Sync() fails without syncing. Process-wide; null (as in production)
-  // turns it off.
-  using SyncFailure = bool (*)(const std::string& path);
-  static void SetSyncFailureForTesting(SyncFailure failure);
-
-  // A test's window on what reaches the device: called by Sync() with the
-  // path the file was opened with, after a sync that succeeded (a file that
-  // cannot be synchronised and counts as synchronised included). Process-wide;
-  // null (as in production) turns it off.
-  using SyncObserver = void (*)(const std::string& path);
-  static void SetSyncObserverForTesting(SyncObserver observer);
+  const std::string& path() const { return path_; }
 
  private:
+  FileSystem* fileSystem_;
   int fd_ = -1;
-  std::string path_;  // as opened, for the two test hooks
+  std::string path_;  // as opened, which the file system's operations are told
 };
 
 }  // namespace trimwright

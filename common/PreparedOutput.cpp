@@ -1,7 +1,5 @@
 #include "common/PreparedOutput.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 
 namespace trimwright {
@@ -35,7 +33,7 @@ bool PreparedOutput::Finish() { return file_.Close(); }
 void PreparedOutput::Abandon() noexcept {
   if (!file_.IsOpen()) return;
   if (created_) {
-    ::unlink(path_.c_str());
+    fileSystem_->RemoveAll(path_);
   } else if (written_ && before_ && file_.Truncate(0) &&
              file_.WriteAt(0, before_->data(), before_->size())) {
     file_.Sync();

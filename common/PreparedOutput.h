@@ -5,7 +5,8 @@
 // and syncs them; Abandon, after a later step failed, puts the file back as it
 // was (removes it when Prepare created it, writes its old bytes back
 // otherwise); Finish closes it. Owns the open file; one neither finished nor
-// abandoned is abandoned when it goes away.
+// abandoned is abandoned when it goes away. Its writes go through the
+// FileSystem it was made with, which must outlive it.
 #ifndef TRIMWRIGHT_COMMON_PREPAREDOUTPUT_H_
 #define TRIMWRIGHT_COMMON_PREPAREDOUTPUT_H_
 
@@ -18,7 +19,8 @@ namespace trimwright {
 
 class PreparedOutput {
  public:
-  PreparedOutput() = default;
+  explicit PreparedOutput(FileSystem& fileSystem = FileSystem::Default())
+      : fileSystem_(&fileSystem), file_(fileSystem) {}
   // Abandons the file unless Finish was called.
   ~PreparedOutput() { Abandon(); }
   PreparedOutput(const PreparedOutput&) = delete;
@@ -41,7 +43,13 @@ class PreparedOutput {
   // Puts the file back as Prepare found it, as far as it can, and closes it.
   void Abandon() noexcept;
 
+  // The bytes the file held when prepared; none when Prepare created it, or
+  // they could not be read.
+  const std::optional<std::string>& before() const { return before_; }
+  bool created() const { return created_; }
+
  private:
+  FileSystem* fileSystem_;
   DiskFile file_;
   std::string path_;
   bool created_ = false;

@@ -104,6 +104,10 @@ class LoggedData {
   // that left it out.
   std::uint32_t recordsInFile = 0;
   RejectionCounts rejected{};
+  // A last record line without a line end, which the count of records in
+  // the file leaves out (as it always has) and no column holds: 1 when the
+  // file ends in one, else 0. Its fate is to be cut off.
+  std::uint32_t recordsCutOffAtEnd = 0;
 
 #define TRIMWRIGHT_DECLARE_COLUMN(type, name) RecordArray<type> name;
   TRIMWRIGHT_LOGGED_DATA_COLUMNS(TRIMWRIGHT_DECLARE_COLUMN)

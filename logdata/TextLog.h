@@ -44,6 +44,8 @@ void TextLog::ReadRecords(const std::string& path, const char* prefix, std::int6
   // lines are not records.
   const std::int64_t count = file.CountLineReads() - (headerLines + 1);
   recordCount = CountFromFile(count);
+  // The line the count leaves out is a record line when the header is whole.
+  recordsCutOffAtEnd = count >= 0 && file.EndsWithoutLineFeed() ? 1 : 0;
   diagnostics().Out() << prefix << "No. records:  " << recordCount << std::endl;
 
   Allocate();

@@ -92,6 +92,7 @@ bool TextLogFile::CountBlocks(std::size_t first, std::size_t last, bool toTheEnd
     if (got == 0) return true;
     const auto size = static_cast<std::size_t>(got);
     Block block;
+    block.end = offset + got;
     block.lineFeeds = CountLineFeeds(buffer.data(), size);
     if (block.lineFeeds > 0) {
       const auto* lastFeed = static_cast<const char*>(memrchr(buffer.data(), '\n', size));
@@ -105,6 +106,16 @@ bool TextLogFile::CountBlocks(std::size_t first, std::size_t last, bool toTheEnd
     if (size < blockBytes_) return true;  // the end of the file
   }
   return true;
+}
+
+bool TextLogFile::EndsWithoutLineFeed() const {
+  std::int64_t end = 0;
+  std::int64_t afterLastFeed = 0;
+  for (const Block& block : blocks_) {
+    end = std::max(end, block.end);
+    if (block.lineFeeds > 0) afterLastFeed = block.afterLastFeed;
+  }
+  return end > afterLastFeed;
 }
 
 std::vector<TextLogFile::LineSpan> TextLogFile::SplitLines(std::int64_t lineCount) const {

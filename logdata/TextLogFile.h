@@ -38,6 +38,9 @@ class TextLogFile {
   // once instead of twice. Notes where the line feeds lie, for the parts of
   // the decoding pass.
   std::int64_t CountLineReads();
+  // After CountLineReads: whether the file ends in bytes after its last line
+  // feed (a last line without a line end).
+  bool EndsWithoutLineFeed() const;
 
   // The decoding pass. Skips headerLines lines, then calls decode(index, line)
   // for the next recordCount lines, in order within each part, index counting
@@ -63,6 +66,7 @@ class TextLogFile {
   struct Block {
     std::int64_t lineFeeds = 0;
     std::int64_t afterLastFeed = -1;  // offset after its last line feed; -1: none
+    std::int64_t end = 0;             // offset after its last byte
   };
 
   // Cuts lines 0 .. lineCount - 1 into consecutive spans of about equal size,

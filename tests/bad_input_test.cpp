@@ -248,8 +248,13 @@ TEST_F(BadInputTest, ExtremeBoundaryBytesStillGiveAWholeRun) {
       records[k].blmCell = static_cast<std::uint8_t>(k % 17);
       records[k].blmLeft = static_cast<std::uint8_t>(110 + k);
     }
-    const ProcessResult result =
-        Tune(Log("drive.uni", tools::UniLog(records)), image_, {"--rpm-limit", "7000"});
+    const std::string log = Log("drive.uni", tools::UniLog(records));
+    // No calibration has such boundaries: refused unless told, then tuned.
+    const ProcessResult refused = Tune(log, image_, {"--rpm-limit", "7000"});
+    EXPECT_EQ(refused.exitStatus, 3) << refused.err;
+    EXPECT_NE(refused.err.find("do not rise strictly within the VE grid's axes"), std::string::npos)
+        << refused.err;
+    const ProcessResult result = Tune(log, image_, {"--rpm-limit", "7000", "--ignore-checksum"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     const CalibrationImage after =
         CalibrationImage::FromBytes(tools::ReadFile(image_), ImageLayout::kBin);

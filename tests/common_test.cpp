@@ -13,6 +13,7 @@
 #include "common/ParallelParts.h"
 #include "common/RecordAllocator.h"
 #include "logdata/ReadPlan.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TempDir.h"
 
 namespace trimwright {
@@ -129,26 +130,33 @@ TEST(ReadPlanTest, PartsFollowSizeAndWorkers) {
   EXPECT_LE(machine.workers, 8u);
 }
 
-// The observer hears of a sync that reached the device, by the path the file
-// was opened with, and not of one the failure hook turned down.
-TEST(DiskFileTest, SyncObserverSeesEachSyncThatSucceeded) {
-  static std::vector<std::string> synced;
-  synced.clear();
+// Every write, sync and truncation of a file goes through the file system
+// it was made with, by the path it was opened with; one the file system
+// turns down fails.
+TEST(DiskFileTest, WritesAndSyncsGoThroughItsFileSystem) {
   testing::TempDir dir;
   const std::string kept = dir.File("kept");
   const std::string failed = dir.File("failed");
-  DiskFile::SetSyncObserverForTesting([](const std::string& path) { synced.push_back(path); });
-  DiskFile::SetSyncFailureForTesting(
-      [](const std::string& path) { return path.ends_with("failed"); });
-  DiskFile file;
+  testing::FaultyFileSystem fileSystem;
+  fileSystem.failWhen = [](const testing::FaultyFileSystem::Operation& op, int) {
+    return op.path.ends_with("failed");
+  };
+  DiskFile file(fileSystem);
   ASSERT_TRUE(file.CreateOrTruncate(kept));
-  EXPECT_TRUE(file.Write("x", 1) && file.Sync() && file.Sync());
+  EXPECT_TRUE(file.Write("x", 1) && file.Sync() && file.Truncate(0) && file.WriteAt(0, "y", 1));
   ASSERT_TRUE(file.CreateOrTruncate(failed));
   EXPECT_FALSE(file.Sync());
-  DiskFile::SetSyncFailureForTesting(nullptr);
-  DiskFile::SetSyncObserverForTesting(nullptr);
-  EXPECT_TRUE(file.Sync());  // heard by nobody
-  EXPECT_EQ(synced, (std::vector<std::string>{kept, kept}));
+  EXPECT_FALSE(file.Write("x", 1));
+  std::vector<std::string> done;
+  for (const auto& op : fileSystem.operations) {
+    done.push_back(op.kind + (op.failed ? " failed " : " ") + op.path);
+  }
+  EXPECT_EQ(done, (std::vector<std::string>{"write " + kept, "sync " + kept, "truncate " + kept,
+                                            "write " + kept, "sync failed " + failed,
+                                            "write failed " + failed}));
+  DiskFile plain;
+  ASSERT_TRUE(plain.CreateOrTruncate(failed));
+  EXPECT_TRUE(plain.Sync()) << "the real file system";
 }
 
 }  // namespace

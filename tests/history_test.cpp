@@ -14,6 +14,7 @@
 #include "app/TuningRun.h"
 #include "common/DiskFile.h"
 #include "tests/support/CapturedOutput.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/Process.h"
 #include "tests/support/QuietWindow.h"
 #include "tests/support/TempDir.h"
@@ -53,7 +54,8 @@ class HistoryTest : public ::testing::Test {
     std::vector<std::string> names;
     if (!std::filesystem::is_directory(image_ + ".history")) return names;
     for (const auto& e : std::filesystem::directory_iterator(image_ + ".history")) {
-      names.push_back(e.path().filename().string());
+      // The entries, not the baseline kept beside them.
+      if (e.path().filename() != "baseline") names.push_back(e.path().filename().string());
     }
     return names;
   }
@@ -136,18 +138,34 @@ TEST_F(HistoryTest, HistoryThatCannotBeWrittenRefusesThePassWithTheImageUntouche
   tools::WriteFile(image_ + ".history", "in the way");
   const ProcessResult refused = Pass("124");
   EXPECT_EQ(refused.exitStatus, 3);
-  EXPECT_NE(refused.err.find("error: Unable to write the history folder " + image_ +
-                             ".history (a file of that name is in the way); the calibration "
-                             "image was not changed"),
-            std::string::npos)
-      << refused.err;
+  // The locks kept in the folder cannot be read either, so even a pass
+  // without a history, or a dry run, is refused.
+  const std::string inTheWay = "error: Unable to read the history folder " + image_ +
+                               ".history (a file of that name is in the way)";
+  EXPECT_NE(refused.err.find(inTheWay), std::string::npos) << refused.err;
   EXPECT_TRUE(Image() == original_);
+  for (const char* option : {"--no-history", "--dry-run"}) {
+    const ProcessResult also = Pass("124", {option});
+    EXPECT_EQ(also.exitStatus, 3) << option;
+    EXPECT_NE(also.err.find(inTheWay), std::string::npos) << also.err;
+  }
+  EXPECT_TRUE(Image() == original_);
+
+  // A history folder that cannot be made refuses the pass.
+  std::filesystem::remove(image_ + ".history");
+  std::filesystem::create_directory_symlink(dir_.File("nowhere/deeper"), image_ + ".history");
+  const ProcessResult unmade = Pass("124");
+  EXPECT_EQ(unmade.exitStatus, 3);
+  EXPECT_NE(unmade.err.find("error: Unable to write the history folder " + image_ + ".history"),
+            std::string::npos)
+      << unmade.err;
+  EXPECT_TRUE(Image() == original_);
+  std::filesystem::remove(image_ + ".history");
 
   // Without a history the same pass goes through, and a dry run never
   // touches one.
   EXPECT_EQ(Pass("124", {"--no-history"}).exitStatus, 0);
   EXPECT_TRUE(Image() != original_);
-  std::filesystem::remove(image_ + ".history");
   EXPECT_EQ(Pass("124", {"--dry-run"}).exitStatus, 0);
   EXPECT_FALSE(std::filesystem::exists(image_ + ".history"));
 }
@@ -240,54 +258,35 @@ TEST_F(HistoryTest, ForcedUndoOntoAnImageOfAnotherSizeIsRefused) {
   }
 }
 
-// Every path synced while it lives, in order, and whether the path was still
-// there at the time (a file of an entry renamed since would not be).
-class SyncLog {
- public:
-  SyncLog() {
-    synced_.clear();
-    DiskFile::SetSyncObserverForTesting([](const std::string& path) {
-      synced_.push_back({path, std::filesystem::exists(path)});
-    });
+// The place of the first sync of path while it existed in the syncs a run
+// made through fileSystem, or -1; and of its last sync.
+int SyncPosition(const testing::FaultyFileSystem& fileSystem, const std::string& path) {
+  const auto syncs = fileSystem.Succeeded("sync");
+  for (std::size_t k = 0; k < syncs.size(); ++k) {
+    if (syncs[k].path == path && syncs[k].existed) return static_cast<int>(k);
   }
-  ~SyncLog() { DiskFile::SetSyncObserverForTesting(nullptr); }
-  SyncLog(const SyncLog&) = delete;
-  SyncLog& operator=(const SyncLog&) = delete;
-
-  // The place of the first sync of path while it existed, or -1.
-  static int Position(const std::string& path) {
-    for (std::size_t k = 0; k < synced_.size(); ++k) {
-      if (synced_[k].path == path && synced_[k].existed) return static_cast<int>(k);
-    }
-    return -1;
+  return -1;
+}
+int LastSyncPosition(const testing::FaultyFileSystem& fileSystem, const std::string& path) {
+  const auto syncs = fileSystem.Succeeded("sync");
+  for (std::size_t k = syncs.size(); k-- > 0;) {
+    if (syncs[k].path == path) return static_cast<int>(k);
   }
-  // The place of the last sync of path.
-  static int LastPosition(const std::string& path) {
-    for (std::size_t k = synced_.size(); k-- > 0;) {
-      if (synced_[k].path == path) return static_cast<int>(k);
-    }
-    return -1;
-  }
-
- private:
-  struct Sync {
-    std::string path;
-    bool existed;
-  };
-  static inline std::vector<Sync> synced_;
-};
+  return -1;
+}
 
 // Each file of an entry is synced under the entry's pending name, so before
 // the entry is renamed prepared, and all of them before the image is.
 TEST_F(HistoryTest, EveryFileOfAnEntryIsSyncedBeforeTheEntryIsRenamed) {
-  const auto check = [&](const std::vector<std::string>& files) {
+  const auto check = [&](const testing::FaultyFileSystem& log,
+                         const std::vector<std::string>& files) {
     std::vector<std::string> entries = Entries();
     std::sort(entries.begin(), entries.end());
     const std::string pending = image_ + ".history/" + entries.back() + ".pending/";
-    const int image = SyncLog::LastPosition(image_);
+    const int image = LastSyncPosition(log, image_);
     ASSERT_GE(image, 0);
     for (const std::string& file : files) {
-      const int at = SyncLog::Position(pending + file);
+      const int at = SyncPosition(log, pending + file);
       EXPECT_GE(at, 0) << file << " was not synced before its entry was renamed";
       EXPECT_LT(at, image) << file;
     }
@@ -296,14 +295,15 @@ TEST_F(HistoryTest, EveryFileOfAnEntryIsSyncedBeforeTheEntryIsRenamed) {
   QuietWindow window;
   RunRequest request = RunRequest::ForOneLog(log_, image_, dir_.File("car_trw.txt"), "124", "7000");
   {
-    const SyncLog log;
-    ASSERT_EQ(TuningRun(window).Perform(request).outcome, RunOutcome::kCompleted);
-    check({"image.bin", "region.bin", "pass.json", "report.txt", "manifest.txt"});
+    testing::FaultyFileSystem log;
+    ASSERT_EQ(TuningRun(window, Diagnostics::Standard(), log).Perform(request).outcome,
+              RunOutcome::kCompleted);
+    check(log, {"image.bin", "region.bin", "pass.json", "report.txt", "manifest.txt"});
   }
   {
-    const SyncLog log;
-    UndoLastPass(image_, false, 50);
-    check({"image.bin", "manifest.txt"});
+    testing::FaultyFileSystem log;
+    UndoLastPass(image_, false, 50, log);
+    check(log, {"image.bin", "manifest.txt"});
   }
   EXPECT_TRUE(Image() == original_);
 }

@@ -17,6 +17,7 @@
 #include "app/TuningRun.h"
 #include "common/DiskFile.h"
 #include "tests/support/CapturedOutput.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/Process.h"
 #include "tests/support/QuietWindow.h"
 #include "tests/support/TempDir.h"
@@ -426,19 +427,16 @@ TEST_F(LocksTest, LocksSurviveTheHistoryAndFailedWrites) {
 TEST_F(LocksTest, PassThatFailsKeepsTheOldLocks) {
   testing::CapturedOutput quiet;
   ASSERT_EQ(CellLocks::Change(image_, {{1200, 50}}, {}), (std::vector<GridCell>{{1200, 50}}));
-  static std::string failing;
-  static std::vector<std::string> synced;
-  failing = image_;
-  synced.clear();
-  DiskFile::SetSyncFailureForTesting([](const std::string& path) { return path == failing; });
-  DiskFile::SetSyncObserverForTesting([](const std::string& path) { synced.push_back(path); });
+  testing::FaultyFileSystem fileSystem;
+  fileSystem.FailEvery("write", image_);
   testing::QuietWindow window;
   RunRequest request =
       RunRequest::ForOneLog(Drive(1), image_, dir_.File("car_trw.txt"), "124", "3000");
   request.lockCells = {{1400, 50}};
-  EXPECT_THROW(TuningRun(window).Perform(request), TrimwrightError);
-  DiskFile::SetSyncFailureForTesting(nullptr);
-  DiskFile::SetSyncObserverForTesting(nullptr);
+  EXPECT_THROW(TuningRun(window, Diagnostics::Standard(), fileSystem).Perform(request),
+               TrimwrightError);
+  std::vector<std::string> synced;
+  for (const auto& op : fileSystem.Succeeded("sync")) synced.push_back(op.path);
   EXPECT_EQ(CellLocks::Read(image_), (std::vector<GridCell>{{1200, 50}}));
   const std::string pending = CellLocks::PathFor(image_) + ".pending";
   EXPECT_EQ(std::count(synced.begin(), synced.end(), pending), 2) << "stored, then put back";

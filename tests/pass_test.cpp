@@ -13,6 +13,7 @@
 #include "common/DiskFile.h"
 #include "common/TrimwrightError.h"
 #include "tests/support/CapturedOutput.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/QuietWindow.h"
 #include "tests/support/TempDir.h"
 #include "tools/ImageWriter.h"
@@ -52,7 +53,8 @@ class PassTest : public ::testing::Test {
 
   // One pass over the image at imagePath with a log of records.
   void Pass(const std::string& imagePath, const std::vector<UniRecord>& records,
-            std::int32_t targetBlm, const std::string& reportPath) {
+            std::int32_t targetBlm, const std::string& reportPath,
+            FileSystem& fileSystem = FileSystem::Default()) {
     const std::string logPath = dir_.File("drive.uni");
     tools::WriteFile(logPath, tools::UniLog(records));
     RunRequest request = RunRequest::ForOneLog(
@@ -61,7 +63,7 @@ class PassTest : public ::testing::Test {
     request.ignoreChecksum = true;
     request.history = false;
     testing::QuietWindow window;
-    TuningRun(window).Perform(request);
+    TuningRun(window, Diagnostics::Standard(), fileSystem).Perform(request);
   }
 
   // A pass on the image, reporting to car_trw.txt; returns the report.
@@ -131,31 +133,17 @@ TEST_F(PassTest, ReportRewrittenShorterKeepsNothingOfTheOldOne) {
   EXPECT_EQ(tools::ReadFile(old), tools::ReadFile(fresh));
 }
 
-// Fails the synchronisation of one file, named by path, while it lives.
-class FailingSync {
- public:
-  explicit FailingSync(const std::string& path) {
-    path_ = path;
-    DiskFile::SetSyncFailureForTesting([](const std::string& p) { return p == path_; });
-  }
-  ~FailingSync() { DiskFile::SetSyncFailureForTesting(nullptr); }
-  FailingSync(const FailingSync&) = delete;
-  FailingSync& operator=(const FailingSync&) = delete;
-
- private:
-  static inline std::string path_;
-};
-
 // The image is synchronised after its one write; a sync that fails ends the
 // run with the image's write error (exit status 3), not with success.
 TEST_F(PassTest, ImageThatCannotBeSynchronisedEndsTheRunWithItsWriteError) {
   const std::string imagePath = WriteImage("car.bin", CalibrationImage());
-  const FailingSync failing(imagePath);
+  testing::FaultyFileSystem failing;
+  failing.FailEvery("sync", imagePath);
   try {
-    Pass(imagePath, Records(4, 5, 132), 120, dir_.File("car_trw.txt"));
+    Pass(imagePath, Records(4, 5, 132), 120, dir_.File("car_trw.txt"), failing);
     ADD_FAILURE() << "the run ended without an error";
   } catch (const TrimwrightError& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write file " + imagePath);
+    EXPECT_EQ(std::string(e.what()).rfind("Unable to write file " + imagePath, 0), 0u) << e.what();
     EXPECT_EQ(e.status(), ExitStatus::kFileOrMemory);
   }
 }
