@@ -55,7 +55,7 @@ std::string HistoryFolderFor(const std::string& imagePath) {
   const fs::path parent = fs::path(image).parent_path();
   for (fs::directory_iterator it(parent.empty() ? fs::path(".") : parent, error), end;
        !error && it != end; it.increment(error)) {
-    const std::string candidate = it->path().string();
+    const std::string candidate = (parent / it->path().filename()).string();
     if (HistoryOf(candidate, status)) return candidate;
   }
   const std::string recorded = RecordedFolder(image);

@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "calibration/ImageCheck.h"
+#include "calibration/Tunercat.h"
 #include "tests/support/Golden.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -337,6 +340,114 @@ TEST_F(ImageFactsTest, TopRowIsShownAsTheImageHoldsItAndNeverTuned) {
   EXPECT_TRUE(cells[24 * 17]["old"].is_null());
   EXPECT_FALSE(cells[23 * 17 + 16]["old"].is_null());
   EXPECT_NE(shortPass.err.find("     7000   (not tuned)\n"), std::string::npos);
+}
+
+// What no calibration holds is not sound, whatever its checksums say:
+// boundaries that do not rise strictly within the grid's axes, at each edge,
+// and a VE table of nothing but zeros.
+struct Sense {
+  std::string name;
+  std::array<std::uint8_t, 6> boundaries;
+  int zeroTable;        // 0: none, 1: the main VE table, 2: the extended one
+  std::string problem;  // empty for a sound image
+};
+void PrintTo(const Sense& s, std::ostream* out) { *out << s.name; }
+
+class ImageSenseTest : public ::testing::TestWithParam<Sense> {};
+
+TEST_P(ImageSenseTest, ImageMustMakeSense) {
+  const Sense& sense = GetParam();
+  tools::CalibrationImage image;
+  image.SetBoundaryBytes(sense.boundaries);
+  for (int row = 0; row < 9 && sense.zeroTable == 1; ++row) {
+    for (int column = 0; column < 17; ++column) image.MainVe(row, column) = 0;
+  }
+  for (int row = 0; row < 17 && sense.zeroTable == 2; ++row) {
+    for (int column = 0; column < 17; ++column) image.ExtendedVe(row, column) = 0;
+  }
+  image.MakeChecksumConsistent();
+  const std::string bytes = image.Bytes(tools::ImageLayout::kBin);
+  const ImageCheck check(bytes, static_cast<std::int64_t>(bytes.size()), Tunercat::kLayout);
+  ASSERT_EQ(check.problems().size(), sense.problem.empty() ? 0u : 1u)
+      << (check.problems().empty() ? "" : check.problems().front());
+  if (!sense.problem.empty()) {
+    EXPECT_NE(check.problems().front().find(sense.problem), std::string::npos)
+        << check.problems().front();
+  }
+}
+
+const std::string kNoRise =
+    "do not rise strictly within the VE grid's axes (400 to 7000 rpm, 20 to 100 kPa)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, ImageSenseTest,
+    ::testing::Values(Sense{"AtEveryEdge", {16, 17, 255, 20, 21, 100}, 0, ""},
+                      Sense{"RpmBelowTheGrid",
+                            {15, 80, 112, 40, 60, 80},
+                            0,
+                            "(rpm 375 2000 2800, kPa 40 60 80) " + kNoRise},
+                      Sense{"RpmNotRising", {48, 48, 112, 40, 60, 80}, 0, kNoRise},
+                      Sense{"RpmFalling", {48, 80, 79, 40, 60, 80}, 0, kNoRise},
+                      Sense{"KpaBelowTheGrid", {48, 80, 112, 19, 60, 80}, 0, kNoRise},
+                      Sense{"KpaNotRising", {48, 80, 112, 40, 60, 60}, 0, kNoRise},
+                      Sense{"KpaAboveTheGrid", {48, 80, 112, 40, 60, 101}, 0, kNoRise},
+                      Sense{"MainTableZero",
+                            {48, 80, 112, 40, 60, 80},
+                            1,
+                            "its main VE table (400 to 2000 rpm) is all zero"},
+                      Sense{"ExtendedTableZero",
+                            {48, 80, 112, 40, 60, 80},
+                            2,
+                            "its extended VE table (2000 to 7000 rpm) is all zero"}),
+    [](const ::testing::TestParamInfo<Sense>& param) { return param.param.name; });
+
+// An all-zero file: its checksums hold, and --check, a pass and a baseline
+// all refuse it; -q leaves only the status.
+TEST_F(ImageFactsTest, AnAllZeroFileIsNoCalibration) {
+  tools::WriteFile(dir_.File("zero.bin"), std::string(0x20000, '\0'));
+  const ProcessResult check = Cli({"--check", dir_.File("zero.bin")});
+  EXPECT_EQ(check.exitStatus, 3);
+  EXPECT_NE(check.out.find("  not sound: its fuel trim boundaries (rpm 0 0 0, kPa 0 0 0) do not "
+                           "rise strictly"),
+            std::string::npos)
+      << check.out;
+  const ProcessResult quiet = Cli({"-q", "--check", dir_.File("zero.bin")});
+  EXPECT_EQ(quiet.exitStatus, 3);
+  EXPECT_EQ(quiet.out, "");
+  const ProcessResult sound =
+      Cli({"-q", "--check", dir_.File("sample.bin"), dir_.File("sample.lt1")});
+  EXPECT_EQ(sound.exitStatus, 0);
+  EXPECT_EQ(sound.out + sound.err, "");
+  EXPECT_EQ(Cli({dir_.File("sample.uni"), dir_.File("zero.bin")}).exitStatus, 3);
+  EXPECT_EQ(Bytes("zero.bin"), std::string(0x20000, '\0'));
+  const ProcessResult baseline =
+      Cli({"--dry-run", "--max-total-change", "5", "--baseline", dir_.File("zero.bin"),
+           dir_.File("sample.uni"), dir_.File("sample.bin")});
+  EXPECT_EQ(baseline.exitStatus, 3);
+  EXPECT_NE(
+      baseline.err.find("The baseline " + dir_.File("zero.bin") + " is not a sound calibration"),
+      std::string::npos)
+      << baseline.err;
+}
+
+// --compare checks each image as a pass does: an .lt1 image named .bin is
+// refused with the layout named, not compared field against wrong field.
+TEST_F(ImageFactsTest, CompareNamesASwappedLayout) {
+  tools::WriteFile(dir_.File("swapped.bin"), Bytes("sample.lt1"));
+  const ProcessResult refused =
+      Cli({"--compare", dir_.File("sample.bin"), dir_.File("swapped.bin")});
+  EXPECT_EQ(refused.exitStatus, 3);
+  EXPECT_NE(refused.err.find("it looks like an image in the .lt1 layout named .bin"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(refused.out, "");
+  const ProcessResult anyway = Cli(
+      {"-q", "--ignore-checksum", "--compare", dir_.File("sample.bin"), dir_.File("swapped.bin")});
+  EXPECT_EQ(anyway.exitStatus, 0);
+  EXPECT_EQ(anyway.out, "");
+  EXPECT_NE(anyway.err.find("Warning!  The image " + dir_.File("swapped.bin") +
+                            " is not a sound calibration, compared as it is"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // A tuning pass killed with SIGKILL at random moments never leaves a half
 // written image: afterwards the image is byte for byte either the old one or
 // the one an uninterrupted pass produces, and its checksum agrees with its
-// bytes. The history beside the image agrees with it after every kill: an
-// undo then gives back the image before the last pass that reached it.
+// bytes. The history beside the image agrees with it after every kill, the
+// trimming of old entries that ends each pass included: no entry is left
+// damaged, and an undo gives back the image before the last pass that
+// reached it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -74,8 +76,9 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
     std::filesystem::remove_all(history);
     std::filesystem::copy(savedHistory, history, std::filesystem::copy_options::recursive);
   };
-  const std::vector<std::string> argv{kCli, "--target-blm", "118", "--rpm-limit", "7000",
-                                      log,  image};
+  // Keeping one entry, each pass also trims the history as it ends.
+  const std::vector<std::string> argv{
+      kCli, "--target-blm", "118", "--rpm-limit", "7000", "--keep-history", "1", log, image};
 
   restore();
   const auto start = std::chrono::steady_clock::now();
@@ -100,6 +103,10 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
     (now == before ? untouched : tuned) += 1;
     const CalibrationImage state = CalibrationImage::FromBytes(now, ImageLayout::kBin);
     ASSERT_EQ(state.StoredChecksum(), state.ComputedChecksum());
+
+    // No kill leaves an entry damaged, whatever it cut short.
+    const testing::ProcessResult listing = testing::RunProcess({kCli, "--history", image});
+    ASSERT_EQ(listing.out.find("damaged"), std::string::npos) << "kill " << k << listing.out;
 
     // The undo takes back the killed pass exactly when it reached the image,
     // and otherwise the first pass.
