@@ -11,6 +11,7 @@
 
 #include "calibration/PassLimits.h"
 #include "calibration/PassPlan.h"
+#include "common/NumberText.h"
 
 namespace trimwright {
 
@@ -27,9 +28,10 @@ struct RunRequest {
   std::string logfileName;
   // Where the pass's plan goes as JSON; none when empty.
   std::string jsonPath;
-  // The two number texts as typed.
-  std::string targetBlmText;
-  std::string rpmLimitText;
+  // The target BLM and the highest rpm to tune, as the front end read them
+  // from its texts (ReadNumberField); the run checks and clamps them.
+  std::int32_t targetBlm = 124;
+  std::int32_t rpmLimit = 3000;
   // Read and compute everything, but open the image read-only and never
   // write it.
   bool dryRun = false;
@@ -51,7 +53,8 @@ struct RunRequest {
   // run warns.
   bool ignoreChecksum = false;
 
-  // A request with one log, an empty log path meaning none.
+  // A request with one log, an empty log path meaning none, and the two
+  // numbers read from their texts as a window reads its fields.
   static RunRequest ForOneLog(const std::string& logPath, const std::string& pcmPath,
                               const std::string& logfileName, const std::string& targetBlmText,
                               const std::string& rpmLimitText) {
@@ -59,8 +62,8 @@ struct RunRequest {
     if (!logPath.empty()) request.logPaths.push_back(logPath);
     request.pcmPath = pcmPath;
     request.logfileName = logfileName;
-    request.targetBlmText = targetBlmText;
-    request.rpmLimitText = rpmLimitText;
+    request.targetBlm = ReadNumberField(targetBlmText);
+    request.rpmLimit = ReadNumberField(rpmLimitText);
     return request;
   }
 };
@@ -72,10 +75,6 @@ enum class RunOutcome {
 
 struct RunResult {
   RunOutcome outcome = RunOutcome::kEndedEarly;
-  // The numbers the run read from its texts, once it got that far.
-  bool numbersRead = false;
-  std::int32_t targetBlm = 0;
-  std::int32_t rpmLimit = 0;
   // The pass as planned (and, unless dry, written) when it completed.
   std::optional<PassPlan> plan;
 };

@@ -275,11 +275,6 @@ RunInputs InputsOf(const RunRequest& request) {
   return RunInputs{request.logPaths, request.pcmPath, request.limits.baselineFile};
 }
 
-std::int32_t ParseField(std::string text) {
-  if (text.size() > TuningRun::kFieldTextLimit) text.resize(TuningRun::kFieldTextLimit);
-  return ParseInt(text);
-}
-
 }  // namespace
 
 ImageCheck CheckImageFile(const std::string& pcmPath) {
@@ -292,9 +287,8 @@ ImageCheck CheckImageFile(const std::string& pcmPath) {
   return ImageCheck::Read(file->disk(), pcmPath, *layout);
 }
 
-bool TuningRun::AcceptsTargetBlm(const std::string& text) {
-  const std::int32_t target = ParseField(text);
-  return target >= kLowestBlm && target <= kHighestBlm;
+bool TuningRun::AcceptsTargetBlm(std::int32_t targetBlm) {
+  return targetBlm >= kLowestBlm && targetBlm <= kHighestBlm;
 }
 
 RunResult TuningRun::Perform(const RunRequest& request) {
@@ -317,21 +311,20 @@ RunResult TuningRun::Perform(const RunRequest& request) {
 
   // A target no BLM can have is a typo, not a doubtful choice: tuning toward
   // it would move the table by up to 90 %.
-  if (!AcceptsTargetBlm(request.targetBlmText)) {
-    window_.ShowMessage("The target blm " + std::to_string(ParseField(request.targetBlmText)) +
+  if (!AcceptsTargetBlm(request.targetBlm)) {
+    window_.ShowMessage("The target blm " + std::to_string(request.targetBlm) +
                         " is not a BLM value (0 to 255, 128 means no correction); nothing was "
                         "read or written");
     return result;
   }
-  result.numbersRead = true;
-  result.targetBlm = ParseField(request.targetBlmText);
-  if (!FuelTrimCell::IsAdvisedTarget(result.targetBlm)) {
+  const std::int32_t targetBlm = request.targetBlm;
+  if (!FuelTrimCell::IsAdvisedTarget(targetBlm)) {
     window_.ShowMessage("It is recommended to tune for a blm of 118-124");
   }
-  result.rpmLimit = ParseField(request.rpmLimitText);
-  if (result.rpmLimit > kHighestRpmLimit) {
+  std::int32_t rpmLimit = request.rpmLimit;
+  if (rpmLimit > kHighestRpmLimit) {
     window_.ShowMessage("Cannot tune above 7000 rpm");
-    result.rpmLimit = kHighestRpmLimit;
+    rpmLimit = kHighestRpmLimit;
   }
   window_.SetProgress(kProgressValidated);
 
@@ -386,7 +379,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   // of the pass for its plan.
   WarningCollector passDiagnostics(diagnostics_);
   std::unique_ptr<PCM> calibration =
-      CreateCalibration(request.pcmPath, result.rpmLimit, std::move(access), passDiagnostics);
+      CreateCalibration(request.pcmPath, rpmLimit, std::move(access), passDiagnostics);
   if (!calibration) {
     window_.ShowMessage("Unknown type of pcm file");
     logs.clear();
@@ -408,7 +401,7 @@ RunResult TuningRun::Perform(const RunRequest& request) {
   }
   PassOutputs outputs(request, writesReport, diagnostics_, fileSystem_);
   outputs.Prepare();
-  PassPlan plan = calibration->PlanVETable(result.targetBlm, limits);
+  PassPlan plan = calibration->PlanVETable(targetBlm, limits);
   plan.imageCheck = check;
   if (checkWarning) plan.warnings.push_back(*checkWarning);
   plan.warnings.insert(plan.warnings.end(), twice.begin(), twice.end());

@@ -35,9 +35,6 @@ class ImageRefusedError : public TrimwrightError {
 
 class TuningRun {
  public:
-  // Longest field text the window hands over; longer text is cut.
-  static constexpr std::size_t kFieldTextLimit = 78;
-
   // window, diagnostics and fileSystem (through which every write of the
   // run goes) must outlive the run object.
   explicit TuningRun(RunWindow& window, Diagnostics& diagnostics = Diagnostics::Standard(),
@@ -53,10 +50,10 @@ class TuningRun {
   // fails its check; the objects of the run are destroyed before it leaves.
   RunResult Perform(const RunRequest& request);
 
-  // True when the target BLM text reads as a value a BLM can have, 0 to 255
-  // (what an empty or non-numeric field reads as, 0, included). A run refuses
-  // any other target before it reads or writes anything.
-  static bool AcceptsTargetBlm(const std::string& text);
+  // True when targetBlm is a value a BLM can have, 0 to 255 (what an empty
+  // or non-numeric field reads as, 0, included). A run refuses any other
+  // target before it reads or writes anything.
+  static bool AcceptsTargetBlm(std::int32_t targetBlm);
 
   // Writes a pass planned earlier by a dry run of request: the report and the
   // image, exactly as planned, under the image's lock. Throws

@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
       "(.uni, .csv or .txt), rewrites the image in place and writes a report.",
       kProgram};
   trimwright::RunRequest request;
-  request.targetBlmText = trimwright::RunRequest::kDefaultTargetBlm;
-  request.rpmLimitText = trimwright::RunRequest::kDefaultRpmLimit;
+  std::string targetBlmText = trimwright::RunRequest::kDefaultTargetBlm;
+  std::string rpmLimitText = trimwright::RunRequest::kDefaultRpmLimit;
   std::string report;
   std::string json;
   bool grid = false;
@@ -149,11 +149,10 @@ int main(int argc, char** argv) {
   std::string minRecordsText;
   std::string maxChangeText;
   std::string auxWindowText;
-  app.add_option("--target-blm", request.targetBlmText,
-                 "BLM to tune toward; 128 means no correction")
+  app.add_option("--target-blm", targetBlmText, "BLM to tune toward; 128 means no correction")
       ->type_name("TEXT")
       ->capture_default_str();
-  app.add_option("--rpm-limit", request.rpmLimitText, "highest engine speed to tune, at most 7000")
+  app.add_option("--rpm-limit", rpmLimitText, "highest engine speed to tune, at most 7000")
       ->type_name("TEXT")
       ->capture_default_str();
   app.add_option("--report", report, "report file (default: IMAGE without extension + _trw.txt)")
@@ -465,6 +464,9 @@ int main(int argc, char** argv) {
   request.history = !noHistory;
   if (json != "-") request.jsonPath = json;
   request.logPaths = logPaths;
+  // Read as the window reads its number fields.
+  request.targetBlm = trimwright::ReadNumberField(targetBlmText);
+  request.rpmLimit = trimwright::ReadNumberField(rpmLimitText);
   request.pcmPath = imagePath;
   if (app.count("--report")) {
     request.logfileName = report;

@@ -6,6 +6,7 @@
 #ifndef TRIMWRIGHT_COMMON_NUMBERTEXT_H_
 #define TRIMWRIGHT_COMMON_NUMBERTEXT_H_
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cstdint>
@@ -76,6 +77,17 @@ inline int ParseInt(std::string_view text) {
     if (value > limit) value = limit;  // saturate; keep consuming digits
   }
   return static_cast<int>(negative ? -value : value);
+}
+
+// The longest text a number field holds: a window hands over at most this many
+// characters of a field, and the command line reads its number texts the same
+// way.
+inline constexpr std::size_t kNumberFieldLimit = 78;
+
+// The number a field's text reads as: its first kNumberFieldLimit characters,
+// as ParseInt reads them.
+inline int ReadNumberField(std::string_view text) {
+  return ParseInt(text.substr(0, std::min(text.size(), kNumberFieldLimit)));
 }
 
 // Skips leading white space and converts the longest prefix that forms a

@@ -203,10 +203,6 @@ std::optional<PassPlan> TunerDialog::RunPass(const RunRequest& request) {
   try {
     TuningRun run(*this);
     RunResult result = run.Perform(request);
-    if (result.numbersRead) {
-      m_targetBlm = result.targetBlm;
-      m_rpmLimit = result.rpmLimit;
-    }
     return std::move(result.plan);
   } catch (const ImageRefusedError& error) {
     if (request.ignoreChecksum || !AskTuneAnyway(error)) return std::nullopt;
@@ -465,7 +461,7 @@ void TunerDialog::SaveSettings(bool fields) {
   if (!settings) return;
   // Only numbers a run takes are remembered: a typo the run refuses would
   // otherwise greet the next start.
-  if (fields && TuningRun::AcceptsTargetBlm(FieldText(IDC_TARGET_BLM))) {
+  if (fields && TuningRun::AcceptsTargetBlm(ReadNumberField(FieldText(IDC_TARGET_BLM)))) {
     settings->setValue(kTargetBlmKey, QString::fromStdString(FieldText(IDC_TARGET_BLM)));
     settings->setValue(kRpmLimitKey, QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
   }

@@ -67,9 +67,9 @@ class TuningRunTest : public ::testing::Test {
     const RunResult result = run.Perform(
         RunRequest::ForOneLog(log.empty() ? "" : dir_.File(log), pcm.empty() ? "" : dir_.File(pcm),
                               report.empty() ? "" : dir_.File(report), targetText_, rpmText_));
-    if (result.numbersRead) {
-      targetBlm_ = result.targetBlm;
-      rpmLimit_ = result.rpmLimit;
+    if (result.plan) {
+      targetBlm_ = result.plan->targetBlm;
+      rpmLimit_ = result.plan->rpmLimit;
     }
     return result.outcome;
   }
