@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/FileFormats.h"
+#include "app/HistorySnapshot.h"
 #include "app/PassHistory.h"
 #include "app/PathRules.h"
 #include "calibration/ImageCheck.h"
@@ -57,23 +58,24 @@ std::string ReadNamedBaseline(const std::string& imagePath, const std::string& b
 // holding no pass yet): the image its oldest entry saved, or the image itself.
 void FromOldestEntry(const PassHistory& history, const std::string& imagePath,
                      const std::string& image, std::string& bytes, Baseline& baseline) {
-  const std::vector<HistoryEntry> entries = history.List(Sha256Hex(image));
-  if (entries.empty()) {
+  const HistorySnapshot snapshot(history, image);
+  const HistoryEntry* oldest = snapshot.Oldest();
+  if (!oldest) {
     bytes = image;
     baseline.source = imagePath + " itself (its history holds no pass yet)";
     return;
   }
-  const HistoryEntry& oldest = entries.back();
-  if (!oldest.damage.empty()) {
-    throw TrimwrightError("The oldest entry #" + std::to_string(oldest.sequence) +
+  if (!oldest->damage.empty()) {
+    throw TrimwrightError("The oldest entry #" + std::to_string(oldest->sequence) +
                           " of the history of " + imagePath +
                           ", the baseline of the total "
                           "limit, is damaged (" +
-                          oldest.damage + "); name the baseline with --baseline" + kNothingWritten);
+                          oldest->damage + "); name the baseline with --baseline" +
+                          kNothingWritten);
   }
-  bytes = history.SavedImage(oldest);
-  baseline.source = "the image before entry #" + std::to_string(oldest.sequence) +
-                    " of its history (" + oldest.time + " UTC)";
+  bytes = history.SavedImage(*oldest);
+  baseline.source = "the image before entry #" + std::to_string(oldest->sequence) +
+                    " of its history (" + oldest->time + " UTC)";
 }
 
 }  // namespace

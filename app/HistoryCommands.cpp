@@ -9,7 +9,9 @@
 #include <sstream>
 #include <vector>
 
+#include "app/HistorySnapshot.h"
 #include "app/PassHistory.h"
+#include "app/StoredPlan.h"
 #include "calibration/CellRange.h"
 #include "calibration/ImageFile.h"
 #include "common/Sha256.h"
@@ -29,30 +31,6 @@ std::string Hex(std::size_t value) {
 std::string SequenceOf(const std::string& name) {
   const std::size_t start = std::min(name.find_first_not_of('0'), name.size());
   return name.substr(start, name.find('-') - start);
-}
-
-// The newest pass entry that no newer undo entry names. A damaged entry met
-// on the way may be a pass not yet undone, so it stops the search unless
-// skipDamaged; skipped ones are added to skipped.
-const HistoryEntry* NewestNotUndone(const std::vector<HistoryEntry>& entries,
-                                    const std::string& imagePath, bool skipDamaged,
-                                    std::vector<const HistoryEntry*>* skipped = nullptr) {
-  std::set<std::string> undone;
-  for (const HistoryEntry& entry : entries) {
-    if (!entry.damage.empty()) {
-      if (!skipDamaged) {
-        throw TrimwrightError("The history entry #" + std::to_string(entry.sequence) + " of " +
-                              imagePath + " is damaged (" + entry.damage +
-                              "); it may be a pass not yet undone, so nothing was written. "
-                              "--force undoes the newest sound pass before it anyway");
-      }
-      if (skipped) skipped->push_back(&entry);
-      continue;
-    }
-    if (entry.IsUndo()) undone.insert(entry.undoes);
-    if (entry.IsPass() && !undone.count(entry.name)) return &entry;
-  }
-  return nullptr;
 }
 
 // What differs between the image as it is and as a pass left it.
@@ -81,15 +59,12 @@ std::string Number(const nlohmann::json& value) {
 
 // The limits and locks a pass ran with, from the plan its entry stored: one
 // line for the limits, and one for the locks when it had any.
-std::string LimitsOfPass(const PassHistory& history, const HistoryEntry& entry) {
-  std::string stored;
-  const nlohmann::json plan = history.StoredPlan(entry, stored)
-                                  ? nlohmann::json::parse(stored, nullptr, false)
-                                  : nlohmann::json();
-  if (!plan.is_object() || !plan.contains("limits") || !plan["limits"].is_object()) {
+std::string LimitsOfPass(const HistorySnapshot& snapshot, const HistoryEntry& entry) {
+  const std::optional<StoredPlan> plan = snapshot.Plan(entry);
+  if (!plan || plan->limitsJson.empty()) {
     return "    limits: unknown (the entry's pass.json cannot be read)\n";
   }
-  const StoredLimits described = DescribeStoredLimits(plan["limits"].dump());
+  const StoredLimits described = DescribeStoredLimits(plan->limitsJson);
   return "    limits: " + described.limits + "\n" +
          (described.locks.empty() ? "" : "    locks: " + described.locks + "\n");
 }
@@ -148,20 +123,11 @@ std::string DescribePass(const HistoryEntry& entry) {
 }
 
 std::string HistoryListing(const std::string& imagePath) {
-  // Held while the history is read, so that no pass changes it meanwhile.
-  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, true);
-  const std::string bytes = image->ReadAll();
-  const std::string current = Sha256Hex(bytes);
-  const PassHistory history(imagePath);
-  const std::vector<HistoryEntry> entries = history.List(current);
-  if (entries.empty()) return "No passes recorded for " + imagePath + "\n";
+  const HistorySnapshot snapshot = HistorySnapshot::Read(imagePath);
+  if (snapshot.entries().empty()) return "No passes recorded for " + imagePath + "\n";
 
-  std::set<std::string> undone;
-  for (const HistoryEntry& entry : entries) {
-    if (entry.IsUndo()) undone.insert(entry.undoes);
-  }
   std::string text = "History of " + imagePath + ", newest first:\n";
-  for (const HistoryEntry& entry : entries) {
+  for (const HistoryEntry& entry : snapshot.entries()) {
     text += "#" + std::to_string(entry.sequence) + "  " + entry.time + " UTC  ";
     if (!entry.damage.empty()) {
       text += "damaged: " + entry.damage + " (" + entry.name + ")\n";
@@ -175,34 +141,32 @@ std::string HistoryListing(const std::string& imagePath) {
       text += "\n    target BLM " + std::to_string(entry.targetBlm) + ", rpm limit " +
               std::to_string(entry.rpmLimit) + ", " + std::to_string(entry.cellsChanged) +
               " cells changed\n";
-      text += LimitsOfPass(history, entry);
+      text += LimitsOfPass(snapshot, entry);
     }
     text += "    image: ";
-    if (entry.afterSha256 == current) {
+    if (snapshot.ImageAsLeftBy(entry)) {
       text += std::string("as this ") + KindName(entry.kind) + " left it";
     } else {
       text += "changed since";
     }
-    if (undone.count(entry.name)) text += " (undone)";
+    if (entry.IsPass() && snapshot.Undone(entry)) text += " (undone)";
     text += "\n";
   }
-  if (const std::optional<BaselineRecord> baseline = history.KeptBaseline()) {
+  if (const std::optional<BaselineRecord> baseline = snapshot.history().KeptBaseline()) {
     text += "Baseline of the total limit: " + baseline->Describe() + ", kept for good in " +
-            history.folder() + "/baseline\n";
+            snapshot.history().folder() + "/baseline\n";
   }
   return text;
 }
 
 std::optional<UndoCandidate> NewestPassToUndo(const std::string& imagePath) {
-  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, true);
-  const std::string now = image->ReadAll();
-  const std::string nowSha = Sha256Hex(now);
-  const PassHistory history(imagePath);
-  const std::vector<HistoryEntry> entries = history.List(nowSha);
-  const HistoryEntry* target = NewestNotUndone(entries, imagePath, false);
+  const HistorySnapshot snapshot = HistorySnapshot::Read(imagePath);
+  const HistoryEntry* target = snapshot.NewestNotUndone(imagePath, false);
   if (!target) return std::nullopt;
-  UndoCandidate candidate{*target, nowSha == target->afterSha256, ""};
-  if (!candidate.imageAsLeft) candidate.difference = Difference(now, history.ImageLeftBy(*target));
+  UndoCandidate candidate{*target, snapshot.ImageAsLeftBy(*target), ""};
+  if (!candidate.imageAsLeft) {
+    candidate.difference = Difference(snapshot.image(), snapshot.history().ImageLeftBy(*target));
+  }
   return candidate;
 }
 
@@ -214,9 +178,9 @@ UndoResult UndoLastPass(const std::string& imagePath, bool force, int keepHistor
 
   PassHistory history(imagePath, fileSystem);
   history.Recover(nowSha);
-  const std::vector<HistoryEntry> entries = history.List(nowSha);
+  const HistorySnapshot snapshot(history, now);
   std::vector<const HistoryEntry*> skipped;
-  const HistoryEntry* target = NewestNotUndone(entries, imagePath, force, &skipped);
+  const HistoryEntry* target = snapshot.NewestNotUndone(imagePath, force, &skipped);
   if (!target) {
     return UndoResult{RunOutcome::kEndedEarly, "No pass of " + imagePath + " is left to undo in " +
                                                    PassHistory::FolderFor(imagePath)};

@@ -7,12 +7,12 @@
 #include <sstream>
 
 #include "app/FileFormats.h"
+#include "app/HistorySnapshot.h"
 #include "app/PassHistory.h"
 #include "calibration/ImageCheck.h"
 #include "calibration/ImageFile.h"
 #include "calibration/VEGrid.h"
 #include "calibration/VEPlanner.h"
-#include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 
 namespace trimwright {
@@ -54,16 +54,13 @@ ReadImage Read(CompareSource& source, bool ignoreChecksum, std::vector<std::stri
   image.bytes = image.file->ReadAll();
   if (source.entry > 0) {
     const PassHistory history(source.path);
-    const std::vector<HistoryEntry> entries = history.List(Sha256Hex(image.bytes));
-    const HistoryEntry* found = nullptr;
-    for (const HistoryEntry& entry : entries) {
-      if (entry.sequence == source.entry) found = &entry;
-    }
+    const HistorySnapshot snapshot(history, image.bytes);
+    const HistoryEntry* found = snapshot.Find(source.entry);
     if (!found) {
       std::string held;
-      if (!entries.empty()) {
-        held = " (it holds #" + std::to_string(entries.back().sequence) + " to #" +
-               std::to_string(entries.front().sequence) + ")";
+      if (const HistoryEntry* oldest = snapshot.Oldest()) {
+        held = " (it holds #" + std::to_string(oldest->sequence) + " to #" +
+               std::to_string(snapshot.entries().front().sequence) + ")";
       }
       throw TrimwrightError("The history of " + source.path + " has no entry #" +
                             std::to_string(source.entry) + held);

@@ -4,11 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
-#include "app/PassHistory.h"
-#include "calibration/ImageFile.h"
-#include "common/Sha256.h"
+#include "app/HistorySnapshot.h"
 
 namespace trimwright {
 
@@ -57,58 +54,27 @@ Json DistanceJson(const std::optional<TrimDistance>& distance) {
 
 }  // namespace
 
-bool ReadStoredPlan(const std::string& planJson, ProgressPoint& point) {
-  const Json plan = Json::parse(planJson, nullptr, false);
-  if (!plan.is_object() || !plan.contains("trim_cells") || !plan["trim_cells"].is_array() ||
-      !plan.contains("target_blm") || !plan["target_blm"].is_number_integer()) {
-    return false;
-  }
-  point.targetBlm = plan["target_blm"].get<std::int32_t>();
+bool ReadStoredPlan(const StoredPlan& plan, ProgressPoint& point) {
+  point.targetBlm = plan.targetBlm;
   const double target = point.targetBlm;
-  if (plan.contains("records_used") && plan["records_used"].is_number_unsigned()) {
-    point.recordsUsed = plan["records_used"].get<std::uint32_t>();
-  }
-  if (plan.contains("limits") && plan["limits"].is_object())
-    point.limitsJson = plan["limits"].dump();
-  if (plan.contains("logs") && plan["logs"].is_array()) {
+  if (plan.recordsUsed) point.recordsUsed = *plan.recordsUsed;
+  point.limitsJson = plan.limitsJson;
+  if (plan.logs) {
     point.logs.clear();
-    for (const Json& log : plan["logs"]) {
-      if (!log.is_object() || !log.contains("path") || !log["path"].is_string()) continue;
-      ProgressPoint::Log entry{log["path"].get<std::string>(), std::nullopt};
-      if (log.contains("records") && log["records"].is_number_unsigned()) {
-        entry.records = log["records"].get<std::uint32_t>();
-      }
-      point.logs.push_back(entry);
-    }
+    for (const StoredPlan::Log& log : *plan.logs) point.logs.push_back({log.path, log.records});
   }
   DistanceSum both;
   DistanceSum left;
   DistanceSum right;
   point.cellsWithRecords = 0;
-  for (const Json& cell : plan["trim_cells"]) {
-    if (!cell.is_object() || !cell.contains("number") || !cell["number"].is_number_integer() ||
-        !cell.contains("records") || !cell["records"].is_number_integer()) {
-      return false;
-    }
-    const auto number = cell["number"].get<std::int32_t>();
-    const auto records = cell["records"].get<std::int64_t>();
-    if (number < 0 || number >= kIdleCell || records <= 0) continue;
-    const auto average = [&cell](const char* bank, double& avg) {
-      if (!cell.contains(bank) || !cell[bank].is_object() || !cell[bank].contains("avg") ||
-          !cell[bank]["avg"].is_number()) {
-        return false;
-      }
-      avg = cell[bank]["avg"].get<double>();
-      return std::isfinite(avg);
-    };
-    double leftAvg = 0.0;
-    double rightAvg = 0.0;
-    if (!average("left", leftAvg) || !average("right", rightAvg)) return false;
-    const double leftOff = std::fabs(leftAvg - target);
-    const double rightOff = std::fabs(rightAvg - target);
-    both.Add(number, records, std::max(leftOff, rightOff));
-    left.Add(number, records, leftOff);
-    right.Add(number, records, rightOff);
+  for (const StoredPlan::TrimCell& cell : plan.trimCells) {
+    if (cell.number < 0 || cell.number >= kIdleCell || cell.records <= 0) continue;
+    if (!cell.left || !cell.right) return false;
+    const double leftOff = std::fabs(*cell.left - target);
+    const double rightOff = std::fabs(*cell.right - target);
+    both.Add(cell.number, cell.records, std::max(leftOff, rightOff));
+    left.Add(cell.number, cell.records, leftOff);
+    right.Add(cell.number, cell.records, rightOff);
     ++point.cellsWithRecords;
   }
   point.planRead = true;
@@ -119,19 +85,11 @@ bool ReadStoredPlan(const std::string& planJson, ProgressPoint& point) {
 }
 
 std::vector<ProgressPoint> ReadProgress(const std::string& imagePath) {
-  // Held while the history is read, so that no pass changes it meanwhile.
-  const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, true);
-  const std::string current = Sha256Hex(image->ReadAll());
-  const PassHistory history(imagePath);
-  std::vector<HistoryEntry> entries = history.List(current);
-  std::reverse(entries.begin(), entries.end());
-
-  std::map<std::string, std::uint64_t> numbers;
-  for (const HistoryEntry& entry : entries) numbers[entry.name] = entry.sequence;
+  const HistorySnapshot snapshot = HistorySnapshot::Read(imagePath);
   std::vector<ProgressPoint> points;
-  std::map<std::string, ProgressPoint*> passes;
-  points.reserve(entries.size());
-  for (const HistoryEntry& entry : entries) {
+  points.reserve(snapshot.entries().size());
+  for (auto it = snapshot.entries().rbegin(); it != snapshot.entries().rend(); ++it) {
+    const HistoryEntry& entry = *it;
     ProgressPoint& point = points.emplace_back();
     point.number = entry.sequence;
     point.name = entry.name;
@@ -139,23 +97,18 @@ std::vector<ProgressPoint> ReadProgress(const std::string& imagePath) {
     point.damage = entry.damage;
     if (!entry.damage.empty()) continue;
     point.kind = KindName(entry.kind);
-    point.imageAsLeft = entry.afterSha256 == current;
+    point.imageAsLeft = snapshot.ImageAsLeftBy(entry);
     point.targetBlm = entry.targetBlm;
     point.rpmLimit = entry.rpmLimit;
     point.cellsChanged = entry.cellsChanged;
     for (const std::string& log : entry.logs) point.logs.push_back({log, std::nullopt});
     if (entry.IsUndo()) {
-      const auto undone = passes.find(entry.undoes);
-      if (undone != passes.end()) undone->second->undone = true;
-      const auto number = numbers.find(entry.undoes);
-      if (number != numbers.end()) point.undoes = number->second;
+      point.undoes = snapshot.NumberOf(entry.undoes);
       continue;
     }
-    passes[entry.name] = &point;
-    std::string json;
-    if (!history.StoredPlan(entry, json) || !ReadStoredPlan(json, point)) {
-      point.damage = "its pass.json cannot be read";
-    }
+    point.undone = snapshot.Undone(entry);
+    const std::optional<StoredPlan> plan = snapshot.Plan(entry);
+    if (!plan || !ReadStoredPlan(*plan, point)) point.damage = "its pass.json cannot be read";
   }
   return points;
 }

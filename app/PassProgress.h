@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/StoredPlan.h"
+
 namespace trimwright {
 
 // How far fuel trims lie from a target, in BLM counts.
@@ -57,10 +59,10 @@ struct ProgressPoint {
 // run holds the image.
 std::vector<ProgressPoint> ReadProgress(const std::string& imagePath);
 
-// The distance of fuel trim statistics from target, from a pass's JSON text
-// (its "trim_cells"); nothing when the text holds no usable statistics or no
-// cell has records. Sets point's distances, records, limits and log counts.
-bool ReadStoredPlan(const std::string& planJson, ProgressPoint& point);
+// The distance of a pass's fuel trim statistics from its target, from the
+// plan its entry stored; false when a cell with records lacks its mean BLMs.
+// Sets point's distances, records, limits and log counts.
+bool ReadStoredPlan(const StoredPlan& plan, ProgressPoint& point);
 
 // The progress as indented JSON text ending in a line feed: an object with
 // "version", "image" and "passes".
