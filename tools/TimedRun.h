@@ -1,8 +1,6 @@
 // Runs one command as a child process and measures it, for the bench: its
 // wall time, its user and system CPU time on all its threads, and its peak
 // resident memory, the last two from wait4. Nothing outlives the call.
-// The kernel starts a new program's peak at the peak of the process that
-// started it (this one, a few MB), so a smaller peak cannot be told apart.
 #ifndef TRIMWRIGHT_TOOLS_TIMEDRUN_H_
 #define TRIMWRIGHT_TOOLS_TIMEDRUN_H_
 
@@ -15,6 +13,8 @@ namespace trimwright::tools {
 struct RunCost {
   double wallMicros = 0;
   double cpuMicros = 0;
+  // The kernel starts a new program's peak at the peak of the process that
+  // started it (this one, a few MB), so a smaller peak cannot be told apart.
   std::int64_t peakKiB = 0;
 };
 
