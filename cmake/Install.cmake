@@ -1,6 +1,6 @@
 # Install rules: the two programs, the desktop integration of the window
 # (desktop entry, icons, AppStream metainfo), the man pages, and the README
-# with the sample data. Paths follow GNUInstallDirs, so any prefix and DESTDIR
+# with the chapters of docs/ and the sample data. Paths follow GNUInstallDirs, so any prefix and DESTDIR
 # work. The window's files are installed only when the window is built.
 include(GNUInstallDirs)
 
@@ -22,9 +22,12 @@ set(TRIMWRIGHT_SCREENSHOT_URL "https://trimwright.org/screenshots/window.png"
 
 install(TARGETS trimwright-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The documentation: the README, the picture it shows, and the sample data.
+# The documentation: the README, the chapters it leads to with the pictures
+# they show (beside it as in the source tree, so that every link holds), and
+# the sample data.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES docs/window.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The man page of trimwright-cli is made from its own --help and --version,

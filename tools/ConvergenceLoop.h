@@ -72,7 +72,7 @@ std::string LimitOptions(const PassLimits& limits);
 std::vector<PassDistance> RunConvergenceLoop(const ConvergenceSettings& settings,
                                              const std::string& folder);
 
-// The four ways of reading a drive that the README compares, on the same
+// The four ways of reading a drive that docs/sessions.md compares, on the same
 // engine: plain passes, --smooth, --add-second-trim and both; and the limits
 // that make each.
 struct ReadingWay {

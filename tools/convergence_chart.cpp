@@ -1,4 +1,4 @@
-// Draws the convergence chart of the README: the mean distance of the warm
+// Draws the convergence chart of docs/sessions.md: the mean distance of the warm
 // part-throttle trims from the target, pass after pass, over the simulated
 // noisy engine with transients, without limits and with a careful tuner's.
 // Runs both loops itself and saves the chart as the PNG file named; run it

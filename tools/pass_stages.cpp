@@ -35,22 +35,18 @@
 #include "logdata/DMUni.h"
 #include "logdata/ReadPlan.h"
 #include "logdata/TextLogFile.h"
+#include "tools/Median.h"
 
 namespace {
 
 using namespace trimwright;
+using tools::Median;
 
 double ElapsedMs(const std::function<void()>& run) {
   const auto start = std::chrono::steady_clock::now();
   run();
   const auto end = std::chrono::steady_clock::now();
   return std::chrono::duration<double, std::milli>(end - start).count();
-}
-
-double Median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const std::size_t n = samples.size();
-  return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
 }
 
 double MedianMs(int reps, const std::function<void()>& run) {

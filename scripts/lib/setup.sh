@@ -40,11 +40,10 @@ ensure_package_packages() {
   ensure_packages dpkg-dev desktop-file-utils appstream man-db file
 }
 
-# The packages scripts/bench needs: a build without the window, and GNU time
-# for peak memory.
+# The packages scripts/bench needs: a build without the window (pass_bench
+# measures time and memory itself).
 ensure_bench_packages() {
-  ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev \
-    time
+  ensure_packages g++ make cmake pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev nettle-dev
 }
 
 # The packages the sanitizer and fuzz build needs: the core's and the tests'

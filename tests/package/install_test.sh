@@ -2,7 +2,7 @@
 # Installs the Debian package made by scripts/package on this machine, checks
 # what it installed (the programs run, a tuning pass on the installed sample
 # data completes, the desktop entry and the metainfo pass their validators,
-# the icons and man pages are in place), then removes the package and checks
+# the icons, man pages and documentation are in place), then removes the package and checks
 # that nothing it installed is left. Needs root or sudo: it installs with apt.
 # Usage: tests/package/install_test.sh DEB
 set -euo pipefail
@@ -86,6 +86,14 @@ for example in "$TRIMWRIGHT_ROOT"/examples/*; do
   cmp -s "$example" "$doc/examples/$(basename "$example")" ||
     fail "$doc/examples/$(basename "$example") differs from examples/$(basename "$example")"
 done
+# The README's chapters and their pictures beside it, every link holding.
+for page in "$TRIMWRIGHT_ROOT"/docs/*.md "$TRIMWRIGHT_ROOT"/docs/*.png; do
+  grep -qxF "$doc/docs/$(basename "$page")" "$scratch/files" ||
+    fail "the package does not install $doc/docs/$(basename "$page")"
+  cmp -s "$page" "$doc/docs/$(basename "$page")" ||
+    fail "$doc/docs/$(basename "$page") differs from docs/$(basename "$page")"
+done
+"$TRIMWRIGHT_ROOT/tests/docs/links_test.sh" "$doc" || fail "a link of the installed documentation"
 
 echo "== desktop entry and metainfo"
 desktop-file-validate "/usr/share/applications/$app_id.desktop" || fail "desktop-file-validate"

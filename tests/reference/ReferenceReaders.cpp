@@ -107,7 +107,7 @@ float ToFloat(double value) {
 }
 
 // The rule a rejected record counts under, written out rule by rule in the
-// order the README gives: rpm, map, the four trims, the throttle and the
+// order docs/command-line.md gives: rpm, map, the four trims, the throttle and the
 // temperature of a text log, the cell.
 Rejection FirstBrokenRule(const RecordValues& v, float temperature,
                           const TemperatureRule* textRule) {
