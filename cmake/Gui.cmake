@@ -36,6 +36,7 @@ add_library(trimwright_window STATIC
   gui/QtDialogServices.cpp
   gui/TunerApp.cpp
   gui/TunerDialog.cpp
+  gui/WindowSettings.cpp
 )
 set_target_properties(trimwright_window PROPERTIES AUTOMOC ON)
 target_link_libraries(trimwright_window PUBLIC trimwright_models Qt6::Widgets Qt6::Charts)

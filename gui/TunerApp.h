@@ -6,12 +6,14 @@
 
 #include <QApplication>
 
+#include "common/Version.h"
+
 namespace trimwright {
 
 class TunerApp {
  public:
   // The name message boxes carry as their caption.
-  static constexpr const char* kApplicationName = "Trimwright";
+  static constexpr const char* kApplicationName = kProgramName;
 
   // argc and argv must outlive the object: Qt keeps referring to them.
   TunerApp(int& argc, char** argv);

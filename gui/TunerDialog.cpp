@@ -13,18 +13,15 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QUrl>
 #include <algorithm>
-#include <exception>
 #include <utility>
 
-#include "app/CellLocks.h"
 #include "app/FileFormats.h"
-#include "app/HistoryCommands.h"
 #include "app/ImageCompare.h"
 #include "app/PathRules.h"
 #include "app/TuningRun.h"
+#include "common/NumberText.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 #include "gui/AboutDialog.h"
@@ -35,7 +32,6 @@
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
 #include "gui/QtDialogServices.h"
-#include "gui/TunerApp.h"
 
 namespace trimwright {
 
@@ -44,18 +40,6 @@ namespace {
 constexpr int kWidthUnits = 219;
 constexpr int kHeightUnits = 146;
 constexpr int kProgressMaximum = 100;
-
-// What the window remembers from one start to the next.
-const QString kTargetBlmKey = QStringLiteral("fields/targetBlm");
-const QString kRpmLimitKey = QStringLiteral("fields/rpmLimit");
-const QString kLogFolderKey = QStringLiteral("folders/logs");
-const QString kImageFolderKey = QStringLiteral("folders/images");
-const QString kMinRecordsKey = QStringLiteral("limits/minRecords");
-const QString kMaxChangeKey = QStringLiteral("limits/maxChangePercent");
-const QString kMaxTotalChangeKey = QStringLiteral("limits/maxTotalChangePercent");
-const QString kAuxWindowKey = QStringLiteral("limits/auxWindow");
-const QString kAddSecondTrimKey = QStringLiteral("limits/addSecondTrim");
-const QString kSmoothKey = QStringLiteral("limits/smooth");
 
 QString FromFileSystem(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
@@ -75,7 +59,8 @@ TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogSe
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_ownedServices(std::move(ownedServices)),
       m_services(services ? services : m_ownedServices.get()),
-      m_hIcon(AppIcon::Create()) {
+      m_hIcon(AppIcon::Create()),
+      m_settings(m_services->Settings()) {
   setWindowTitle(QStringLiteral("Trimwright ") + QString::fromLatin1(kVersion));
   setWindowIcon(m_hIcon);
   setFont(DialogUnits::DialogFont());
@@ -189,33 +174,23 @@ QStringList TunerDialog::LogFileFilters() { return FiltersOf(LogFormats()); }
 
 QStringList TunerDialog::PcmFileFilters() { return FiltersOf(ImageFormats()); }
 
+void TunerDialog::ReadFields() {
+  m_targetBlm = ReadNumberField(FieldText(IDC_TARGET_BLM));
+  m_rpmLimit = ReadNumberField(FieldText(IDC_RPM_LIMIT));
+}
+
 RunRequest TunerDialog::Request(bool dryRun) const {
-  RunRequest request = RunRequest::ForOneLog(m_logPath, m_pcmPath, dryRun ? "" : m_logfileName,
-                                             FieldText(IDC_TARGET_BLM), FieldText(IDC_RPM_LIMIT));
-  if (m_logPaths.size() > 1) request.logPaths = m_logPaths;
+  RunRequest request;
+  request.logPaths = m_logPaths;
+  if (request.logPaths.empty() && !m_logPath.empty()) request.logPaths.push_back(m_logPath);
+  request.pcmPath = m_pcmPath;
+  request.logfileName = dryRun ? "" : m_logfileName;
+  request.targetBlm = m_targetBlm;
+  request.rpmLimit = m_rpmLimit;
   request.dryRun = dryRun;
   request.limits = m_limits;
   request.sampleRecords = true;  // for the pass window's Records tab
   return request;
-}
-
-std::optional<PassPlan> TunerDialog::RunPass(const RunRequest& request) {
-  try {
-    TuningRun run(*this);
-    RunResult result = run.Perform(request);
-    return std::move(result.plan);
-  } catch (const ImageRefusedError& error) {
-    if (request.ignoreChecksum || !AskTuneAnyway(error)) return std::nullopt;
-    RunRequest anyway = request;
-    anyway.ignoreChecksum = true;
-    return RunPass(anyway);
-  } catch (const TrimwrightError& error) {
-    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
-  } catch (const std::exception& error) {
-    ShowMessageBox(QStringLiteral("Unexpected error: ") + QString::fromStdString(error.what()),
-                   QMessageBox::Critical);
-  }
-  return std::nullopt;
 }
 
 void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
@@ -230,12 +205,17 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
   m_passWindow->raise();
 }
 
-QString TunerDialog::MessageTitle() { return QString::fromLatin1(TunerApp::kApplicationName); }
+void TunerDialog::PreviewLost() {
+  if (m_passWindow) m_passWindow->applyButton()->setEnabled(false);
+}
+
+QString TunerDialog::MessageTitle() { return QString::fromLatin1(kProgramName); }
 
 void TunerDialog::OnCompare(const std::string& a, const std::string& b) {
   std::string other = b;
   if (other.empty()) {
-    const std::vector<std::string> chosen = ChooseFiles(PcmFileFilters(), kImageFolderKey, false);
+    const std::vector<std::string> chosen =
+        ChooseFiles(PcmFileFilters(), WindowSettings::kImageFolder, false);
     if (chosen.empty()) return;
     other = chosen.front();
   }
@@ -251,26 +231,20 @@ void TunerDialog::OnCompare(const std::string& a, const std::string& b) {
 }
 
 void TunerDialog::OnProcess() {
+  ReadFields();
   SaveSettings(true);
-  const std::optional<PassPlan> written = RunPass(Request(false));
-  m_previewRequest.reset();
-  m_previewPlan.reset();
-  if (written) ShowPass(*written, false);
+  m_session.Process(Request(false));
 }
 
 void TunerDialog::OnPreview() {
+  ReadFields();
   SaveSettings(true);
-  const RunRequest request = Request(true);
-  std::optional<PassPlan> plan = RunPass(request);
-  if (!plan) return;
-  m_previewRequest = request;
-  m_previewPlan = std::move(plan);
-  ShowPass(*m_previewPlan, true);
+  m_session.Preview(Request(true));
 }
 
-bool TunerDialog::AskTuneAnyway(const ImageRefusedError& error) {
+bool TunerDialog::AskTuneAnyway(const std::string& refusal) {
   QMessageBox box(QMessageBox::Warning, MessageTitle(),
-                  QString::fromStdString(error.what()) +
+                  QString::fromStdString(refusal) +
                       QStringLiteral(".\n\nAn image read from the car passes this check. Tune "
                                      "this one anyway, exactly as it is?"),
                   QMessageBox::Yes | QMessageBox::Cancel, this);
@@ -280,36 +254,15 @@ bool TunerDialog::AskTuneAnyway(const ImageRefusedError& error) {
   return m_services->RunModal(box) == QMessageBox::Yes;
 }
 
-void TunerDialog::OnApplyPreview() { ApplyPreviewed(false); }
-
-void TunerDialog::ApplyPreviewed(bool ignoreChecksum) {
-  if (!m_previewRequest || !m_previewPlan) return;
-  RunRequest request = *m_previewRequest;
-  request.dryRun = false;
-  request.logfileName = m_logfileName;
-  request.ignoreChecksum = request.ignoreChecksum || ignoreChecksum;
-  try {
-    TuningRun run(*this);
-    run.ApplyPreview(request, *m_previewPlan);
-    const PassPlan written = *m_previewPlan;
-    m_previewRequest.reset();
-    m_previewPlan.reset();
-    ShowPass(written, false);
-  } catch (const ImageRefusedError& error) {
-    if (!request.ignoreChecksum && AskTuneAnyway(error)) ApplyPreviewed(true);
-  } catch (const StalePreviewError& error) {
-    ShowMessageBox(
-        QString::fromStdString(error.what()) + QStringLiteral("; the pass is previewed again."),
-        QMessageBox::Warning);
-    std::optional<PassPlan> plan = RunPass(*m_previewRequest);
-    if (plan) {
-      m_previewPlan = std::move(plan);
-      ShowPass(*m_previewPlan, true);
-    }
-  } catch (const TrimwrightError& error) {
-    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
-  }
+bool TunerDialog::Confirm(const std::string& question) {
+  QMessageBox confirm(QMessageBox::Question, MessageTitle(), QString::fromStdString(question),
+                      QMessageBox::Ok | QMessageBox::Cancel, this);
+  confirm.setTextFormat(Qt::PlainText);
+  confirm.setDefaultButton(QMessageBox::Cancel);
+  return m_services->RunModal(confirm) == QMessageBox::Ok;
 }
+
+void TunerDialog::OnApplyPreview() { m_session.Apply(m_logfileName); }
 
 void TunerDialog::SetLogPaths(const std::vector<std::string>& paths) {
   m_logPaths = paths;
@@ -376,12 +329,13 @@ void TunerDialog::dropEvent(QDropEvent* event) {
 }
 
 void TunerDialog::OnChooseLogFile() {
-  std::vector<std::string> chosen = ChooseFiles(LogFileFilters(), kLogFolderKey);
+  std::vector<std::string> chosen = ChooseFiles(LogFileFilters(), WindowSettings::kLogFolder);
   SetLogPaths(chosen.empty() ? m_logPaths : chosen);
 }
 
 void TunerDialog::OnChoosePcmFile() {
-  const std::vector<std::string> chosen = ChooseFiles(PcmFileFilters(), kImageFolderKey, false);
+  const std::vector<std::string> chosen =
+      ChooseFiles(PcmFileFilters(), WindowSettings::kImageFolder, false);
   if (!chosen.empty()) m_pcmPath = chosen.front();
   SetPcmPath(m_pcmPath);
 }
@@ -405,10 +359,8 @@ std::vector<std::string> TunerDialog::ChooseFiles(const QStringList& filters,
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   chooser.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   chooser.setNameFilters(filters);
-  QSettings* settings = m_services->Settings();
-  if (settings && settings->contains(folderKey)) {
-    chooser.setDirectory(settings->value(folderKey).toString());
-  }
+  const QString folder = m_settings.Folder(folderKey);
+  if (!folder.isEmpty()) chooser.setDirectory(folder);
   std::vector<std::string> paths;
   if (several) {
     if (std::optional<QStringList> chosen = m_services->RunFilesChooser(chooser)) {
@@ -417,38 +369,19 @@ std::vector<std::string> TunerDialog::ChooseFiles(const QStringList& filters,
   } else if (std::optional<QString> chosen = m_services->RunFileChooser(chooser)) {
     paths.push_back(ToFileSystem(*chosen));
   }
-  if (settings && !paths.empty()) {
-    settings->setValue(folderKey, QFileInfo(FromFileSystem(paths.front())).absolutePath());
+  if (!paths.empty()) {
+    m_settings.SaveFolder(folderKey, QFileInfo(FromFileSystem(paths.front())).absolutePath());
   }
   return paths;
 }
 
 void TunerDialog::LoadSettings() {
-  QSettings* settings = m_services->Settings();
-  if (!settings) return;
   auto* target = qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM));
   auto* rpm = qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT));
-  target->setText(settings->value(kTargetBlmKey, target->text()).toString());
-  rpm->setText(settings->value(kRpmLimitKey, rpm->text()).toString());
-  // The limits are read as the command line reads them; a stored value that
-  // is not one (edited by hand, or from an older version) is left unused.
+  target->setText(m_settings.TargetBlm(target->text()));
+  rpm->setText(m_settings.RpmLimit(rpm->text()));
   QStringList ignored;
-  auto load = [&](const QString& key, const QString& off, auto parse, auto& limit) {
-    const QString text = settings->value(key).toString();
-    if (text.isEmpty() || text == off) return;
-    try {
-      limit = parse(text.toStdString());
-    } catch (const TrimwrightError& error) {
-      ignored << QStringLiteral("%1: %2").arg(key, QString::fromStdString(error.what()));
-    }
-  };
-  load(kMinRecordsKey, QStringLiteral("0"), ParseMinRecords, m_limits.minRecords);
-  load(kMaxChangeKey, QStringLiteral("0"), ParseMaxChangePercent, m_limits.maxChangePercent);
-  load(kMaxTotalChangeKey, QStringLiteral("0"), ParseMaxChangePercent,
-       m_limits.maxTotalChangePercent);
-  load(kAuxWindowKey, QString(), ParseAuxWindow, m_limits.auxWindow);
-  m_limits.addSecondTrim = settings->value(kAddSecondTrimKey, false).toBool();
-  m_limits.smooth = settings->value(kSmoothKey, false).toBool();
+  m_limits = m_settings.Limits(ignored);
   if (!ignored.isEmpty()) {
     ShowMessageBox(QStringLiteral("These stored limits are not valid and are not used:\n") +
                        ignored.join(QLatin1Char('\n')),
@@ -457,25 +390,13 @@ void TunerDialog::LoadSettings() {
 }
 
 void TunerDialog::SaveSettings(bool fields) {
-  QSettings* settings = m_services->Settings();
-  if (!settings) return;
   // Only numbers a run takes are remembered: a typo the run refuses would
   // otherwise greet the next start.
-  if (fields && TuningRun::AcceptsTargetBlm(ReadNumberField(FieldText(IDC_TARGET_BLM)))) {
-    settings->setValue(kTargetBlmKey, QString::fromStdString(FieldText(IDC_TARGET_BLM)));
-    settings->setValue(kRpmLimitKey, QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
+  if (fields && TuningRun::AcceptsTargetBlm(m_targetBlm)) {
+    m_settings.SaveFields(QString::fromStdString(FieldText(IDC_TARGET_BLM)),
+                          QString::fromStdString(FieldText(IDC_RPM_LIMIT)));
   }
-  settings->setValue(kMinRecordsKey, m_limits.minRecords.value_or(0));
-  settings->setValue(kMaxChangeKey, m_limits.maxChangePercent.value_or(0.0));
-  settings->setValue(kMaxTotalChangeKey, m_limits.maxTotalChangePercent.value_or(0.0));
-  settings->setValue(kAddSecondTrimKey, m_limits.addSecondTrim);
-  settings->setValue(kSmoothKey, m_limits.smooth);
-  settings->setValue(
-      kAuxWindowKey,
-      m_limits.auxWindow
-          ? QStringLiteral("%1-%2").arg(m_limits.auxWindow->low).arg(m_limits.auxWindow->high)
-          : QString());
-  settings->sync();
+  m_settings.SaveLimits(m_limits);
 }
 
 void TunerDialog::OnOptions() {
@@ -485,58 +406,13 @@ void TunerDialog::OnOptions() {
   SaveSettings(false);
 }
 
-void TunerDialog::OnUndoLastPass() {
-  if (m_pcmPath.empty()) {
-    ShowMessage("Please enter a Tunercat file");
-    return;
-  }
-  try {
-    const std::optional<UndoCandidate> candidate = NewestPassToUndo(m_pcmPath);
-    if (!candidate) {
-      ShowMessage("No pass of " + m_pcmPath + " is left to undo");
-      return;
-    }
-    std::string question = "Undo pass " + DescribePass(candidate->pass) + " (" +
-                           std::to_string(candidate->pass.cellsChanged) +
-                           " cells changed)? The image is put back as it was before that pass.";
-    if (!candidate->imageAsLeft) {
-      question += "\n\nThe image is not as that pass left it (" + candidate->difference +
-                  "): undoing it loses those changes too.";
-    }
-    QMessageBox confirm(QMessageBox::Question, MessageTitle(), QString::fromStdString(question),
-                        QMessageBox::Ok | QMessageBox::Cancel, this);
-    confirm.setTextFormat(Qt::PlainText);
-    confirm.setDefaultButton(QMessageBox::Cancel);
-    if (m_services->RunModal(confirm) != QMessageBox::Ok) return;
-    ShowMessage(UndoLastPass(m_pcmPath, !candidate->imageAsLeft, RunRequest().keepHistory).message);
-  } catch (const TrimwrightError& error) {
-    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
-  }
-}
+void TunerDialog::OnUndoLastPass() { m_session.Undo(m_pcmPath, RunRequest().keepHistory); }
 
 void TunerDialog::OnLockCells(bool lock) {
   if (!m_passWindow) return;
-  const std::vector<GridCell> cells = m_passWindow->SelectedCells();
-  if (cells.empty()) {
-    ShowMessage(std::string("Select the VE cells to ") + (lock ? "lock" : "unlock") +
-                " in the grid first");
-    return;
-  }
-  try {
-    const std::vector<GridCell> none;
-    const std::vector<GridCell> locks =
-        CellLocks::Change(m_passWindow->imagePath(), lock ? cells : none, lock ? none : cells);
-    m_passWindow->veModel().SetLocked(locks);
-  } catch (const TrimwrightError& error) {
-    ShowMessageBox(QString::fromStdString(error.what()), QMessageBox::Critical);
-    return;
-  }
-  if (m_previewRequest && m_previewPlan) {
-    std::optional<PassPlan> plan = RunPass(*m_previewRequest);
-    if (!plan) return;
-    m_previewPlan = std::move(plan);
-    ShowPass(*m_previewPlan, true);
-  }
+  const std::optional<std::vector<GridCell>> locks =
+      m_session.ChangeLocks(m_passWindow->imagePath(), m_passWindow->SelectedCells(), lock);
+  if (locks) m_passWindow->veModel().SetLocked(*locks);
 }
 
 void TunerDialog::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {
@@ -553,6 +429,14 @@ void TunerDialog::ShowAbout() {
 
 void TunerDialog::ShowMessage(const std::string& text) {
   ShowMessageBox(QString::fromStdString(text), QMessageBox::NoIcon);
+}
+
+void TunerDialog::ShowError(const std::string& text) {
+  ShowMessageBox(QString::fromStdString(text), QMessageBox::Critical);
+}
+
+void TunerDialog::ShowWarning(const std::string& text) {
+  ShowMessageBox(QString::fromStdString(text), QMessageBox::Warning);
 }
 
 std::string TunerDialog::FieldText(int controlId) const {

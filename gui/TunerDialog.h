@@ -1,8 +1,9 @@
 // The program's one window: the paths of the logged data file and of the
 // calibration image, the derived logfile name, the target BLM and rpm limit
-// fields, the Process and Exit buttons and a progress bar. Process performs a
-// TuningRun, to which the window lends itself as the RunWindow. The child
-// widgets belong to the window's widget tree.
+// fields, the Process and Exit buttons and a progress bar. It builds the
+// widgets, runs the choosers, drops and boxes, and hands each pass to its
+// PassSession, to which it lends itself as the SessionView. The child widgets
+// belong to the window's widget tree.
 #ifndef TRIMWRIGHT_GUI_TUNERDIALOG_H_
 #define TRIMWRIGHT_GUI_TUNERDIALOG_H_
 
@@ -17,10 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "app/PassSession.h"
 #include "app/RunRequest.h"
-#include "app/RunWindow.h"
 #include "calibration/PassPlan.h"
 #include "gui/DialogServices.h"
+#include "gui/WindowSettings.h"
 
 class QContextMenuEvent;
 class QDragEnterEvent;
@@ -33,10 +35,9 @@ namespace trimwright {
 
 class CompareWindow;
 class DialogUnits;
-class ImageRefusedError;
 class PassWindow;
 
-class TunerDialog : public QDialog, private RunWindow {
+class TunerDialog : public QDialog, private SessionView {
   Q_OBJECT
 
  public:
@@ -56,9 +57,6 @@ class TunerDialog : public QDialog, private RunWindow {
   const std::string& logPath() const { return m_logPath; }
   const std::string& pcmPath() const { return m_pcmPath; }
   const std::string& logfileName() const { return m_logfileName; }
-  // The numbers the last run read from its fields (0 before the first run).
-  std::int32_t targetBlm() const { return m_targetBlm; }
-  std::int32_t rpmLimit() const { return m_rpmLimit; }
 
   // The filters of the two choosers, in the order the user sees them.
   static QStringList LogFileFilters();
@@ -127,34 +125,34 @@ class TunerDialog : public QDialog, private RunWindow {
   // Cancel.
   std::vector<std::string> ChooseFiles(const QStringList& filters, const QString& folderKey,
                                        bool several = true);
-  // The fields, limits and folders remembered from the last start.
+  // The fields and limits remembered from the last start.
   void LoadSettings();
-  // The limits and folders; the number fields too when fields is set and the
-  // run takes them.
+  // The limits; the number fields too when fields is set and the run takes
+  // them.
   void SaveSettings(bool fields);
   void ShowMessageBox(const QString& text, QMessageBox::Icon icon);
   void ShowAbout();
 
   // The text of the input field with the control id.
   std::string FieldText(int controlId) const;
-  // The request of a run with the stored paths and the two number fields.
+  // Reads the two number fields into m_targetBlm and m_rpmLimit: the one
+  // place their texts become numbers.
+  void ReadFields();
+  // The request of a run with the stored paths and the numbers read.
   RunRequest Request(bool dryRun) const;
   void SetLogPaths(const std::vector<std::string>& paths);
   void SetPcmPath(const std::string& path);
-  void ShowPass(const PassPlan& plan, bool preview);
-  // Runs request; shows failures in a message box. The plan when it completed.
-  // An image its check refused is tuned as it is when the user chooses so.
-  std::optional<PassPlan> RunPass(const RunRequest& request);
-  // Writes the pass last previewed, as OnApplyPreview does.
-  void ApplyPreviewed(bool ignoreChecksum);
-  // Shows why the image was refused and asks whether to tune it anyway;
-  // true when the user chose to.
-  bool AskTuneAnyway(const ImageRefusedError& error);
 
-  // RunWindow, for the tuning run.
+  // SessionView, for the session and its runs.
   void ShowMessage(const std::string& text) override;
   void SetProgress(int position) override;
   void RepaintProgress() override;
+  void ShowError(const std::string& text) override;
+  void ShowWarning(const std::string& text) override;
+  bool AskTuneAnyway(const std::string& refusal) override;
+  bool Confirm(const std::string& question) override;
+  void ShowPass(const PassPlan& plan, bool preview) override;
+  void PreviewLost() override;
 
   std::unique_ptr<DialogServices> m_ownedServices;  // set when the window runs its own
   DialogServices* m_services;
@@ -168,6 +166,9 @@ class TunerDialog : public QDialog, private RunWindow {
   std::vector<std::string> m_logPaths;
   PassLimits m_limits;
 
+  PassSession m_session{*this};
+  WindowSettings m_settings;
+
   std::map<int, QWidget*> m_controls;
   QLineEdit* m_logPathField = nullptr;
   QLineEdit* m_pcmPathField = nullptr;
@@ -175,9 +176,6 @@ class TunerDialog : public QDialog, private RunWindow {
   QProgressBar* m_progress = nullptr;
   PassWindow* m_passWindow = nullptr;
   CompareWindow* m_compareWindow = nullptr;
-  // The last preview, which Apply writes.
-  std::optional<RunRequest> m_previewRequest;
-  std::optional<PassPlan> m_previewPlan;
 };
 
 }  // namespace trimwright
