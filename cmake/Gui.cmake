@@ -26,6 +26,7 @@ add_library(trimwright_window STATIC
   gui/AboutDialog.cpp
   gui/AppIcon.cpp
   gui/CompareWindow.cpp
+  gui/DialogTemplate.cpp
   gui/DialogUnits.cpp
   gui/OptionsDialog.cpp
   gui/PassWindow.cpp

@@ -7,14 +7,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
-#include <algorithm>
 #include <utility>
 
 #include "app/FileFormats.h"
@@ -28,6 +26,7 @@
 #include "gui/AppIcon.h"
 #include "gui/CompareWindow.h"
 #include "gui/ControlIds.h"
+#include "gui/DialogTemplate.h"
 #include "gui/DialogUnits.h"
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
@@ -36,10 +35,6 @@
 namespace trimwright {
 
 namespace {
-
-constexpr int kWidthUnits = 219;
-constexpr int kHeightUnits = 146;
-constexpr int kProgressMaximum = 100;
 
 QString FromFileSystem(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
@@ -65,13 +60,22 @@ TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogSe
   setWindowIcon(m_hIcon);
   setFont(DialogUnits::DialogFont());
   const DialogUnits units = DialogUnits::ForFont(QFontMetrics(font(), this));
-  setFixedSize(units.Size(kWidthUnits, kHeightUnits));
-  BuildControls(units);
+  setFixedSize(units.Size(DialogTemplate::kWidthUnits, DialogTemplate::kHeightUnits));
+  m_template = std::make_unique<DialogTemplate>(this, units);
+  m_logPathField = m_template->Field(IDC_LOG_PATH);
+  m_pcmPathField = m_template->Field(IDC_PCM_PATH);
+  m_logfileField = m_template->Field(IDC_LOGFILE);
+  m_progress = m_template->Progress();
+  connect(m_template->Button(IDC_EXIT), &QPushButton::clicked, this, &TunerDialog::OnExit);
+  connect(m_template->Button(IDC_PROCESS), &QPushButton::clicked, this, &TunerDialog::OnProcess);
+  connect(m_template->Button(IDC_PREVIEW), &QPushButton::clicked, this, &TunerDialog::OnPreview);
+  connect(m_template->Button(IDC_CHOOSE_PCM), &QPushButton::clicked, this,
+          &TunerDialog::OnChoosePcmFile);
+  connect(m_template->Button(IDC_CHOOSE_LOG), &QPushButton::clicked, this,
+          &TunerDialog::OnChooseLogFile);
 
-  qobject_cast<QLineEdit*>(Control(IDC_TARGET_BLM))
-      ->setText(QString::fromLatin1(RunRequest::kDefaultTargetBlm));
-  qobject_cast<QLineEdit*>(Control(IDC_RPM_LIMIT))
-      ->setText(QString::fromLatin1(RunRequest::kDefaultRpmLimit));
+  m_template->Field(IDC_TARGET_BLM)->setText(QString::fromLatin1(RunRequest::kDefaultTargetBlm));
+  m_template->Field(IDC_RPM_LIMIT)->setText(QString::fromLatin1(RunRequest::kDefaultRpmLimit));
   LoadSettings();
   Control(IDC_CHOOSE_LOG)->setFocus();
   setAcceptDrops(true);
@@ -79,80 +83,7 @@ TunerDialog::TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogSe
 
 TunerDialog::~TunerDialog() = default;
 
-// The controls are made in the template's order, which Qt also takes as the
-// tab order.
-void TunerDialog::BuildControls(const DialogUnits& units) {
-  QPushButton* chooseLog =
-      AddButton(IDC_CHOOSE_LOG, QStringLiteral("Choose File"), units.Rect(162, 7, 50, 14));
-  QPushButton* exitButton =
-      AddButton(IDC_EXIT, QStringLiteral("Exit"), units.Rect(162, 90, 50, 14));
-  m_logPathField = AddField(IDC_LOG_PATH, units.Rect(59, 7, 95, 14));
-  AddLabel(QStringLiteral("logged data file"), units.Rect(7, 9, 49, 8));
-  AddLabel(QStringLiteral("PCM file"), units.Rect(7, 34, 46, 8));
-  m_pcmPathField = AddField(IDC_PCM_PATH, units.Rect(59, 31, 95, 14));
-  QPushButton* process =
-      AddButton(IDC_PROCESS, QStringLiteral("Process"), units.Rect(7, 126, 50, 14));
-  QPushButton* choosePcm =
-      AddButton(IDC_CHOOSE_PCM, QStringLiteral("Choose File"), units.Rect(162, 31, 50, 14));
-  QPushButton* preview =
-      AddButton(IDC_PREVIEW, QStringLiteral("Preview"), units.Rect(162, 68, 50, 14));
-  AddLabel(QStringLiteral("Logfile"), units.Rect(7, 58, 28, 8));
-  m_logfileField = AddField(IDC_LOGFILE, units.Rect(59, 55, 95, 14));
-
-  m_progress = new QProgressBar(this);
-  m_progress->setRange(0, kProgressMaximum);
-  m_progress->setValue(0);
-  m_progress->setTextVisible(false);
-  m_progress->setGeometry(units.Rect(69, 126, 143, 14));
-  m_controls[IDC_PROGRESS] = m_progress;
-
-  AddLabel(QStringLiteral("Target blm"), units.Rect(7, 81, 34, 8));
-  AddField(IDC_TARGET_BLM, units.Rect(59, 79, 40, 14));
-  AddLabel(QStringLiteral("Tune up to"), units.Rect(7, 105, 36, 8));
-  AddField(IDC_RPM_LIMIT, units.Rect(59, 102, 40, 14));
-  AddLabel(QStringLiteral("rpm"), units.Rect(107, 105, 12, 8));
-
-  connect(exitButton, &QPushButton::clicked, this, &TunerDialog::OnExit);
-  connect(process, &QPushButton::clicked, this, &TunerDialog::OnProcess);
-  connect(preview, &QPushButton::clicked, this, &TunerDialog::OnPreview);
-  connect(choosePcm, &QPushButton::clicked, this, &TunerDialog::OnChoosePcmFile);
-  connect(chooseLog, &QPushButton::clicked, this, &TunerDialog::OnChooseLogFile);
-}
-
-QPushButton* TunerDialog::AddButton(int controlId, const QString& text, const QRect& geometry) {
-  auto* button = new QPushButton(text, this);
-  button->setGeometry(geometry);
-  m_controls[controlId] = button;
-  return button;
-}
-
-QLineEdit* TunerDialog::AddField(int controlId, const QRect& geometry) {
-  auto* field = new QLineEdit(this);
-  field->setGeometry(geometry);
-  // The path fields show what the choosers stored, which is what a run uses;
-  // typing there would change nothing, so they take no typing.
-  if (controlId == IDC_LOG_PATH || controlId == IDC_PCM_PATH || controlId == IDC_LOGFILE) {
-    field->setReadOnly(true);
-  }
-  m_controls[controlId] = field;
-  return field;
-}
-
-void TunerDialog::AddLabel(const QString& text, const QRect& geometry) {
-  auto* label = new QLabel(text, this);
-  label->setTextFormat(Qt::PlainText);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  // Where the font sets a word wider than its box ("rpm" in DejaVu Sans), the
-  // label grows to the right instead of losing letters; nothing sits there.
-  QRect box = geometry;
-  box.setWidth(std::max(geometry.width(), label->fontMetrics().horizontalAdvance(text)));
-  label->setGeometry(box);
-}
-
-QWidget* TunerDialog::Control(int controlId) const {
-  const auto found = m_controls.find(controlId);
-  return found == m_controls.end() ? nullptr : found->second;
-}
+QWidget* TunerDialog::Control(int controlId) const { return m_template->Control(controlId); }
 
 namespace {
 

@@ -34,7 +34,7 @@ class QPushButton;
 namespace trimwright {
 
 class CompareWindow;
-class DialogUnits;
+class DialogTemplate;
 class PassWindow;
 
 class TunerDialog : public QDialog, private SessionView {
@@ -115,11 +115,6 @@ class TunerDialog : public QDialog, private SessionView {
   TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogServices* services,
               QWidget* parent);
 
-  void BuildControls(const DialogUnits& units);
-  QPushButton* AddButton(int controlId, const QString& text, const QRect& geometry);
-  QLineEdit* AddField(int controlId, const QRect& geometry);
-  void AddLabel(const QString& text, const QRect& geometry);
-
   // Runs an open-file chooser with filters in the folder last used for
   // folderKey; the chosen paths in the file system's encoding, none after
   // Cancel.
@@ -169,7 +164,7 @@ class TunerDialog : public QDialog, private SessionView {
   PassSession m_session{*this};
   WindowSettings m_settings;
 
-  std::map<int, QWidget*> m_controls;
+  std::unique_ptr<DialogTemplate> m_template;
   QLineEdit* m_logPathField = nullptr;
   QLineEdit* m_pcmPathField = nullptr;
   QLineEdit* m_logfileField = nullptr;
