@@ -24,15 +24,15 @@ std::string ReadNamedBaseline(const std::string& imagePath, const std::string& b
   const ImageFormat* format = FindImageFormat(baselineFile);
   const ImageFormat* imageFormat = FindImageFormat(imagePath);
   if (!format) {
-    throw TrimwrightError("The baseline " + baselineFile +
-                              " is not a calibration image (a .bin or .lt1 file)" + kNothingWritten,
-                          ExitStatus::kUsage);
+    throw InvalidRequestError("The baseline " + baselineFile +
+                              " is not a calibration image (a .bin or .lt1 file)" +
+                              kNothingWritten);
   }
   if (imageFormat && format->kind != imageFormat->kind) {
-    throw TrimwrightError("The baseline " + baselineFile + " is a ." + format->lower +
+    throw InvalidRequestError("The baseline " + baselineFile + " is a ." + format->lower +
                               " image and " + imagePath + " a ." + imageFormat->lower +
-                              " image; the baseline must have the image's layout" + kNothingWritten,
-                          ExitStatus::kUsage);
+                              " image; the baseline must have the image's layout" +
+                              kNothingWritten);
   }
   std::string bytes;
   try {

@@ -14,10 +14,10 @@ namespace trimwright {
 // The baseline for the image at imagePath, whose bytes are image; baselineFile
 // as the tuner named it (empty: from the history). A baseline must have the
 // image's layout and size and, unless ignoreChecksum, be a sound calibration.
-// REQUIRES: the image's lock is held. Throws TrimwrightError: status kUsage
-// when baselineFile names no image or one of the other layout; kFileOrMemory
-// when it cannot be read, is of another size or not sound, or the oldest
-// entry of the history is damaged.
+// REQUIRES: the image's lock is held. Throws InvalidRequestError when
+// baselineFile names no image or one of the other layout; TrimwrightError
+// when it cannot be read, is of another size or not sound, or the baseline
+// the history kept (or its oldest entry) is damaged.
 Baseline ReadBaseline(const std::string& imagePath, const std::string& image,
                       const std::string& baselineFile, bool ignoreChecksum);
 

@@ -14,18 +14,13 @@
 #include "app/StoredPlan.h"
 #include "calibration/CellRange.h"
 #include "calibration/ImageFile.h"
+#include "common/NumberText.h"
 #include "common/Sha256.h"
 #include "common/TrimwrightError.h"
 
 namespace trimwright {
 
 namespace {
-
-std::string Hex(std::size_t value) {
-  char buffer[24];
-  std::snprintf(buffer, sizeof buffer, "0x%zX", value);
-  return buffer;
-}
 
 // The sequence number of an entry name, without its leading zeros.
 std::string SequenceOf(const std::string& name) {
@@ -47,7 +42,8 @@ std::string Difference(const std::string& now, const std::string& expected) {
     if (count++ == 0) first = k;
     last = k;
   }
-  return std::to_string(count) + " byte(s) differ, from offset " + Hex(first) + " to " + Hex(last);
+  return std::to_string(count) + " byte(s) differ, from offset " + HexText(first) + " to " +
+         HexText(last);
 }
 
 std::string Number(const nlohmann::json& value) {

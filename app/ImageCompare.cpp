@@ -13,6 +13,7 @@
 #include "calibration/ImageFile.h"
 #include "calibration/VEGrid.h"
 #include "calibration/VEPlanner.h"
+#include "common/NumberText.h"
 #include "common/TrimwrightError.h"
 
 namespace trimwright {
@@ -22,13 +23,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr int kCompareFormatVersion = 1;
-
-std::string Hex(std::int64_t value) {
-  std::ostringstream text;
-  text.imbue(std::locale::classic());
-  text << "0x" << std::uppercase << std::hex << value;
-  return text.str();
-}
 
 std::string Percent(double value) {
   std::ostringstream text;
@@ -78,7 +72,7 @@ ReadImage Read(CompareSource& source, bool ignoreChecksum, std::vector<std::stri
   if (source.size < needed) {
     throw TrimwrightError("The image " + source.given + " is " + std::to_string(source.size) +
                           " bytes long, too short to compare: its VE tables reach to offset " +
-                          Hex(needed - 1) + ", so it needs at least " + std::to_string(needed) +
+                          HexText(needed - 1) + ", so it needs at least " + std::to_string(needed) +
                           " bytes");
   }
   const ImageCheck check(image.bytes, source.size, *image.layout);
@@ -163,20 +157,18 @@ CompareSource CompareSource::Parse(const std::string& given) {
                         number.find_first_not_of("0123456789") == std::string::npos;
     source.entry = digits ? std::stoull(number) : 0;
     if (source.entry == 0) {
-      throw TrimwrightError(
+      throw InvalidRequestError(
           "In " + given +
-              ", what follows @ must be the number of an entry of the image's history "
-              "(1 or more), as --history lists them",
-          ExitStatus::kUsage);
+          ", what follows @ must be the number of an entry of the image's history "
+          "(1 or more), as --history lists them");
     }
     source.path = given.substr(0, at);
   }
   const ImageFormat* format = FindImageFormat(source.path);
   if (!format) {
-    throw TrimwrightError(given +
+    throw InvalidRequestError(given +
                               " is not a calibration image: its name must end in .bin or .lt1 "
-                              "(or IMAGE@N, the image before entry N of its history)",
-                          ExitStatus::kUsage);
+                              "(or IMAGE@N, the image before entry N of its history)");
   }
   const ImageLayout& layout = *FindImageLayout(source.path);
   source.layoutName = layout.className;
@@ -186,8 +178,7 @@ CompareSource CompareSource::Parse(const std::string& given) {
 
 std::optional<double> ComparedCell::ChangePercent() const {
   if (!a || !b || (*a == 0 && *b != 0)) return std::nullopt;
-  if (*a == *b) return 0.0;
-  return (static_cast<double>(*b) - *a) * 100.0 / *a;
+  return ByteChangePercent(*a, *b);
 }
 
 VECellPlan ComparedCell::AsPlanCell() const {

@@ -42,18 +42,16 @@ CellRange CellRange::Parse(const std::string& text) {
   if (colon == std::string::npos ||
       !ParseEnds(text.substr(0, colon), range.rpmLow_, range.rpmHigh_) ||
       !ParseEnds(text.substr(colon + 1), range.kpaLow_, range.kpaHigh_)) {
-    throw TrimwrightError(
+    throw InvalidRequestError(
         "needs RPM_LO-RPM_HI:KPA_LO-KPA_HI, whole numbers with each low end not above its high "
         "end (such as 1200-1600:50-60, or 1200:50 for one cell), got '" +
-            text + "'",
-        ExitStatus::kUsage);
+        text + "'");
   }
   if (range.Cells().empty()) {
-    throw TrimwrightError("'" + text +
+    throw InvalidRequestError("'" + text +
                               "' holds no VE cell: the rows are labelled 400 to 4000 rpm in "
                               "steps of 200 and 4500 to 7000 in steps of 500, the columns 20 "
-                              "to 100 kPa in steps of 5",
-                          ExitStatus::kUsage);
+                              "to 100 kPa in steps of 5");
   }
   return range;
 }

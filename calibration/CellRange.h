@@ -21,7 +21,7 @@ struct GridCell {
 class CellRange {
  public:
   // The range in text, "RPM_LO-RPM_HI:KPA_LO-KPA_HI" or with a single label
-  // on either side. Throws TrimwrightError (status kUsage) saying what the
+  // on either side. Throws InvalidRequestError saying what the
   // text needs when it is not a range, its ends are out of order, or no
   // label of the grid lies in it.
   static CellRange Parse(const std::string& text);

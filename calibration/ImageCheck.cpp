@@ -11,17 +11,12 @@
 #include "calibration/Tunercat.h"
 #include "calibration/VEGrid.h"
 #include "common/DiskFile.h"
+#include "common/NumberText.h"
 #include "common/TrimwrightError.h"
 
 namespace trimwright {
 
 namespace {
-
-std::string Hex(std::int64_t value, int digits) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
-  return text;
-}
 
 std::string Percent(std::uint8_t byte) {
   std::ostringstream text;
@@ -93,8 +88,8 @@ std::string BoundaryText(const std::array<std::uint8_t, ImageCheck::kBoundaryByt
 const char* Ordinal(std::size_t half) { return half == 0 ? "first" : "second"; }
 
 std::string HalfName(const HalfChecksum& half, std::size_t index) {
-  return std::string(Ordinal(index)) + " half (file offsets " + Hex(half.offset, 5) + " to " +
-         Hex(half.offset + ImageCheck::kHalfSize - 1, 5) + ", " +
+  return std::string(Ordinal(index)) + " half (file offsets " + HexText(half.offset, 5) + " to " +
+         HexText(half.offset + ImageCheck::kHalfSize - 1, 5) + ", " +
          (half.veTables ? "which holds the VE tables" : "which holds the fuel trim boundaries") +
          ")";
 }
@@ -145,7 +140,7 @@ ImageCheck::ImageCheck(const std::string& head, std::int64_t size, const ImageLa
     const HalfChecksum& half = halves_[k];
     if (!half.present || half.Holds()) continue;
     problems_.push_back("the checksum of its " + HalfName(half, k) + " does not hold: stored " +
-                        Hex(half.stored, 4) + ", computed " + Hex(half.computed, 4));
+                        HexText(half.stored, 4) + ", computed " + HexText(half.computed, 4));
   }
   if (looksSwapped_) {
     problems_.push_back(std::string("it looks like an image in the .") + otherLayout_.extension +
@@ -215,8 +210,8 @@ std::string ImageCheck::Describe(const std::string& path) const {
       out << "not in the file\n";
       continue;
     }
-    out << "stored " << Hex(half.stored, 4) << ", computed " << Hex(half.computed, 4) << ", "
-        << (half.Holds() ? "holds" : "DOES NOT HOLD") << "\n";
+    out << "stored " << HexText(half.stored, 4) << ", computed " << HexText(half.computed, 4)
+        << ", " << (half.Holds() ? "holds" : "DOES NOT HOLD") << "\n";
   }
   out << "  fuel trim boundaries: ";
   if (boundaryBytes_) {

@@ -26,7 +26,7 @@ std::optional<std::int64_t> WholeNumber(const std::string& text, std::size_t max
 }
 
 [[noreturn]] void Refuse(const std::string& needs, const std::string& text) {
-  throw TrimwrightError(needs + ", got '" + text + "'", ExitStatus::kUsage);
+  throw InvalidRequestError(needs + ", got '" + text + "'");
 }
 
 }  // namespace

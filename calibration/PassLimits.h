@@ -63,7 +63,7 @@ struct PassLimits {
 // settings and its Options dialog take it: a whole number of at least 1
 // ("20"); a percentage above 0 of up to six digits and six decimals ("5",
 // "2.5"); "LO-HI", two values 0 to 255 with LO not above HI ("118-138"). No
-// sign, space, exponent or unit. Throws TrimwrightError (status kUsage)
+// sign, space, exponent or unit. Throws InvalidRequestError
 // saying what the value needs when text is not one.
 std::int32_t ParseMinRecords(const std::string& text);
 double ParseMaxChangePercent(const std::string& text);

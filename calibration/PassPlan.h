@@ -24,6 +24,13 @@ namespace trimwright {
 
 class RecordSample;
 
+// The change from one VE byte to another in percent of the first; 0 when the
+// first is 0.
+inline double ByteChangePercent(std::uint8_t from, std::uint8_t to) {
+  if (from == 0) return 0.0;
+  return (static_cast<double>(to) - from) * 100.0 / from;
+}
+
 struct VECellPlan {
   int row = 0;               // 0 to 24, by rpm
   int column = 0;            // 0 to 16, by MAP
@@ -65,10 +72,7 @@ struct VECellPlan {
   std::uint32_t hits = 0;
 
   // The change of the byte in percent of the old one; 0 when the old one is 0.
-  double ChangePercent() const {
-    if (oldValue == 0) return 0.0;
-    return (static_cast<double>(newValue) - oldValue) * 100.0 / oldValue;
-  }
+  double ChangePercent() const { return ByteChangePercent(oldValue, newValue); }
 };
 
 // Records the second trim window left out of one fuel trim cell.

@@ -10,7 +10,9 @@
 #include <cfloat>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <string>
 #include <string_view>
 
 namespace trimwright {
@@ -77,6 +79,15 @@ inline int ParseInt(std::string_view text) {
     if (value > limit) value = limit;  // saturate; keep consuming digits
   }
   return static_cast<int>(negative ? -value : value);
+}
+
+// value as "0x" and upper-case hexadecimal digits, at least digits of them
+// (leading zeros fill up): HexText(0x12015) is "0x12015", HexText(5, 4)
+// "0x0005".
+inline std::string HexText(std::uint64_t value, int digits = 0) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+  return text;
 }
 
 // The longest text a number field holds: a window hands over at most this many

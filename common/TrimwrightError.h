@@ -39,6 +39,16 @@ class TrimwrightError : public std::runtime_error {
   bool said_ = false;
 };
 
+// A request that names or says what cannot be meant (a text that names no
+// image, a range whose ends are out of order, a limit that is no number):
+// what the user gave must change, not a file. The one place the core ties
+// such a failure to the command line's usage status.
+class InvalidRequestError : public TrimwrightError {
+ public:
+  explicit InvalidRequestError(const std::string& message)
+      : TrimwrightError(message, ExitStatus::kUsage) {}
+};
+
 }  // namespace trimwright
 
 #endif  // TRIMWRIGHT_COMMON_TRIMWRIGHTERROR_H_
