@@ -12,7 +12,8 @@
 #include "app/CellLocks.h"
 #include "app/FileFormats.h"
 #include "app/OutputGuard.h"
-#include "app/PassHistory.h"
+#include "app/PassOutputs.h"
+#include "app/PassWrite.h"
 #include "app/PathRules.h"
 #include "app/PlanJson.h"
 #include "calibration/PCM.h"
@@ -95,45 +96,6 @@ void SayWhatTheRecordsGave(PassPlan& plan, Diagnostics& diagnostics) {
   }
 }
 
-// The report a pass is about to replace, as its history entry keeps it: by
-// its absolute path (a plain file only), and its bytes when it had any.
-struct ReplacedReport {
-  std::string path;
-  bool existed = false;
-  std::optional<std::string> bytes;
-};
-
-// Saves the image as it is, with the plan and its report, as a prepared
-// entry of the image's history. The image lock is held by the calibration.
-void PrepareHistory(PassHistory& history, const PassPlan& plan, const std::string& pcmPath,
-                    const ReplacedReport& report) {
-  DiskFile file;
-  std::string before;
-  if (!file.OpenForReading(pcmPath) || !file.ReadAll(before)) {
-    throw TrimwrightError("Unable to read file " + pcmPath);
-  }
-  if (Sha256Hex(before) != plan.imageSha256) {
-    throw TrimwrightError("The image " + pcmPath +
-                          " changed after the pass was planned; nothing was written");
-  }
-  history.Recover(plan.imageSha256);
-  std::string after = before;
-  after.replace(static_cast<std::size_t>(plan.regionOffset), plan.newRegion.size(), plan.newRegion);
-  HistoryEntry entry;
-  entry.kind = EntryKind::kPass;
-  for (const LogSummary& log : plan.logs) entry.logs.push_back(log.path);
-  entry.targetBlm = plan.targetBlm;
-  entry.rpmLimit = plan.rpmLimit;
-  entry.cellsChanged = plan.CellsChanged();
-  entry.beforeSha256 = plan.imageSha256;
-  entry.afterSha256 = Sha256Hex(after);
-  entry.regionOffset = plan.regionOffset;
-  entry.newRegion = plan.newRegion;
-  entry.reportPath = report.path;
-  entry.reportExisted = report.existed;
-  history.Prepare(std::move(entry), before, PlanJson(plan, false), ReportText(plan), report.bytes);
-}
-
 // The files a pass writes besides the image (its report, its JSON), in the
 // order the guard and the writes take them.
 std::vector<RunOutput> OutputsOf(const RunRequest& request, bool writesReport) {
@@ -143,130 +105,6 @@ std::vector<RunOutput> OutputsOf(const RunRequest& request, bool writesReport) {
     outputs.push_back(RunOutput{request.jsonPath, "JSON file", "JSON"});
   }
   return outputs;
-}
-
-// The report and the JSON of one pass: opened before the history entry and
-// the image are touched (so that a path that cannot be written refuses the
-// pass first), written before the image, and put back as they were when a
-// later step fails.
-class PassOutputs {
- public:
-  // request, diagnostics and fileSystem must outlive the object.
-  PassOutputs(const RunRequest& request, bool writesReport, Diagnostics& diagnostics,
-              FileSystem& fileSystem)
-      : request_(request),
-        writesReport_(writesReport),
-        diagnostics_(diagnostics),
-        json_(fileSystem),
-        fileSystem_(fileSystem) {}
-
-  void Prepare() {
-    if (writesReport_) {
-      report_.emplace(OpenReport(request_.logfileName, diagnostics_, fileSystem_));
-    }
-    if (!request_.jsonPath.empty() && !json_.Prepare(request_.jsonPath)) {
-      throw TrimwrightError("Unable to open JSON file " + request_.jsonPath + " (" +
-                            std::generic_category().message(errno) + "); nothing was written");
-    }
-  }
-
-  // The report the pass replaces, for its history entry.
-  ReplacedReport Replaced() const {
-    ReplacedReport replaced;
-    std::error_code error;
-    if (!report_ || !std::filesystem::is_regular_file(request_.logfileName, error)) return replaced;
-    replaced.path = ResolvedPath(request_.logfileName).string();
-    replaced.existed = !report_->created();
-    replaced.bytes = report_->before();
-    return replaced;
-  }
-
-  void Write(const PassPlan& plan) {
-    if (report_) SaveReport(*report_, request_.logfileName, plan, diagnostics_);
-    if (!request_.jsonPath.empty() && !json_.Write(PlanJson(plan, request_.dryRun))) {
-      throw TrimwrightError("Unable to write JSON file " + request_.jsonPath +
-                            "; the calibration image was not changed");
-    }
-  }
-
-  void Finish() {
-    if (report_) report_->Finish();
-    json_.Finish();
-  }
-
- private:
-  const RunRequest& request_;
-  bool writesReport_;
-  Diagnostics& diagnostics_;
-  std::optional<PreparedOutput> report_;
-  PreparedOutput json_;
-  FileSystem& fileSystem_;
-};
-
-// The message of an image write that failed and could not be taken back:
-// what the image holds, and how the entry kept (entry, 0 for none) puts it
-// back.
-std::string NotPutBack(const ImageWriteError& error, std::uint64_t entry) {
-  std::string text = std::string(error.what()) + "; the image could not be put back as it was ";
-  text += error.left() == WriteLeft::kAsWritten ? "and holds the pass's new bytes"
-                                                : "and may hold part of the pass's new bytes";
-  if (entry == 0) return text + " (the pass kept no history)";
-  return text + ": the pass's history entry #" + std::to_string(entry) +
-         " is kept, so --undo puts back the image from before the pass" +
-         (error.left() == WriteLeft::kAsWritten ? "" : " (with --force, as it changed since)");
-}
-
-// Writes a pass's outputs and then its bytes with write, the image's history
-// kept around it: the image as it was is saved before anything is written,
-// and the entry counts as done only once the write succeeded. A write that
-// fails and is taken back (the image as it was) discards the entry and puts
-// the outputs back; one that cannot be taken back keeps the entry and the
-// outputs, so that a change never goes without its entry. Where the pass
-// changes the image's locks (storedLocks, the locks it found, differ from
-// the plan's), they are stored before the image is written and put back
-// when the image is as it was: a run killed in between leaves the locks the
-// tuner asked for, which hold back more, never less.
-void WriteKeepingHistory(const RunRequest& request, const PassPlan& plan, PassOutputs& outputs,
-                         const std::function<void()>& write,
-                         const std::vector<GridCell>& storedLocks, FileSystem& fileSystem) {
-  std::optional<PassHistory> history;
-  // A pass that changes no byte has nothing to undo.
-  if (request.history && plan.newRegion != plan.oldRegion) {
-    history.emplace(request.pcmPath, fileSystem);
-    PrepareHistory(*history, plan, request.pcmPath, outputs.Replaced());
-  }
-  const bool storeLocks = storedLocks != plan.limits.locked;
-  const auto takeBack = [&] {
-    if (history) history->Discard();
-    if (storeLocks) {
-      try {
-        CellLocks::Store(request.pcmPath, storedLocks, fileSystem);
-      } catch (const TrimwrightError&) {
-        // The locks asked for stay; they hold back more, never less.
-      }
-    }
-  };
-  try {
-    if (storeLocks) CellLocks::Store(request.pcmPath, plan.limits.locked, fileSystem);
-    outputs.Write(plan);
-    write();
-  } catch (const ImageWriteError& error) {
-    if (error.left() == WriteLeft::kAsBefore) {
-      takeBack();
-      throw;
-    }
-    const std::uint64_t entry = history ? history->preparedSequence() : 0;
-    if (history) history->Commit();
-    outputs.Finish();
-    throw TrimwrightError(NotPutBack(error, entry));
-  } catch (...) {
-    takeBack();
-    throw;
-  }
-  if (history) {
-    history->Commit();
-    history->Retain(request.keepHistory);
-  }
 }
 
 // The files a pass reads, which none of its outputs may be: the logs, the
@@ -291,21 +129,37 @@ bool TuningRun::AcceptsTargetBlm(std::int32_t targetBlm) {
   return targetBlm >= kLowestBlm && targetBlm <= kHighestBlm;
 }
 
-RunResult TuningRun::Perform(const RunRequest& request) {
-  RunResult result;
+// What one pass holds while it runs. The order of the members is part of
+// the output: they are destroyed in reverse, so that an error on the way
+// destroys the calibration (its lines) before the logs, as the normal end
+// does, and the collector of the calibration's lines outlives it.
+struct TuningRun::Pass {
+  explicit Pass(Diagnostics& diagnostics) : collector(diagnostics) {}
+
+  ImageAccess access;
+  std::optional<ImageCheck> check;
+  std::optional<std::string> checkWarning;
+  std::vector<GridCell> storedLocks;  // the image's locks as the pass found them
+  std::vector<std::unique_ptr<LoggedData>> logs;
+  std::vector<FileStamp> logStamps;
+  std::vector<std::string> twice;  // the warnings of a log named twice
+  // The calibration's lines pass through it, which keeps the pass's warnings.
+  WarningCollector collector;
+  std::unique_ptr<PCM> calibration;
+};
+
+bool TuningRun::CheckRequest(const RunRequest& request, bool writesReport, std::int32_t& rpmLimit) {
   if (request.logPaths.empty() || request.logPaths.front().empty()) {
     window_.ShowMessage("Please enter a datamaster file");
-    return result;
+    return false;
   }
   if (request.pcmPath.empty()) {
     window_.ShowMessage("Please enter a Tunercat file");
-    return result;
+    return false;
   }
-  // A dry run writes a report only where one is named.
-  const bool writesReport = !request.dryRun || !request.logfileName.empty();
   if (writesReport && request.logfileName.empty()) {
     window_.ShowMessage("Please enter a logfile name");
-    return result;
+    return false;
   }
   RefuseUnsafeOutputs(OutputsOf(request, writesReport), InputsOf(request));
 
@@ -315,120 +169,141 @@ RunResult TuningRun::Perform(const RunRequest& request) {
     window_.ShowMessage("The target blm " + std::to_string(request.targetBlm) +
                         " is not a BLM value (0 to 255, 128 means no correction); nothing was "
                         "read or written");
-    return result;
+    return false;
   }
-  const std::int32_t targetBlm = request.targetBlm;
-  if (!FuelTrimCell::IsAdvisedTarget(targetBlm)) {
+  if (!FuelTrimCell::IsAdvisedTarget(request.targetBlm)) {
     window_.ShowMessage("It is recommended to tune for a blm of 118-124");
   }
-  std::int32_t rpmLimit = request.rpmLimit;
+  rpmLimit = request.rpmLimit;
   if (rpmLimit > kHighestRpmLimit) {
     window_.ShowMessage("Cannot tune above 7000 rpm");
     rpmLimit = kHighestRpmLimit;
   }
-  window_.SetProgress(kProgressValidated);
+  return true;
+}
 
-  ImageAccess access{request.dryRun, LockImageEarly(request.pcmPath, request.dryRun, fileSystem_)};
-  const std::optional<ImageCheck> check = CheckLockedImage(request, access.file.get());
-  std::optional<std::string> checkWarning;
-  if (check && !check->Sound() && !request.ignoreChecksum) {
-    if (!request.dryRun) throw ImageRefusedError(check->Refusal(request.pcmPath));
-    checkWarning = check->Warning(request.pcmPath);
-    diagnostics_.Warning(*checkWarning);
+PassLimits TuningRun::OpenImage(const RunRequest& request, Pass& pass) {
+  pass.access =
+      ImageAccess{request.dryRun, LockImageEarly(request.pcmPath, request.dryRun, fileSystem_)};
+  pass.check = CheckLockedImage(request, pass.access.file.get());
+  if (pass.check && !pass.check->Sound() && !request.ignoreChecksum) {
+    if (!request.dryRun) throw ImageRefusedError(pass.check->Refusal(request.pcmPath));
+    pass.checkWarning = pass.check->Warning(request.pcmPath);
+    diagnostics_.Warning(*pass.checkWarning);
   }
-
-  // The image's locks and the baseline of the total limit, before any log
-  // is read: a locks file or baseline that cannot be used refuses the pass.
+  // A locks file or baseline that cannot be used refuses the pass.
   PassLimits limits = request.limits;
-  std::vector<GridCell> storedLocks;
-  if (access.file) {
-    storedLocks = CellLocks::Read(request.pcmPath);
-    limits.locked = CellLocks::Changed(storedLocks, request.lockCells, request.unlockCells);
+  if (pass.access.file) {
+    pass.storedLocks = CellLocks::Read(request.pcmPath);
+    limits.locked = CellLocks::Changed(pass.storedLocks, request.lockCells, request.unlockCells);
     if (limits.maxTotalChangePercent) {
-      limits.baseline = ReadBaseline(request.pcmPath, access.file->ReadAll(), limits.baselineFile,
-                                     request.ignoreChecksum);
+      limits.baseline = ReadBaseline(request.pcmPath, pass.access.file->ReadAll(),
+                                     limits.baselineFile, request.ignoreChecksum);
     }
   }
+  return limits;
+}
 
-  // Declared in this order so that an error on the way destroys the
-  // calibration before the logs, as the normal end does.
-  std::vector<std::unique_ptr<LoggedData>> logs;
-  std::vector<FileStamp> logStamps;
-  std::vector<std::string> twice;
+bool TuningRun::ReadLogs(const RunRequest& request, Pass& pass) {
   for (std::size_t k = 0; k < request.logPaths.size(); ++k) {
     for (std::size_t other = 0; other < k; ++other) {
       if (SameFile(request.logPaths[k], request.logPaths[other])) {
-        twice.push_back("The log " + request.logPaths[k] +
-                        " is named twice in this pass; its records count twice");
-        window_.ShowMessage(twice.back());
+        pass.twice.push_back("The log " + request.logPaths[k] +
+                             " is named twice in this pass; its records count twice");
+        window_.ShowMessage(pass.twice.back());
         break;
       }
     }
   }
   for (const std::string& logPath : request.logPaths) {
-    logStamps.push_back(FileStamp::Of(logPath));
-    logs.push_back(CreateLogReader(logPath, diagnostics_));
-    if (!logs.back()) {
+    pass.logStamps.push_back(FileStamp::Of(logPath));
+    pass.logs.push_back(CreateLogReader(logPath, diagnostics_));
+    if (!pass.logs.back()) {
       window_.ShowMessage("I don't know what kind of logged data file this is");
-      return result;
+      return false;
     }
   }
+  return true;
+}
+
+PassPlan TuningRun::PlanPass(const RunRequest& request, const PassLimits& limits, Pass& pass,
+                             const std::function<void()>& prepareOutputs) {
+  PCM& calibration = *pass.calibration;
+  calibration.BeginOptimize();
+  std::shared_ptr<RecordSample> sample;
+  if (request.sampleRecords) {
+    std::uint64_t stored = 0;
+    for (const std::unique_ptr<LoggedData>& log : pass.logs) stored += log->recordCount;
+    sample = std::make_shared<RecordSample>(stored);
+  }
+  std::vector<RecordFates> fates;
+  for (const std::unique_ptr<LoggedData>& log : pass.logs) {
+    fates.push_back(calibration.AddLog(*log, limits));
+    if (sample) calibration.SampleLog(*log, limits, *sample);
+  }
+  prepareOutputs();
+  PassPlan plan = calibration.PlanVETable(request.targetBlm, limits);
+  plan.imageCheck = pass.check;
+  if (pass.checkWarning) plan.warnings.push_back(*pass.checkWarning);
+  plan.warnings.insert(plan.warnings.end(), pass.twice.begin(), pass.twice.end());
+  plan.warnings.insert(plan.warnings.end(), pass.collector.warnings().begin(),
+                       pass.collector.warnings().end());
+  for (std::size_t k = 0; k < pass.logs.size(); ++k) {
+    plan.logs.push_back(
+        LogSummary{request.logPaths[k], pass.logs[k]->recordCount, pass.logStamps[k], fates[k]});
+  }
+  plan.recordSample = std::move(sample);
+  SayWhatTheRecordsGave(plan, diagnostics_);
+  return plan;
+}
+
+void TuningRun::Finish(bool written) {
+  window_.SetProgress(kProgressDone);
+  if (written) window_.ShowMessage("Processing complete");
+  window_.SetProgress(0);
+  window_.RepaintProgress();
+}
+
+RunResult TuningRun::Perform(const RunRequest& request) {
+  RunResult result;
+  // A dry run writes a report only where one is named.
+  const bool writesReport = !request.dryRun || !request.logfileName.empty();
+  std::int32_t rpmLimit = 0;
+  if (!CheckRequest(request, writesReport, rpmLimit)) return result;
+  window_.SetProgress(kProgressValidated);
+
+  Pass pass(diagnostics_);
+  const PassLimits limits = OpenImage(request, pass);
+  if (!ReadLogs(request, pass)) return result;
   window_.SetProgress(kProgressLogRead);
 
-  // The calibration's lines pass through a collector that keeps the warnings
-  // of the pass for its plan.
-  WarningCollector passDiagnostics(diagnostics_);
-  std::unique_ptr<PCM> calibration =
-      CreateCalibration(request.pcmPath, rpmLimit, std::move(access), passDiagnostics);
-  if (!calibration) {
+  pass.calibration =
+      CreateCalibration(request.pcmPath, rpmLimit, std::move(pass.access), pass.collector);
+  if (!pass.calibration) {
     window_.ShowMessage("Unknown type of pcm file");
-    logs.clear();
+    pass.logs.clear();
     return result;
   }
   window_.SetProgress(kProgressImageOpen);
 
-  calibration->BeginOptimize();
-  std::shared_ptr<RecordSample> sample;
-  if (request.sampleRecords) {
-    std::uint64_t stored = 0;
-    for (const std::unique_ptr<LoggedData>& log : logs) stored += log->recordCount;
-    sample = std::make_shared<RecordSample>(stored);
-  }
-  std::vector<RecordFates> fates;
-  for (const std::unique_ptr<LoggedData>& log : logs) {
-    fates.push_back(calibration->AddLog(*log, limits));
-    if (sample) calibration->SampleLog(*log, limits, *sample);
-  }
+  // The outputs are prepared before the plan is made, so that one that
+  // cannot be written refuses the pass first.
   PassOutputs outputs(request, writesReport, diagnostics_, fileSystem_);
-  outputs.Prepare();
-  PassPlan plan = calibration->PlanVETable(targetBlm, limits);
-  plan.imageCheck = check;
-  if (checkWarning) plan.warnings.push_back(*checkWarning);
-  plan.warnings.insert(plan.warnings.end(), twice.begin(), twice.end());
-  plan.warnings.insert(plan.warnings.end(), passDiagnostics.warnings().begin(),
-                       passDiagnostics.warnings().end());
-  for (std::size_t k = 0; k < logs.size(); ++k) {
-    plan.logs.push_back(
-        LogSummary{request.logPaths[k], logs[k]->recordCount, logStamps[k], fates[k]});
-  }
-  plan.recordSample = std::move(sample);
-  SayWhatTheRecordsGave(plan, diagnostics_);
+  PassPlan plan = PlanPass(request, limits, pass, [&] { outputs.Prepare(); });
   if (request.dryRun) {
     outputs.Write(plan);
   } else {
     WriteKeepingHistory(
-        request, plan, outputs, [&] { calibration->ApplyPlan(plan); }, storedLocks, fileSystem_);
+        request, plan, outputs, [&] { pass.calibration->ApplyPlan(plan); }, pass.storedLocks,
+        fileSystem_);
   }
   outputs.Finish();
 
-  calibration.reset();
-  logs.clear();
+  pass.calibration.reset();
+  pass.logs.clear();
   result.outcome = RunOutcome::kCompleted;
   result.plan = std::move(plan);
-  window_.SetProgress(kProgressDone);
-  if (!request.dryRun) window_.ShowMessage("Processing complete");
-  window_.SetProgress(0);
-  window_.RepaintProgress();
+  Finish(!request.dryRun);
   return result;
 }
 
@@ -472,10 +347,7 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
   WriteKeepingHistory(
       request, plan, outputs, [&] { image->WritePlan(plan); }, storedLocks, fileSystem_);
   outputs.Finish();
-  window_.SetProgress(kProgressDone);
-  window_.ShowMessage("Processing complete");
-  window_.SetProgress(0);
-  window_.RepaintProgress();
+  Finish(true);
 }
 
 }  // namespace trimwright

@@ -7,6 +7,7 @@
 #define TRIMWRIGHT_APP_TUNINGRUN_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,26 @@ class TuningRun {
   void ApplyPreview(const RunRequest& request, const PassPlan& plan);
 
  private:
+  struct Pass;
+
+  // The checks of a request before anything is read: its names, its
+  // outputs, its target BLM (refused outside 0 to 255, warned outside 118 to
+  // 124) and its rpm limit (clamped to 7000). False when a message ended the
+  // run; rpmLimit is the limit the pass uses.
+  bool CheckRequest(const RunRequest& request, bool writesReport, std::int32_t& rpmLimit);
+  // Locks the image, checks it and reads its locks and the baseline of the
+  // total limit, before any log is read; the limits the pass runs with.
+  PassLimits OpenImage(const RunRequest& request, Pass& pass);
+  // Reads every log; false when a message ended the run.
+  bool ReadLogs(const RunRequest& request, Pass& pass);
+  // Hands the logs read to the calibration and plans the pass;
+  // prepareOutputs runs in between, where a pass opens its outputs.
+  PassPlan PlanPass(const RunRequest& request, const PassLimits& limits, Pass& pass,
+                    const std::function<void()>& prepareOutputs);
+  // The end of a run that completed: the bar to 100, the message of a pass
+  // written, the bar back to 0.
+  void Finish(bool written);
+
   RunWindow& window_;
   Diagnostics& diagnostics_;
   FileSystem& fileSystem_;
