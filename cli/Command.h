@@ -31,9 +31,9 @@ class Command {
   // command chosen.
   virtual bool Chosen(const CommandLine& line) const = 0;
 
-  // Refuses what this command cannot run with (CLI::ValidationError or
-  // CLI::RequiredError, whose text --help's caller sees) and reads its
-  // values; nothing is read or written yet.
+  // Refuses, as a usage error (CLI::ValidationError or CLI::RequiredError),
+  // an option it does not accept and files it cannot take, and reads the
+  // texts of its options; no file is touched yet.
   virtual void Check(const CommandLine& line) = 0;
 
   // Does the work once Check passed; returns the exit status. Throws
