@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 
+#include "app/FileFormats.h"
 #include "app/PassHistory.h"
 #include "calibration/ImageFile.h"
 #include "calibration/VEGrid.h"
@@ -152,6 +153,11 @@ std::vector<GridCell> CellLocks::Change(const std::string& imagePath,
                                         const std::vector<GridCell>& lock,
                                         const std::vector<GridCell>& unlock, bool* stored,
                                         FileSystem& fileSystem) {
+  // Locks stored beside a log or any other file would hold nothing back.
+  if (!FindImageFormat(imagePath)) {
+    throw TrimwrightError("Unknown type of pcm file " + imagePath +
+                          " (a calibration image is a .bin or .lt1 file); no lock was stored");
+  }
   const std::shared_ptr<ImageFile> image = ImageFile::OpenLocked(imagePath, false, fileSystem);
   const std::vector<GridCell> before = Read(imagePath);
   const std::vector<GridCell> after = Changed(before, lock, unlock);

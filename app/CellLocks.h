@@ -51,8 +51,8 @@ class CellLocks {
   // Adds lock and takes away unlock under the image's exclusive lock and
   // stores the result when it differs (stored, when given, says whether it
   // did); returns the locks now in force. Throws TrimwrightError, storing
-  // nothing, when the image cannot be opened or locked or the locks cannot
-  // be read or written.
+  // nothing, when imagePath names no image format, the image cannot be
+  // opened or locked, or the locks cannot be read or written.
   static std::vector<GridCell> Change(const std::string& imagePath,
                                       const std::vector<GridCell>& lock,
                                       const std::vector<GridCell>& unlock, bool* stored = nullptr,

@@ -404,6 +404,15 @@ TEST_F(MemoryTest, LocksOutOfReachRefuseEveryCommandThatNeedsThem) {
   EXPECT_TRUE(Image() == original_);
 }
 
+// Locks stored beside a log would hold nothing back: --lock needs an image.
+TEST_F(MemoryTest, LocksGoOnAnImageOnly) {
+  const std::string log = Drive(1);
+  const ProcessResult refused = Cli({"--lock", "1200:50", log});
+  EXPECT_EQ(refused.exitStatus, 3);
+  EXPECT_NE(refused.err.find("Unknown type of pcm file " + log), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(log + ".history"));
+}
+
 // A JSON file named by an empty text is refused as an empty report name is,
 // by every command that writes one, before anything is read or written.
 TEST_F(MemoryTest, AnEmptyJsonNameIsRefused) {
