@@ -387,6 +387,8 @@ INSTANTIATE_TEST_SUITE_P(
                             0,
                             "(rpm 375 2000 2800, kPa 40 60 80) " + kNoRise},
                       Sense{"RpmNotRising", {48, 48, 112, 40, 60, 80}, 0, kNoRise},
+                      Sense{"RpmTopNotRising", {48, 80, 80, 40, 60, 80}, 0, kNoRise},
+                      Sense{"KpaLowNotRising", {48, 80, 112, 40, 40, 80}, 0, kNoRise},
                       Sense{"RpmFalling", {48, 80, 79, 40, 60, 80}, 0, kNoRise},
                       Sense{"KpaBelowTheGrid", {48, 80, 112, 19, 60, 80}, 0, kNoRise},
                       Sense{"KpaNotRising", {48, 80, 112, 40, 60, 60}, 0, kNoRise},

@@ -4,10 +4,13 @@
 // cut short, the baseline through trimming, one file reached by several
 // names, and a report put back after a kill.
 #include <gtest/gtest.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -18,6 +21,7 @@
 #include "app/HistoryCommands.h"
 #include "app/PassHistory.h"
 #include "app/TuningRun.h"
+#include "calibration/CellRange.h"
 #include "common/Sha256.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/Process.h"
@@ -71,6 +75,17 @@ class MemoryTest : public ::testing::Test {
     return lines;
   }
 
+  // The folders in the history folder, sorted: every entry in every state.
+  std::vector<std::string> Folders() const {
+    std::vector<std::string> names;
+    if (!fs::exists(image_ + ".history")) return names;
+    for (const auto& e : fs::directory_iterator(image_ + ".history")) {
+      if (e.is_directory()) names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   // Keeps the image, its history and the report as they are, for Restore.
   void Save() {
     saved_ = Image();
@@ -118,6 +133,7 @@ TEST_F(MemoryTest, EveryFailedStepOfAPassLeavesTheImageAndItsMemoryAgreeing) {
   const std::string log = Drive(2);
   Save();
   const std::vector<std::string> listed = Listing();
+  const std::vector<std::string> folders = Folders();
   const std::vector<GridCell> locks = CellLocks::Read(image_);
   FaultyFileSystem counted;
   ASSERT_EQ(Pass(log, counted, {{1200, 50}}), "");
@@ -136,6 +152,7 @@ TEST_F(MemoryTest, EveryFailedStepOfAPassLeavesTheImageAndItsMemoryAgreeing) {
       ++old;
       EXPECT_NE(error, "") << step;
       EXPECT_EQ(Listing(), listed) << step;
+      EXPECT_EQ(Folders(), folders) << step << ": nothing left for the next run to settle";
       EXPECT_EQ(tools::ReadFile(report_), savedReport_) << step;
       EXPECT_EQ(CellLocks::Read(image_), locks) << step;
     } else {
@@ -148,6 +165,69 @@ TEST_F(MemoryTest, EveryFailedStepOfAPassLeavesTheImageAndItsMemoryAgreeing) {
   }
   EXPECT_GT(old, 0);
   EXPECT_LT(old, steps) << "a failure after the image write leaves the new image";
+}
+
+// The first pass of an image: its baseline is kept before its entry, so a
+// failure at any step leaves no entry in any state, and a baseline that
+// stays is the image as it was.
+TEST_F(MemoryTest, TheFirstPassFailingAtAnyStepLeavesNoEntry) {
+  const std::string log = Drive(1);
+  FaultyFileSystem counted;
+  ASSERT_EQ(Pass(log, counted), "");
+  // The entry's folder is synced after its files and before its rename, the
+  // baseline's likewise.
+  for (const char* folder : {".pending", "baseline.pending"}) {
+    int lastWrite = -1, synced = -1, renamed = -1;
+    for (std::size_t k = 0; k < counted.operations.size(); ++k) {
+      const auto& op = counted.operations[k];
+      const bool inside = op.path.find(folder) != std::string::npos;
+      if (inside && op.kind == "write") lastWrite = static_cast<int>(k);
+      if (op.path.ends_with(folder) && op.kind == "sync folder") synced = static_cast<int>(k);
+      if (op.path.ends_with(folder) && op.kind == "rename") renamed = static_cast<int>(k);
+    }
+    EXPECT_LT(lastWrite, synced) << folder;
+    EXPECT_LT(synced, renamed) << folder;
+  }
+  const int steps = static_cast<int>(counted.operations.size());
+  for (int k = 1; k <= steps; ++k) {
+    fs::remove_all(image_ + ".history");
+    tools::WriteFile(image_, original_);
+    FaultyFileSystem failing;
+    failing.FailOperation(k);
+    Pass(log, failing);
+    if (Image() != original_) continue;
+    for (const std::string& name : Folders()) {
+      EXPECT_FALSE(std::isdigit(name[0])) << name << " after failing step " << k;
+    }
+    if (fs::exists(image_ + ".history/baseline/image.bin")) {
+      EXPECT_EQ(tools::ReadFile(image_ + ".history/baseline/image.bin"), original_) << k;
+    }
+  }
+}
+
+// A change of locks fails at each step in turn: the old locks or the new
+// ones, never fewer, and no temporary file left.
+TEST_F(MemoryTest, EveryFailedStepOfALockChangeKeepsTheOldLocksOrTheNew) {
+  const std::vector<GridCell> six =
+      CellLocks::Change(image_, CellRange::Parse("1600-1800:50-60").Cells(), {});
+  std::vector<GridCell> seven = six;
+  seven.insert(seven.begin(), GridCell{1200, 50});
+  const std::string file = CellLocks::PathFor(image_);
+  const std::string saved = tools::ReadFile(file);
+  FaultyFileSystem counted;
+  CellLocks::Change(image_, {{1200, 50}}, {}, nullptr, counted);
+  for (int k = 1; k <= static_cast<int>(counted.operations.size()); ++k) {
+    tools::WriteFile(file, saved);
+    FaultyFileSystem failing;
+    failing.FailOperation(k);
+    try {
+      CellLocks::Change(image_, {{1200, 50}}, {}, nullptr, failing);
+    } catch (const TrimwrightError&) {
+    }
+    const std::vector<GridCell> now = CellLocks::Read(image_);
+    EXPECT_TRUE(now == six || now == seven) << "step " << k;
+    EXPECT_FALSE(fs::exists(file + ".pending")) << "step " << k;
+  }
 }
 
 // The same for an undo: the image before the undo with the history as it
@@ -215,6 +295,57 @@ TEST_F(MemoryTest, AWriteThatCannotBeTakenBackKeepsItsEntryAndSaysSo) {
       << unknown;
   const UndoResult undone = UndoLastPass(image_, true, 50);
   EXPECT_EQ(undone.outcome, RunOutcome::kCompleted);
+  EXPECT_TRUE(Image() == beforePass);
+}
+
+// An undo whose write cannot be taken back: where the image holds the
+// restored bytes the undo's entry is kept; where it may hold part of them
+// the pass stays not undone, for --undo --force; where the old bytes were
+// put back the failure is the plain one.
+TEST_F(MemoryTest, AnUndoThatCannotBeTakenBackSaysHowTheImageStands) {
+  ASSERT_EQ(Pass(Drive(1), FileSystem::Default()), "");
+  const std::string beforePass = Image();
+  ASSERT_EQ(Pass(Drive(2), FileSystem::Default()), "");
+  const std::string tuned = Image();
+  Save();
+  const auto undo = [&](FaultyFileSystem& fileSystem) -> std::string {
+    try {
+      UndoLastPass(image_, false, 50, fileSystem);
+    } catch (const TrimwrightError& error) {
+      return error.what();
+    }
+    return "";
+  };
+
+  FaultyFileSystem once;
+  int syncs = 0;
+  once.failWhen = [&](const FaultyFileSystem::Operation& op, int) {
+    return op.path == image_ && op.kind == "sync" && ++syncs == 1;
+  };
+  EXPECT_EQ(undo(once), "Unable to write file " + image_);
+  EXPECT_TRUE(Image() == tuned);
+  EXPECT_EQ(Listing().front(), "2 pass " + Sha256Hex(tuned));
+
+  Restore();
+  FaultyFileSystem written;
+  int writes = 0;
+  written.failWhen = [&](const FaultyFileSystem::Operation& op, int) {
+    return op.path == image_ && (op.kind == "sync" || (op.kind == "write" && ++writes > 1));
+  };
+  const std::string kept = undo(written);
+  EXPECT_NE(kept.find("holds the image from before pass #2"), std::string::npos) << kept;
+  EXPECT_NE(kept.find("the undo's history entry #3 is kept"), std::string::npos) << kept;
+  EXPECT_TRUE(Image() == beforePass);
+  EXPECT_EQ(Listing().front(), "3 undo " + Sha256Hex(beforePass));
+
+  Restore();
+  FaultyFileSystem syncless;
+  syncless.FailEvery("sync", image_);
+  const std::string unknown = undo(syncless);
+  EXPECT_NE(unknown.find("the pass stays not undone, so --undo --force"), std::string::npos)
+      << unknown;
+  EXPECT_EQ(Listing().front(), "2 pass " + Sha256Hex(tuned));
+  EXPECT_EQ(UndoLastPass(image_, true, 50).outcome, RunOutcome::kCompleted);
   EXPECT_TRUE(Image() == beforePass);
 }
 
@@ -292,6 +423,7 @@ TEST_F(MemoryTest, TrimmingNeverMovesTheBaseline) {
 // entry at its next pass.
 TEST_F(MemoryTest, AnOlderHistoryKeepsItsOldestEntryAsTheBaseline) {
   ASSERT_EQ(Cli({"-q", Drive(1), image_}).exitStatus, 0);
+  ASSERT_EQ(Cli({"-q", Drive(6), image_}).exitStatus, 0);
   fs::remove_all(image_ + ".history/baseline");
   ASSERT_EQ(Cli({"-q", Drive(2), image_}).exitStatus, 0);
   EXPECT_EQ(tools::ReadFile(image_ + ".history/baseline/image.bin"), original_);
@@ -341,6 +473,42 @@ TEST_F(MemoryTest, AHardLinkReachesTheHistoryTheFileAlreadyHas) {
   EXPECT_EQ(refused.exitStatus, 3);
   EXPECT_NE(refused.err.find("whose history is " + image_ + ".history"), std::string::npos)
       << refused.err;
+}
+
+// Without the file's own record (a file system that keeps none, a history
+// older than the record), a hard link beside the image finds its history.
+TEST_F(MemoryTest, AHardLinkBesideTheImageFindsItsHistoryWithoutTheRecord) {
+  ASSERT_EQ(Cli({"--lock", "1600-1800:50-60", image_}).exitStatus, 0);
+  ::removexattr(image_.c_str(), "user.trimwright.history");
+  const std::string hard = dir_.File("hard.bin");
+  fs::create_hard_link(image_, hard);
+  EXPECT_NE(Cli({"--locks", hard}).out.find("6 VE cell(s)"), std::string::npos);
+  ASSERT_EQ(Cli({"-q", Drive(1), hard}).exitStatus, 0);
+  EXPECT_FALSE(fs::exists(hard + ".history"));
+  EXPECT_EQ(Listing().size(), 1u);
+}
+
+// The baseline of the total limit is an input: no output may be it, by its
+// name, a symbolic link or a hard link, in a pass or a dry run.
+TEST_F(MemoryTest, NoOutputMayBeTheBaseline) {
+  const std::string stock = dir_.File("stock.bin");
+  tools::WriteFile(stock, original_);
+  fs::create_symlink(stock, dir_.File("link.bin"));
+  fs::create_hard_link(stock, dir_.File("hard.bin"));
+  const std::string log = Drive(1);
+  for (const std::string& output : {stock, dir_.File("link.bin"), dir_.File("hard.bin")}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"-q", "--max-total-change", "5", "--baseline", stock, "--json", output, log, image_},
+             {"-q", "--dry-run", "--max-total-change", "5", "--baseline", stock, "--report", output,
+              log, image_}}) {
+      const ProcessResult refused = Cli(args);
+      EXPECT_EQ(refused.exitStatus, 3) << output;
+      EXPECT_NE(refused.err.find("is the baseline of the total limit itself"), std::string::npos)
+          << refused.err;
+    }
+  }
+  EXPECT_EQ(tools::ReadFile(stock), original_);
+  EXPECT_TRUE(Image() == original_);
 }
 
 // A second mount of the history folder is the history folder.
@@ -451,6 +619,17 @@ TEST_F(MemoryTest, ALastRecordWithoutALineEndIsCountedAsCutOff) {
   EXPECT_EQ(cut["read"], before["read"].get<int>() + 1);
   EXPECT_EQ(cut["rejected"]["cut_off"], before["rejected"]["cut_off"].get<int>() + 1);
   EXPECT_EQ(cut["used"], before["used"]);
+  // At the edges: the header and one unended record; the header alone.
+  const std::string header = whole.substr(0, whole.find('\n') + 1);
+  const std::string first =
+      whole.substr(header.size(), whole.find('\n', header.size()) - header.size());
+  for (const auto& [text, read] : std::vector<std::pair<std::string, int>>{
+           {header + first, 1}, {header, 0}, {header.substr(0, header.size() - 1), 0}}) {
+    tools::WriteFile(unended, text);
+    const Json edge = fates(unended);
+    EXPECT_EQ(edge["read"], read) << text.size();
+    EXPECT_EQ(edge["rejected"]["cut_off"], read) << text.size();
+  }
 }
 
 }  // namespace
