@@ -546,8 +546,9 @@ class TunerDialogTest : public QObject {
     tools::WriteFile(dir.File("window.bin"), edited);
     QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
     QCOMPARE(services.events,
-             QStringList{"message The logged data or the calibration image changed after the "
-                         "preview; nothing was written; the pass is previewed again."});
+             QStringList{"message Since the preview, the calibration image " +
+                         Q(dir.File("window.bin")) +
+                         " changed; nothing was written; the pass is previewed again."});
     QVERIFY(tools::ReadFile(dir.File("window.bin")) == edited);
     QVERIFY(pass->applyButton()->isVisible());
 
@@ -562,8 +563,8 @@ class TunerDialogTest : public QObject {
     services.events.clear();
     QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
     QCOMPARE(services.events,
-             QStringList{"message The logged data or the calibration image changed after the "
-                         "preview; nothing was written; the pass is previewed again."});
+             QStringList{"message Since the preview, the log " + Q(log) +
+                         " changed; nothing was written; the pass is previewed again."});
     QVERIFY(tools::ReadFile(dir.File("window.bin")) == image);
     QVERIFY(!QFile::exists(Q(dir.File("window_trw.txt"))));
     services.events.clear();
@@ -732,8 +733,10 @@ class TunerDialogTest : public QObject {
     CellLocks::Change(dir.File("car.bin"), {{400, 20}}, {});
     services.events.clear();
     QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
-    QCOMPARE(services.events, QStringList{"message The locked cells of the image changed after the "
-                                          "preview; nothing was written; the pass is previewed "
+    QCOMPARE(services.events, QStringList{"message Since the preview, the locked cells of the "
+                                          "image " +
+                                          Q(dir.File("car.bin")) +
+                                          " changed; nothing was written; the pass is previewed "
                                           "again."});
     QVERIFY(bytes()[4] == first[4] && marked(0, 0));
     CellLocks::Change(dir.File("car.bin"), {}, {{400, 20}});
