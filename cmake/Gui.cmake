@@ -33,6 +33,7 @@ add_library(trimwright_window STATIC
   gui/ProgressChart.cpp
   gui/RecordScatterView.cpp
   gui/VeCellDelegate.cpp
+  gui/VeGridFit.cpp
   gui/WindowPlacement.cpp
   gui/QtDialogServices.cpp
   gui/TunerApp.cpp
@@ -73,6 +74,11 @@ set_target_properties(pass_models_test PROPERTIES AUTOMOC ON)
 target_link_libraries(pass_models_test PRIVATE trimwright_models Qt6::Test)
 target_compile_options(pass_models_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
 add_test(NAME pass_models_test COMMAND pass_models_test)
+add_executable(history_models_test tests/gui/HistoryModelsTest.cpp)
+set_target_properties(history_models_test PROPERTIES AUTOMOC ON)
+target_link_libraries(history_models_test PRIVATE trimwright_models Qt6::Test)
+target_compile_options(history_models_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
+add_test(NAME history_models_test COMMAND history_models_test)
 
 # Draws docs/convergence.png (scripts/convergence): the convergence loops of
 # tools/ConvergenceLoop with QPainter, no widget.

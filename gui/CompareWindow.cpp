@@ -44,7 +44,7 @@ CompareWindow::CompareWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   m_view = new QTableView(this);
   m_view->setModel(&m_model);
-  VeCellDelegate::Install(*m_view);
+  VeCellDelegate::Install(*m_view, false);
 
   m_summary = new QLabel(this);
   m_summary->setWordWrap(true);

@@ -43,6 +43,8 @@ void RecordScatterModel::SetPlan(const PassPlan& plan) {
   }
   const RecordFates fates = plan.Fates();
   m_rejected = fates.Rejected() - fates.noFuelTrimCell;
+  m_hits.clear();
+  for (const VECellPlan& cell : plan.grid) m_hits.push_back({cell.hits, cell.idleHits});
 }
 
 QList<QPointF> RecordScatterModel::PointsIn(int row, int column) const {
@@ -99,7 +101,14 @@ QString RecordScatterModel::CellText(int row, int column) const {
   for (const RecordFate fate : kFates) {
     const std::uint64_t count = counts[static_cast<std::size_t>(fate)];
     total += count;
-    if (count > 0) parts << QStringLiteral("%1 %2").arg(PassNotes::Count(count), FateName(fate));
+    if (count == 0) continue;
+    QString part = QStringLiteral("%1 %2").arg(PassNotes::Count(count), FateName(fate));
+    const auto cell = static_cast<std::size_t>(row * VEGrid::kColumns + column);
+    if (fate == RecordFate::kUsed && cell < m_hits.size()) {
+      part += QStringLiteral(" (%1 by the fuel trim cells, %2 by the idle cell)")
+                  .arg(PassNotes::Count(m_hits[cell][0]), PassNotes::Count(m_hits[cell][1]));
+    }
+    parts << part;
   }
   text += QStringLiteral(": %1 record(s)").arg(PassNotes::Count(total));
   if (!parts.isEmpty()) text += QStringLiteral("\n") + parts.join(QStringLiteral(", "));

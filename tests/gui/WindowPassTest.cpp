@@ -214,9 +214,9 @@ class WindowPassTest : public QObject {
       services.settings = std::make_unique<QSettings>(ini, QSettings::IniFormat);
       services.onOptions = [](OptionsDialog& options) {
         options.maxChangeBox()->setChecked(true);
-        options.maxChangeField()->setValue(2.5);
+        options.maxChangeField()->setText(QStringLiteral("2.5"));
         options.maxTotalChangeBox()->setChecked(true);
-        options.maxTotalChangeField()->setValue(7.5);
+        options.maxTotalChangeField()->setText(QStringLiteral("7.5"));
       };
       services.menuChoice = QStringLiteral("&Options...");
       services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
