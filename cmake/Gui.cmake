@@ -68,6 +68,10 @@ endfunction()
 trimwright_window_test(main_window_test tests/gui/MainWindowTest.cpp)
 trimwright_window_test(window_pass_test tests/gui/WindowPassTest.cpp)
 trimwright_window_test(pass_window_test tests/gui/PassWindowTest.cpp)
+trimwright_window_test(pass_window_fit_test tests/gui/PassWindowFitTest.cpp)
+target_compile_definitions(pass_window_test PRIVATE
+  TRIMWRIGHT_EXAMPLES_DIR="${PROJECT_SOURCE_DIR}/examples")
+target_link_libraries(pass_window_test PRIVATE nlohmann_json::nlohmann_json)
 
 add_executable(pass_models_test tests/gui/PassModelsTest.cpp)
 set_target_properties(pass_models_test PROPERTIES AUTOMOC ON)

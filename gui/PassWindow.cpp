@@ -162,6 +162,8 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_records->HighlightCell(VEGrid::RowOf(cell.rpm),
                              VEGrid::ColumnOf(static_cast<float>(cell.kpa)));
   });
+  // The grid takes the keys first: arrows move in it, Tab leaves it.
+  m_veView->setFocus();
   FitToScreen(*this, kWantedSize);
 }
 

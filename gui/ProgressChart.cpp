@@ -11,6 +11,7 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "gui/ProgressModel.h"
 
@@ -22,10 +23,12 @@ const QColor kLeftColour(44, 123, 210);
 const QColor kRightColour(226, 88, 34);
 const QColor kBandColour(120, 190, 120, 90);
 
-// A legend entry: a sample of the line or mark in its colour, then its name.
+// A legend entry, never broken across lines: a sample of the line or mark
+// in its colour, then its name.
 QString LegendEntry(const QString& sample, const QColor& colour, const QString& name) {
-  return QStringLiteral("<span style=\"color:%1\">%2</span>&nbsp;%3")
-      .arg(colour.name(), sample, name.toHtmlEscaped().replace(QLatin1Char(' '), "&nbsp;"));
+  return QStringLiteral(
+             "<span style=\"white-space:nowrap\"><span style=\"color:%1\">%2</span> %3</span>")
+      .arg(colour.name(), sample, name.toHtmlEscaped());
 }
 
 }  // namespace
@@ -59,6 +62,29 @@ ProgressChart::ProgressChart(const ProgressModel& model, QWidget* parent)
   Rebuild();
 }
 
+void ProgressChart::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FitTicks();
+}
+
+void ProgressChart::FitTicks() {
+  if (!m_distanceAxis) return;
+  // The plot is the view less the entry axis's labels and title below it;
+  // a label is read with as much free height again between it and the next.
+  static constexpr double kSteps[] = {0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0};
+  const int line = fontMetrics().height();
+  const double labels = std::max(2, (m_view->height() - 4 * line) / (2 * line));
+  const double top = m_distanceAxis->max();
+  double step = kSteps[std::size(kSteps) - 1];
+  for (const double candidate : kSteps) {
+    if (top / candidate < labels) {
+      step = candidate;
+      break;
+    }
+  }
+  m_distanceAxis->setTickInterval(step);
+}
+
 void ProgressChart::Rebuild() {
   auto* chart = new QChart;
   chart->legend()->hide();
@@ -81,7 +107,8 @@ void ProgressChart::Rebuild() {
   y->setRange(0.0, top);
   y->setTickType(QValueAxis::TicksDynamic);
   y->setTickAnchor(0.0);
-  y->setTickInterval(top <= 4.0 ? 0.5 : std::ceil(top / 8.0));
+  m_distanceAxis = y;
+  FitTicks();
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   auto attach = [&](QAbstractSeries* series) {

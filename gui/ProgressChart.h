@@ -14,6 +14,7 @@
 
 class QChartView;
 class QLabel;
+class QValueAxis;
 
 namespace trimwright {
 
@@ -32,11 +33,19 @@ class ProgressChart : public QWidget {
   QLabel* heading() const { return m_heading; }
   QLabel* legend() const { return m_legend; }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  // Ticks on the distance axis no closer than its labels can be read: a
+  // plot too low for a label at every step gets fewer.
+  void FitTicks();
+
   const ProgressModel& m_model;
   QLabel* m_heading = nullptr;
   QChartView* m_view = nullptr;
   QLabel* m_legend = nullptr;
+  QValueAxis* m_distanceAxis = nullptr;  // the chart's, rebuilt with it
 };
 
 }  // namespace trimwright

@@ -5,19 +5,13 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <algorithm>
 
 #include "gui/VeTableModel.h"
 
 namespace trimwright {
-
-namespace {
-
-// Room beside the text for the cell's marks (the overflow's "*").
-constexpr int kMarkRoom = 4;
-
-}  // namespace
 
 VeGridFit::VeGridFit(QTableView& view, VeTableModel& model)
     : QObject(&view), m_view(view), m_model(model) {
@@ -27,25 +21,31 @@ VeGridFit::VeGridFit(QTableView& view, VeTableModel& model)
 }
 
 int VeGridFit::NeededWidth(bool compact) const {
-  const QFont plain = m_view.font();
-  QFont italic = plain;
+  QFont italic = m_view.font();
   italic.setItalic(true);
-  const QFontMetrics plainMetrics(plain);
-  const QFontMetrics italicMetrics(italic);
-  // The style's margin on each side of an item view's text.
-  const int margin =
-      m_view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &m_view) + 1;
+  // Measured as the view's delegate measures a cell, by its style.
+  QStyleOptionViewItem option;
+  option.initFrom(&m_view);
+  option.widget = &m_view;
+  option.features |= QStyleOptionViewItem::HasDisplay;
+  option.displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+  option.textElideMode = m_view.textElideMode();
   int widest = 0;
   for (int row = 0; row < m_model.rowCount(); ++row) {
     for (int column = 0; column < m_model.columnCount(); ++column) {
       const QModelIndex index = m_model.index(row, column);
-      const QString text = m_model.TextAt(index, compact);
-      if (text.isEmpty()) continue;
-      const bool faint = index.data(Qt::FontRole).value<QFont>().italic();
-      widest = std::max(widest, (faint ? italicMetrics : plainMetrics).horizontalAdvance(text));
+      option.text = m_model.TextAt(index, compact);
+      if (option.text.isEmpty()) continue;
+      option.font = index.data(Qt::FontRole).value<QFont>().italic() ? italic : m_view.font();
+      option.fontMetrics = QFontMetrics(option.font);
+      widest = std::max(widest,
+                        m_view.style()
+                            ->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &m_view)
+                            .width());
     }
   }
-  return widest + 2 * margin + kMarkRoom;
+  // A cell is its column less the grid line.
+  return widest + (m_view.showGrid() ? 1 : 0);
 }
 
 void VeGridFit::Refit() {

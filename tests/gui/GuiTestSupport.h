@@ -73,6 +73,7 @@ class ScriptedServices : public DialogServices {
 
   QStringList events;
   QList<QStringList> chooserFilters;
+  QStringList chooserFolders;  // the folder each chooser opened in
   QStringList menuItems;
   QMessageBox::StandardButtons boxButtons;
   QString boxCaption;
@@ -138,6 +139,7 @@ class ScriptedServices : public DialogServices {
 
   std::optional<QString> RunFileChooser(QFileDialog& chooser) override {
     chooserFilters << chooser.nameFilters();
+    chooserFolders << chooser.directory().absolutePath();
     // The log chooser takes several files, the image chooser one.
     if (chooser.acceptMode() != QFileDialog::AcceptOpen ||
         (chooser.fileMode() != QFileDialog::ExistingFile &&
@@ -218,6 +220,29 @@ inline std::string ImageBytes() {
 }
 
 inline QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A preview of the lean drive over a fresh image, from a window that shows
+// its boxes through services.
+class Previewed {
+ public:
+  Previewed() {
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    tools::WriteFile(dir.File("car.bin"), ImageBytes());
+    services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
+    dialog = std::make_unique<TunerDialog>(services);
+    dialog->show();
+    Click(*dialog, IDC_CHOOSE_LOG);
+    Click(*dialog, IDC_CHOOSE_PCM);
+    Click(*dialog, IDC_PREVIEW);
+    pass = dialog->passWindow();
+  }
+
+  TempDir dir;
+  CapturedOutput output;
+  ScriptedServices services;
+  std::unique_ptr<TunerDialog> dialog;
+  PassWindow* pass = nullptr;
+};
 
 }  // namespace trimwright::guitest
 

@@ -1,5 +1,10 @@
 // The main window on Qt's offscreen platform: its template, tab order and
 // keyboard, its choosers and the files handed to it, its menu and its ends.
+#include <sys/stat.h>
+
+#include <QDialogButtonBox>
+
+#include "gui/WindowSettings.h"
 #include "tests/gui/GuiTestSupport.h"
 
 namespace trimwright {
@@ -193,15 +198,221 @@ class MainWindowTest : public QObject {
       tools::WriteFile(dir.File(name), "x");
     ScriptedServices services;
     TunerDialog dialog(services);
+    std::filesystem::create_directory(dir.File("drives.csv"));
+    QCOMPARE(mkfifo(dir.File("pipe.uni").c_str(), 0600), 0);
     dialog.OpenFiles({Q(dir.File("drive.csv")), Q(dir.File("car.bin")), Q(dir.File("notes.pdf")),
-                      Q(dir.File("gone.uni"))});
+                      Q(dir.File("gone.uni")), Q(dir.File("drives.csv")), Q(dir.File("pipe.uni"))});
     QCOMPARE(Q(dialog.logPath()), Q(dir.File("drive.csv")));
     QCOMPARE(Q(dialog.pcmPath()), Q(dir.File("car.bin")));
     QCOMPARE(Field(dialog, IDC_LOGFILE)->text(), Q(dir.File("car_trw.txt")));
-    QCOMPARE(services.events.size(), 1);
-    QVERIFY(services.events[0].contains(QStringLiteral("notes.pdf: neither a log")));
-    QVERIFY(services.events[0].contains(QStringLiteral("gone.uni: no such file")));
+    // Each name that is no file is said as what it is.
+    QCOMPARE(services.events,
+             QStringList{"message These files cannot be used:\n" + Q(dir.File("notes.pdf")) +
+                         ": neither a log (.uni, .csv, .txt) nor an image (.bin, .lt1)\n" +
+                         Q(dir.File("gone.uni")) + ": no such file\n" + Q(dir.File("drives.csv")) +
+                         ": a folder, not a file\n" + Q(dir.File("pipe.uni")) +
+                         ": a FIFO (named pipe), not a file"});
     QVERIFY(Field(dialog, IDC_LOG_PATH)->isReadOnly());
+  }
+
+  // A chooser opens in the folder of the file the window holds (named on
+  // its command line, dropped or chosen), else in the folder last used.
+  void choosersOpenInTheFolderOfTheFileHeld() {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("logs"));
+    std::filesystem::create_directory(dir.File("images"));
+    std::filesystem::create_directory(dir.File("used"));
+    tools::WriteFile(dir.File("logs/drive.csv"), "x");
+    tools::WriteFile(dir.File("images/car.bin"), "x");
+    ScriptedServices services;
+    services.settings =
+        std::make_unique<QSettings>(Q(dir.File("settings.ini")), QSettings::IniFormat);
+    services.settings->setValue(WindowSettings::kLogFolder, Q(dir.File("used")));
+    services.settings->setValue(WindowSettings::kImageFolder, Q(dir.File("used")));
+    TunerDialog dialog(services);
+    services.answers = {std::nullopt, std::nullopt};
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    dialog.OpenFiles({Q(dir.File("logs/drive.csv")), Q(dir.File("images/car.bin"))});
+    services.answers = {std::nullopt, std::nullopt};
+    Click(dialog, IDC_CHOOSE_LOG);
+    Click(dialog, IDC_CHOOSE_PCM);
+    QCOMPARE(services.chooserFolders, (QStringList{Q(dir.File("used")), Q(dir.File("used")),
+                                                   Q(dir.File("logs")), Q(dir.File("images"))}));
+  }
+
+  // Enter in a field presses Preview, the template's default button (it
+  // writes nothing), also after the focus passed over another button; it
+  // never ends the program.
+  void enterInAFieldPressesPreview() {
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto* preview = qobject_cast<QPushButton*>(dialog.Control(IDC_PREVIEW));
+    for (int id : {IDC_TARGET_BLM, IDC_RPM_LIMIT, IDC_LOGFILE}) {
+      dialog.Control(IDC_EXIT)->setFocus();
+      QVERIFY(!preview->isDefault());  // a focused button takes Enter itself
+      Field(dialog, id)->setFocus();
+      QVERIFY(preview->isDefault());
+      QTest::keyClick(Field(dialog, id), Qt::Key_Return);
+      QTest::keyClick(Field(dialog, id), Qt::Key_Enter);
+    }
+    QCOMPARE(services.events, QStringList(6, "message Please enter a datamaster file"));
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(dialog.isVisible());
+  }
+
+  // The numbers typed are remembered however the window closes; a target
+  // the run would refuse is not.
+  void typedNumbersAreSavedOnEveryClose_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("remembered");
+    QTest::newRow("Exit") << "Exit"
+                          << "121"
+                          << "121";
+    QTest::newRow("Escape") << "Escape"
+                            << "122"
+                            << "122";
+    QTest::newRow("close box") << "close box"
+                               << "123"
+                               << "123";
+    QTest::newRow("refused target") << "Escape"
+                                    << "1240"
+                                    << "124";
+  }
+  void typedNumbersAreSavedOnEveryClose() {
+    QFETCH(QString, how);
+    QFETCH(QString, target);
+    QFETCH(QString, remembered);
+    TempDir dir;
+    const QString ini = Q(dir.File("settings.ini"));
+    {
+      ScriptedServices services;
+      services.settings = std::make_unique<QSettings>(ini, QSettings::IniFormat);
+      TunerDialog dialog(services);
+      dialog.show();
+      Field(dialog, IDC_TARGET_BLM)->clear();
+      QTest::keyClicks(Field(dialog, IDC_TARGET_BLM), target);
+      Field(dialog, IDC_RPM_LIMIT)->clear();
+      QTest::keyClicks(Field(dialog, IDC_RPM_LIMIT), QStringLiteral("2500"));
+      if (how == "Exit") Click(dialog, IDC_EXIT);
+      if (how == "Escape") QTest::keyClick(Field(dialog, IDC_RPM_LIMIT), Qt::Key_Escape);
+      if (how == "close box") dialog.close();
+      QVERIFY(!dialog.isVisible());
+    }
+    ScriptedServices again;
+    again.settings = std::make_unique<QSettings>(ini, QSettings::IniFormat);
+    TunerDialog dialog(again);
+    QCOMPARE(Field(dialog, IDC_TARGET_BLM)->text(), remembered);
+    QCOMPARE(Field(dialog, IDC_RPM_LIMIT)->text(), remembered == target ? "2500" : "3000");
+  }
+
+  // Options takes values as the command line does and refuses, with the
+  // command line's words and the cursor in the field, what it refuses; what
+  // it keeps is what was typed. A value not ticked is not read.
+  void optionsRefuseWhatTheCommandLineRefuses_data() {
+    QTest::addColumn<QString>("limit");
+    QTest::addColumn<QString>("low");  // the value, or the low end of the window
+    QTest::addColumn<QString>("high");
+    QTest::addColumn<QString>("refusal");
+    const QString percent = "needs a percentage above 0 such as 5 or 2.5 (no sign or % sign)";
+    const QString window =
+        "--aux-window: needs LO-HI, two whole numbers 0 to 255 with LO not above HI (such as "
+        "118-138), got ";
+    QTest::newRow("change 0") << "change"
+                              << "0"
+                              << ""
+                              << "--max-change: " + percent + ", got '0'";
+    QTest::newRow("change just above 0") << "change"
+                                         << "0.000001"
+                                         << ""
+                                         << "";
+    QTest::newRow("change in hundredths") << "change"
+                                          << "2.55"
+                                          << ""
+                                          << "";
+    QTest::newRow("change with a sign") << "change"
+                                        << "+5"
+                                        << ""
+                                        << "--max-change: " + percent + ", got '+5'";
+    QTest::newRow("total 0") << "total"
+                             << "0"
+                             << ""
+                             << "--max-total-change: " + percent + ", got '0'";
+    QTest::newRow("records 0") << "records"
+                               << "0"
+                               << ""
+                               << "--min-records: needs a whole number of records of at least "
+                                  "1, got '0'";
+    QTest::newRow("records 1") << "records"
+                               << "1"
+                               << ""
+                               << "";
+    QTest::newRow("window 300 low") << "window"
+                                    << "300"
+                                    << "146" << window + "'300-146'";
+    QTest::newRow("window 256 high") << "window"
+                                     << "110"
+                                     << "256" << window + "'110-256'";
+    QTest::newRow("window ends crossed") << "window"
+                                         << "150"
+                                         << "140" << window + "'150-140'";
+    QTest::newRow("window 0-255") << "window"
+                                  << "0"
+                                  << "255"
+                                  << "";
+    QTest::newRow("window 255-255") << "window"
+                                    << "255"
+                                    << "255"
+                                    << "";
+    QTest::newRow("not ticked") << "off"
+                                << "0"
+                                << ""
+                                << "";
+  }
+  void optionsRefuseWhatTheCommandLineRefuses() {
+    QFETCH(QString, limit);
+    QFETCH(QString, low);
+    QFETCH(QString, high);
+    QFETCH(QString, refusal);
+    OptionsDialog options{PassLimits()};
+    options.show();
+    QCheckBox* box = limit == "change" || limit == "off" ? options.maxChangeBox()
+                     : limit == "total"                  ? options.maxTotalChangeBox()
+                     : limit == "records"                ? options.minRecordsBox()
+                                                         : options.auxWindowBox();
+    QLineEdit* field = limit == "change" || limit == "off" ? options.maxChangeField()
+                       : limit == "total"                  ? options.maxTotalChangeField()
+                       : limit == "records"                ? options.minRecordsField()
+                                                           : options.auxLowField();
+    box->setChecked(limit != "off");
+    field->setText(low);
+    if (limit == "window") options.auxHighField()->setText(high);
+    QTest::mouseClick(options.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                      Qt::LeftButton);
+    if (!refusal.isEmpty()) {
+      QVERIFY(options.isVisible());
+      QCOMPARE(options.problemLabel()->text(), refusal);
+      QVERIFY(options.problemLabel()->isVisible());
+      const bool lowAtFault = limit != "window" || low.toInt() > 255;
+      QCOMPARE(options.focusWidget(), lowAtFault ? field : options.auxHighField());
+      return;
+    }
+    QVERIFY(!options.isVisible());
+    QCOMPARE(options.result(), int(QDialog::Accepted));
+    const PassLimits limits = options.Limits();
+    if (limit == "change") QCOMPARE(limits.maxChangePercent, std::optional<double>(low.toDouble()));
+    if (limit == "records") QCOMPARE(limits.minRecords, std::optional<std::int32_t>(1));
+    if (limit == "window") {
+      QVERIFY(limits.auxWindow && limits.auxWindow->low == low.toInt() &&
+              limits.auxWindow->high == high.toInt());
+    }
+    if (limit == "off") QVERIFY(!limits.maxChangePercent);
+    // Opened again, it shows what it kept.
+    if (limit == "change") QCOMPARE(OptionsDialog(limits).maxChangeField()->text(), low);
   }
 
   // Several logs chosen at once feed one pass; the field says how many and

@@ -1,10 +1,51 @@
-// The pass window on Qt's offscreen platform: cells selected and locked,
-// its size on small screens, its comparisons.
+// The pass window on Qt's offscreen platform: cells selected with real mouse
+// and key events and locked, its keyboard, its count of records and its line
+// of the limits.
+#include <QComboBox>
+
+#include <nlohmann/json.hpp>
+
 #include "tests/gui/GuiTestSupport.h"
 
 namespace trimwright {
 
 using namespace guitest;
+
+namespace {
+
+// Where the VE cell at row and column lies in the grid's viewport, scrolled
+// into sight.
+QPoint CellPoint(PassWindow& pass, int row, int column) {
+  const QModelIndex index = pass.veModel().index(row, column);
+  pass.veView()->scrollTo(index);
+  return pass.veView()->visualRect(index).center();
+}
+
+// Presses the left button on one cell, moves to another and lets go there.
+void Drag(PassWindow& pass, QPoint from, QPoint to) {
+  QWidget* viewport = pass.veView()->viewport();
+  QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, CellPoint(pass, from.y(), from.x()));
+  QTest::mouseMove(viewport, CellPoint(pass, (from.y() + to.y()) / 2, (from.x() + to.x()) / 2));
+  QTest::mouseMove(viewport, CellPoint(pass, to.y(), to.x()));
+  QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, CellPoint(pass, to.y(), to.x()));
+}
+
+// True when the grid draws the cell with the selection colour on its left
+// edge.
+bool DrawnSelected(PassWindow& pass, int row, int column) {
+  const QPoint centre = CellPoint(pass, row, column);
+  const QRect cell = pass.veView()->visualRect(pass.veModel().index(row, column));
+  const QImage drawn = pass.veView()->viewport()->grab().toImage();
+  const QColor highlight = pass.veView()->palette().color(QPalette::Active, QPalette::Highlight);
+  for (int x = cell.left(); x < cell.left() + 4; ++x) {
+    if (drawn.pixelColor(x, centre.y()) == highlight) return true;
+  }
+  return false;
+}
+
+const std::vector<GridCell> kBlock{{1200, 50}, {1200, 55}, {1400, 50}, {1400, 55}};
+
+}  // namespace
 
 class PassWindowTest : public QObject {
   Q_OBJECT
@@ -14,29 +55,72 @@ class PassWindowTest : public QObject {
     QApplication::setApplicationName(QString::fromLatin1(TunerApp::kApplicationName));
   }
 
-  // Cells selected in the pass window are locked on the image at once; the
-  // preview is planned again, and Apply and Process leave them as they were
-  // until the window unlocks them.
+  // Cells are selected in the grid by the mouse (a click, a drag, Ctrl and
+  // Shift) and by the keyboard (Shift with the arrows), drawn selected, and
+  // Lock cells stores exactly them on the image, where the command line's
+  // --locks reads them.
+  void cellsAreSelectedByMouseAndKeyboard_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("selected");  // of the block of rows 4-5 by columns 6-7
+    QTest::newRow("click") << "click" << 1;
+    QTest::newRow("drag") << "drag" << 4;
+    QTest::newRow("Ctrl and click") << "ctrl" << 2;
+    QTest::newRow("Ctrl again clears") << "ctrl twice" << 1;
+    QTest::newRow("Shift and click") << "shift" << 4;
+    QTest::newRow("Shift and arrows") << "keys" << 4;
+  }
+  void cellsAreSelectedByMouseAndKeyboard() {
+    QFETCH(QString, how);
+    QFETCH(int, selected);
+    Previewed run;
+    PassWindow& pass = *run.pass;
+    QWidget* viewport = pass.veView()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, CellPoint(pass, 4, 6));
+    if (how == "drag") Drag(pass, QPoint(6, 4), QPoint(7, 5));
+    if (how.startsWith("ctrl")) {
+      QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, CellPoint(pass, 5, 7));
+    }
+    if (how == "ctrl twice") {
+      QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, CellPoint(pass, 5, 7));
+    }
+    if (how == "shift") {
+      QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, CellPoint(pass, 5, 7));
+    }
+    if (how == "keys") {
+      QTest::keyClick(pass.veView(), Qt::Key_Right, Qt::ShiftModifier);
+      QTest::keyClick(pass.veView(), Qt::Key_Down, Qt::ShiftModifier);
+    }
+    const std::vector<GridCell> cells = pass.SelectedCells();
+    std::vector<GridCell> expected;
+    for (const GridCell& cell : kBlock) {
+      const bool first = cell == kBlock.front();
+      const bool last = cell == kBlock.back();
+      if (selected == 4 || first || (selected == 2 && last)) expected.push_back(cell);
+    }
+    QVERIFY2(cells == expected, qPrintable(QString::number(cells.size())));
+    QVERIFY(DrawnSelected(pass, 4, 6));
+    QCOMPARE(DrawnSelected(pass, 5, 7), selected != 1);
+    QVERIFY(!DrawnSelected(pass, 6, 6));
+
+    QTest::mouseClick(pass.lockButton(), Qt::LeftButton);
+    QCOMPARE(run.services.events, QStringList());
+    QVERIFY(CellLocks::Read(run.dir.File("car.bin")) == expected);
+  }
+
+  // Cells selected in the pass window are locked on the image at once (by
+  // the buttons or the grid's menu); the preview is planned again, and Apply
+  // and Process leave them as they were until the window unlocks them.
   void cellsLockedInThePassWindowKeepTheirBytes() {
-    TempDir dir;
-    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
-    tools::WriteFile(dir.File("car.bin"), ImageBytes());
-    ScriptedServices services;
-    services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
-    TunerDialog dialog(services);
-    Click(dialog, IDC_CHOOSE_LOG);
-    Click(dialog, IDC_CHOOSE_PCM);
-    CapturedOutput output;
-    Click(dialog, IDC_PREVIEW);
-    PassWindow* pass = dialog.passWindow();
+    Previewed run;
+    TempDir& dir = run.dir;
+    ScriptedServices& services = run.services;
+    TunerDialog& dialog = *run.dialog;
+    PassWindow* pass = run.pass;
     QTest::mouseClick(pass->lockButton(), Qt::LeftButton);
     QCOMPARE(services.events, QStringList{"message Select the VE cells to lock in the grid first"});
+    services.events.clear();
     // 1200 and 1400 rpm (rows 4 and 5) by 50 and 55 kPa (columns 6 and 7).
-    const auto select = [pass] {
-      pass->veView()->selectionModel()->select(
-          QItemSelection(pass->veModel().index(4, 6), pass->veModel().index(5, 7)),
-          QItemSelectionModel::Select);
-    };
+    const auto select = [pass] { Drag(*pass, QPoint(6, 4), QPoint(7, 5)); };
     const auto marked = [pass](int row, int column) {
       return (pass->veModel().index(row, column).data(VeTableModel::kMarksRole).toInt() &
               VeTableModel::kLocked) != 0;
@@ -81,115 +165,163 @@ class PassWindowTest : public QObject {
     QCOMPARE(pass->progressModel().index(1, ProgressModel::kLimits).data().toString(),
              QStringLiteral("none; locks: 4 VE cell(s) held (1200 rpm: 50 55 kPa; 1400 rpm: 50 "
                             "55 kPa)"));
+    // The grid's menu unlocks them.
     select();
-    QTest::mouseClick(pass->unlockButton(), Qt::LeftButton);
+    const QList<QAction*> menu = pass->veView()->actions();
+    QCOMPARE(menu.size(), 2);
+    QCOMPARE(menu[1]->text(), QStringLiteral("Unlock selected cells"));
+    menu[1]->trigger();
     QVERIFY(CellLocks::Read(dir.File("car.bin")).empty() && !marked(4, 6));
     const int before = bytes()[0];
     Click(dialog, IDC_PROCESS);
     QVERIFY(bytes()[0] != before);
   }
 
-  // The pass window opens within the screen (a 1366 by 768 laptop's too);
-  // shrunk to 800 by 560 its fuel trim table shows every number whole and
-  // its warnings wrap. Compare with... and the history tab's Compare show the
-  // difference; a failure comes in a box with the program's title.
-  void passWindowFitsAndCompares() {
-    TempDir dir;
-    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
-    const std::string image = ImageBytes();
-    tools::WriteFile(dir.File("car.bin"), image);
-    tools::WriteFile(dir.File("stock.bin"), image);
-    ScriptedServices services;
-    services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
-    TunerDialog dialog(services);
-    dialog.show();
-    Click(dialog, IDC_CHOOSE_LOG);
-    Click(dialog, IDC_CHOOSE_PCM);
-    CapturedOutput output;
-    Click(dialog, IDC_PROCESS);
-    PassWindow* pass = dialog.passWindow();
-    QVERIFY(pass && pass->isVisible());
-
-    const QRect screen = pass->screen()->availableGeometry();
-    QVERIFY2(screen.contains(pass->geometry()), qPrintable(QStringLiteral("%1x%2 on %3x%4")
-                                                               .arg(pass->width())
-                                                               .arg(pass->height())
-                                                               .arg(screen.width())
-                                                               .arg(screen.height())));
-    const QRect laptop(0, 0, 1366, 768 - 32);
-    const QRect fitted = FittedGeometry(PassWindow::kWantedSize, laptop);
-    QVERIFY(laptop.contains(fitted.adjusted(-kFrameWidth / 2, -(kFrameHeight - kFrameWidth / 2),
-                                            kFrameWidth / 2, kFrameWidth / 2)));
-    QVERIFY(pass->minimumSizeHint().width() <= 800 && pass->minimumSizeHint().height() <= 560);
-
-    pass->resize(800, 560);
-    pass->tabs()->setCurrentIndex(0);
-    pass->warningList()->addItem(QStringLiteral("A long warning ").repeated(20));
-    QApplication::processEvents();
-    QCOMPARE(pass->size(), QSize(800, 560));
-    const QAbstractItemView* trim = pass->trimView();
-    for (int row = 0; row < trim->model()->rowCount(); ++row) {
-      for (int column = 0; column < trim->model()->columnCount(); ++column) {
-        const QModelIndex index = trim->model()->index(row, column);
-        const QRect shown = trim->visualRect(index);
-        QVERIFY2(shown.width() >= trim->sizeHintForIndex(index).width() &&
-                     shown.height() >= trim->sizeHintForIndex(index).height() &&
-                     trim->viewport()->rect().contains(shown),
-                 qPrintable(index.data().toString() +
-                            QStringLiteral(" shown %1x%2 at %3,%4 of %5x%6, needs %7x%8")
-                                .arg(shown.width())
-                                .arg(shown.height())
-                                .arg(shown.x())
-                                .arg(shown.y())
-                                .arg(trim->viewport()->width())
-                                .arg(trim->viewport()->height())
-                                .arg(trim->sizeHintForIndex(index).width())
-                                .arg(trim->sizeHintForIndex(index).height())));
-      }
+  // Tab leaves the grid and reaches every button; Enter presses none of
+  // them, Apply included, while Space on Apply writes the pass; Escape
+  // closes the window.
+  void passWindowIsDrivenByTheKeyboard() {
+    Previewed run;
+    PassWindow& pass = *run.pass;
+    pass.activateWindow();
+    QTRY_VERIFY(QApplication::activeWindow() == &pass);
+    pass.showChoice()->setFocus();
+    QList<QWidget*> visited;
+    for (int step = 0; step < 40 && !visited.contains(pass.focusWidget()); ++step) {
+      visited << pass.focusWidget();
+      QTest::keyClick(pass.focusWidget(), Qt::Key_Tab);
     }
-    QVERIFY(pass->warningList()->wordWrap());
-    QCOMPARE(pass->warningList()->horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(pass.focusWidget(), pass.showChoice());  // round and back
+    const auto grid = visited.indexOf(pass.veView());
+    QVERIFY(grid >= 0 && visited.count(pass.veView()) == 1);
+    QCOMPARE(visited.value(grid + 1), pass.lockButton());
+    for (QWidget* button :
+         {static_cast<QWidget*>(pass.unlockButton()), static_cast<QWidget*>(pass.compareButton()),
+          static_cast<QWidget*>(pass.applyButton())}) {
+      QVERIFY2(visited.contains(button), qPrintable(qobject_cast<QPushButton*>(button)->text()));
+    }
+    QVERIFY(qobject_cast<QPushButton*>(visited.last())->text() == QStringLiteral("Close"));
 
-    // Compare with the untouched copy: exactly the cells the pass changed.
-    services.answers = {Q(dir.File("stock.bin"))};
-    QTest::mouseClick(pass->compareButton(), Qt::LeftButton);
-    CompareWindow* compare = dialog.compareWindow();
-    QVERIFY(compare && compare->isVisible());
-    QVERIFY(screen.contains(compare->geometry()));
-    // Every cell the model shows changed is counted in the summary, and
-    // the pass changed some.
-    auto summarised = [compare] {
-      int differing = 0;
-      for (int row = 0; row < 25; ++row) {
-        for (int column = 0; column < 17; ++column) {
-          const QModelIndex cell = compare->model().index(row, column);
-          differing += cell.data(VeTableModel::kChangeRole).toDouble() != 0.0 ? 1 : 0;
+    const std::string image = tools::ReadFile(run.dir.File("car.bin"));
+    for (QWidget* where :
+         {static_cast<QWidget*>(pass.veView()), static_cast<QWidget*>(pass.applyButton())}) {
+      where->setFocus();
+      QTest::keyClick(where, Qt::Key_Return);
+      QTest::keyClick(where, Qt::Key_Enter);
+    }
+    QCOMPARE(run.services.events, QStringList());
+    QVERIFY(tools::ReadFile(run.dir.File("car.bin")) == image);
+    QTest::keyClick(pass.applyButton(), Qt::Key_Space);
+    QCOMPARE(run.services.events, QStringList{"message Processing complete"});
+    QVERIFY(tools::ReadFile(run.dir.File("car.bin")) != image);
+
+    pass.veView()->setFocus();
+    QTest::keyClick(pass.veView(), Qt::Key_Escape);
+    QVERIFY(!pass.isVisible());
+    QVERIFY(run.dialog->isVisible());
+  }
+
+  // The summary, the grid, the Records tab and the JSON of the same pass
+  // count the same records: the summary's records used by the fuel trim
+  // cells are the JSON's records_used, those by the idle cell its idle
+  // cell's records, their sum the records line's; every cell's tooltip and
+  // Records entry part its records as the JSON's hits and idle_hits. A cell
+  // blended with the idle cell (800 rpm, 35 kPa of the sample) is not faint.
+  void recordsAreCountedAlikeEverywhere() {
+    TempDir dir;
+    for (const char* ext : {"csv", "bin"}) {
+      tools::WriteFile(dir.File(std::string("sample.") + ext),
+                       tools::ReadFile(std::string(TRIMWRIGHT_EXAMPLES_DIR) + "/sample." + ext));
+    }
+    CapturedOutput output;
+    FixedFieldsWindow direct;
+    RunRequest request =
+        RunRequest::ForOneLog(dir.File("sample.csv"), dir.File("sample.bin"), "", "124", "3000");
+    request.dryRun = true;
+    request.jsonPath = dir.File("plan.json");
+    TuningRun(direct).Perform(request);
+    const auto json = nlohmann::json::parse(tools::ReadFile(dir.File("plan.json")));
+
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    dialog.OpenFiles({Q(dir.File("sample.csv")), Q(dir.File("sample.bin"))});
+    Click(dialog, IDC_PREVIEW);
+    PassWindow& pass = *dialog.passWindow();
+    const auto table = json["records_used"].get<int>();
+    const auto idle = json["trim_cells"][16]["records"].get<int>();
+    QCOMPARE(idle, json["record_fates"]["used"]["16"].get<int>());
+    const QString summary = pass.summaryLabel()->text();
+    QVERIFY2(summary.contains(QStringLiteral("; %1 record(s) used: %2 by the fuel trim cells, %3 "
+                                             "by the idle cell;")
+                                  .arg(table + idle)
+                                  .arg(table)
+                                  .arg(idle)),
+             qPrintable(summary));
+    QVERIFY(summary.section(QLatin1Char('\n'), 1, 1)
+                .endsWith(QStringLiteral(", %1 used").arg(table + idle)));
+    for (int row = 0; row < 25; ++row) {
+      for (int column = 0; column < 17; ++column) {
+        const auto& cell = json["ve_cells"][static_cast<std::size_t>(row * 17 + column)];
+        const int hits = cell["hits"].get<int>();
+        const int idleHits = cell["idle_hits"].get<int>();
+        const QString tip = pass.veModel().index(row, column).data(Qt::ToolTipRole).toString();
+        QVERIFY2(tip.endsWith(QStringLiteral("\n%1 record(s) used in this cell: %2 by the fuel "
+                                             "trim cells, %3 by the idle cell")
+                                  .arg(hits + idleHits)
+                                  .arg(hits)
+                                  .arg(idleHits)),
+                 qPrintable(tip));
+        const QString records = pass.recordsView()->model().CellText(row, column);
+        if (hits + idleHits > 0) {
+          QVERIFY2(records.contains(QStringLiteral("\n%1 used (%2 by the fuel trim cells, %3 by "
+                                                   "the idle cell)")
+                                        .arg(hits + idleHits)
+                                        .arg(hits)
+                                        .arg(idleHits)),
+                   qPrintable(records));
         }
       }
-      return differing > 0 && compare->summaryLabel()->text().startsWith(
-                                  QStringLiteral("%1 VE cell(s) differ").arg(differing));
+    }
+    const QModelIndex blended = pass.veModel().index(2, 3);
+    QCOMPARE(pass.veModel().CellAt(blended), (GridCell{800, 35}));
+    QVERIFY(json["ve_cells"][2 * 17 + 3]["idle_hits"].get<int>() > 0);
+    QVERIFY(!blended.data(Qt::FontRole).value<QFont>().italic());
+  }
+
+  // The limits line names the total limit with its baseline and the locks,
+  // each with its option and what it held, and the warnings list every cell
+  // they held, as the report does.
+  void limitsLineNamesTheTotalLimitAndTheLocks() {
+    Previewed run;
+    run.services.onOptions = [](OptionsDialog& options) {
+      options.maxTotalChangeBox()->setChecked(true);
+      options.maxTotalChangeField()->setText(QStringLiteral("1"));
     };
-    QVERIFY2(summarised(), qPrintable(compare->summaryLabel()->text()));
-    QVERIFY(compare->sourcesLabel()->text().contains(Q(dir.File("stock.bin"))));
+    run.services.menuChoice = QStringLiteral("&Options...");
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                 run.dialog->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(run.dialog.get(), &rightClick);
+    Click(*run.dialog, IDC_PREVIEW);
+    PassWindow& pass = *run.pass;
+    Drag(pass, QPoint(6, 4), QPoint(7, 5));
+    QTest::mouseClick(pass.lockButton(), Qt::LeftButton);
 
-    // The history tab: the image before the pass against the image now.
-    pass->progressView()->selectRow(0);
-    QVERIFY(pass->compareEntryButton()->isEnabled());
-    QTest::mouseClick(pass->compareEntryButton(), Qt::LeftButton);
-    QVERIFY(compare->sourcesLabel()->text().contains(QStringLiteral("before history entry #1")));
-    QVERIFY2(summarised(), qPrintable(compare->summaryLabel()->text()));
-
-    // A failure is said in a box whose caption is the program's, whatever
-    // the application object is called.
-    const QString name = QApplication::applicationName();
-    QApplication::setApplicationName(QStringLiteral("elsewhere"));
-    services.events.clear();
-    services.answers = {Q(dir.File("missing.bin"))};
-    QTest::mouseClick(pass->compareButton(), Qt::LeftButton);
-    QApplication::setApplicationName(name);
-    QCOMPARE(services.events,
-             QStringList{"error Unable to open file " + Q(dir.File("missing.bin"))});
-    QCOMPARE(services.boxCaption, QStringLiteral("Trimwright"));
+    QStringList held;
+    QStringList locked;
+    for (int k = 0; k < pass.warningList()->count(); ++k) {
+      const QString warning = pass.warningList()->item(k)->text();
+      if (warning.contains(QStringLiteral(" held by the total limit: "))) held << warning;
+      if (warning.contains(QStringLiteral(" locked: factor "))) locked << warning;
+    }
+    QVERIFY(!held.isEmpty());
+    QCOMPARE(locked.size(), 4);
+    const QString limits = pass.summaryLabel()->text().section(QLatin1Char('\n'), -1);
+    QCOMPARE(limits, QStringLiteral("Limits on: VE within 1 % of the baseline, %1 itself (its "
+                                    "history holds no pass yet) (--max-total-change: %2 VE "
+                                    "cell(s) held); 4 VE cell(s) locked on the image (--lock: 4 "
+                                    "kept their bytes)")
+                         .arg(Q(run.dir.File("car.bin")))
+                         .arg(held.size()));
   }
 };
 

@@ -283,9 +283,14 @@ class WindowPassTest : public QObject {
     services.answers = {Q(dir.File("window.txt")), Q(dir.File("window.bin"))};
     TunerDialog dialog(services);
     dialog.show();
+    QStringList progress;
+    RecordProgress(dialog, progress);
     Click(dialog, IDC_CHOOSE_LOG);
     Click(dialog, IDC_CHOOSE_PCM);
     Click(dialog, IDC_PROCESS);
+    // The bar the refused run moved is back at 0.
+    QCOMPARE(progress, (QStringList{"progress 20", "progress 0"}));
+    QCOMPARE(qobject_cast<QProgressBar*>(dialog.Control(IDC_PROGRESS))->value(), 0);
     QCOMPARE(services.events.size(), 1);
     QVERIFY2(services.events[0].startsWith("question The image " + Q(dir.File("window.bin")) +
                                            " is not a sound calibration, so it was not tuned: "
@@ -329,6 +334,109 @@ class WindowPassTest : public QObject {
     QCOMPARE(services.events[1], QStringLiteral("message Processing complete"));
     QVERIFY(tools::ReadFile(dir.File("window.bin")) == tuned);
     QVERIFY(!pass->applyButton()->isVisible());
+  }
+
+  // A preview whose log is gone since: Apply says so, the window says the
+  // preview can no longer be applied and Apply is off, so that no click
+  // brings the boxes again; a new preview can be applied.
+  void aPreviewWhoseLogIsGoneCannotBeApplied() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    const std::string image = ImageBytes();
+    tools::WriteFile(dir.File("car.bin"), image);
+    ScriptedServices services;
+    TunerDialog dialog(services);
+    dialog.show();
+    dialog.OpenFiles({Q(dir.File("drive.txt")), Q(dir.File("car.bin"))});
+    CapturedOutput output;
+    Click(dialog, IDC_PREVIEW);
+    PassWindow* pass = dialog.passWindow();
+    std::filesystem::remove(dir.File("drive.txt"));
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events.size(), 2);
+    QCOMPARE(services.events[0], "message Since the preview, the log " + Q(dir.File("drive.txt")) +
+                                     " is gone; nothing was written; the pass is previewed again.");
+    QVERIFY2(services.events[1].startsWith("error ") &&
+                 services.events[1].contains(Q(dir.File("drive.txt"))),
+             qPrintable(services.events[1]));
+    QVERIFY(!pass->applyButton()->isEnabled());
+    QCOMPARE(pass->windowTitle(),
+             QStringLiteral("Trimwright - preview (its files are gone; nothing to apply)"));
+    QVERIFY(pass->summaryLabel()->text().startsWith(
+        QStringLiteral("This preview can no longer be applied: its files are not there any "
+                       "more. Preview again once they are.\nPreview: ")));
+    services.events.clear();
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    dialog.OnApplyPreview();
+    QCOMPARE(services.events, QStringList());
+    QVERIFY(tools::ReadFile(dir.File("car.bin")) == image);
+
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    Click(dialog, IDC_PREVIEW);
+    QVERIFY(pass->applyButton()->isEnabled());
+    QCOMPARE(pass->windowTitle(), QStringLiteral("Trimwright - preview (nothing written yet)"));
+    QVERIFY(pass->summaryLabel()->text().startsWith(QStringLiteral("Preview: ")));
+    QTest::mouseClick(pass->applyButton(), Qt::LeftButton);
+    QCOMPARE(services.events, QStringList{"message Processing complete"});
+  }
+
+  // A whole pass with the keyboard alone: Tab to the target, a number typed
+  // and Enter (Preview), Tab to Apply in the pass window and Space, Escape
+  // to close it and Escape to end the program, which remembers the number.
+  void aWholePassWithTheKeyboardAlone() {
+    TempDir dir;
+    for (const char* copy : {"drive.txt", "direct.txt"})
+      tools::WriteFile(dir.File(copy), LeanDrive());
+    for (const char* copy : {"car.bin", "direct.bin"})
+      tools::WriteFile(dir.File(copy), ImageBytes());
+    CapturedOutput output;
+    FixedFieldsWindow direct;
+    TuningRun(direct).Perform(RunRequest::ForOneLog(dir.File("direct.txt"), dir.File("direct.bin"),
+                                                    dir.File("direct_trw.txt"), "121", "3000"));
+    const QString ini = Q(dir.File("settings.ini"));
+    {
+      ScriptedServices services;
+      services.settings = std::make_unique<QSettings>(ini, QSettings::IniFormat);
+      TunerDialog dialog(services);
+      QSignalSpy finished(&dialog, &QDialog::finished);
+      dialog.OpenFiles({Q(dir.File("drive.txt")), Q(dir.File("car.bin"))});
+      dialog.show();
+      QVERIFY(QTest::qWaitForWindowActive(&dialog));
+      // Keys go to the focused control, or to the window while none is.
+      auto tabTo = [](QWidget* wanted) {
+        for (int step = 0; step < 40 && QApplication::focusWidget() != wanted; ++step) {
+          QWidget* at = QApplication::focusWidget();
+          QTest::keyClick(at ? at : QApplication::activeWindow(), Qt::Key_Tab);
+        }
+        return QApplication::focusWidget() == wanted;
+      };
+      QLineEdit* target = Field(dialog, IDC_TARGET_BLM);
+      QVERIFY(tabTo(target));
+      QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(target, QStringLiteral("121"));
+      QTest::keyClick(target, Qt::Key_Return);
+      PassWindow* pass = dialog.passWindow();
+      QVERIFY(pass && pass->isVisible() && pass->applyButton()->isEnabled());
+      QCOMPARE(services.events, QStringList());
+      // A window beside the dialog counts as active while the dialog is, so
+      // the wait is for the pass window itself.
+      pass->activateWindow();
+      QTRY_VERIFY(QApplication::activeWindow() == pass);
+      QVERIFY(tabTo(pass->applyButton()));
+      QTest::keyClick(pass->applyButton(), Qt::Key_Space);
+      QCOMPARE(services.events, QStringList{"message Processing complete"});
+      QVERIFY(tools::ReadFile(dir.File("car.bin")) == tools::ReadFile(dir.File("direct.bin")));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      QVERIFY(!pass->isVisible());
+      dialog.activateWindow();  // as the desktop gives it back
+      QTRY_VERIFY(QApplication::activeWindow() == &dialog);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      QCOMPARE(finished.count(), 1);
+    }
+    ScriptedServices again;
+    again.settings = std::make_unique<QSettings>(ini, QSettings::IniFormat);
+    TunerDialog dialog(again);
+    QCOMPARE(Field(dialog, IDC_TARGET_BLM)->text(), QStringLiteral("121"));
   }
 
   // A file failure during a run is shown with its text; the window stays
