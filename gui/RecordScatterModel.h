@@ -52,9 +52,9 @@ class RecordScatterModel {
   // The VE cell (x the column, y the row) whose band holds the point; none
   // outside the plot.
   static std::optional<QPoint> CellAt(double rpm, double kpa);
-  // Every record of the VE cell counted by fate, in one short text; the used
-  // ones parted as the grid parts them, by the fuel trim cells and by the
-  // idle cell.
+  // Every record of the VE cell counted by fate, in up to three short lines:
+  // the total; the used ones, parted as the grid parts them, by the fuel trim
+  // cells and by the idle cell; the others by fate.
   QString CellText(int row, int column) const;
 
   static QString FateName(RecordFate fate);

@@ -262,15 +262,14 @@ class PassModelsTest : public QObject {
     QCOMPARE(RecordScatterModel::CellAt(1600, 106), std::nullopt);
     QCOMPARE(model.PointsIn(row, column), (QList<QPointF>{QPointF(1600, 50), QPointF(1650, 51)}));
     QCOMPARE(model.CellText(row, column),
-             QStringLiteral("VE cell 1600 rpm, 50 kPa: 2 record(s)\n1 used (1 by the fuel trim "
-                            "cells, 0 by the idle cell), 1 no fuel trim cell (17, 18)"));
+             QStringLiteral("VE cell 1600 rpm, 50 kPa: 2 record(s)\n1 used: 1 by the fuel trim "
+                            "cells, 0 by the idle cell\n1 no fuel trim cell (17, 18)"));
     // The used records parted as the plan's cell parts them.
     At(plan, row, column).hits = 0;
     At(plan, row, column).idleHits = 1;
     model.SetPlan(plan);
     QVERIFY2(model.CellText(row, column)
-                 .contains("1 used (0 by the fuel trim cells, 1 by the idle "
-                           "cell)"),
+                 .contains("\n1 used: 0 by the fuel trim cells, 1 by the idle cell\n"),
              qPrintable(model.CellText(row, column)));
     QCOMPARE(model.LegendText(RecordFate::kUsed), QStringLiteral("used: 1"));
     QCOMPARE(model.Note(), QStringLiteral("All 5 records shown; 2 rejected by the reader have no "

@@ -273,8 +273,8 @@ class PassWindowTest : public QObject {
                  qPrintable(tip));
         const QString records = pass.recordsView()->model().CellText(row, column);
         if (hits + idleHits > 0) {
-          QVERIFY2(records.contains(QStringLiteral("\n%1 used (%2 by the fuel trim cells, %3 by "
-                                                   "the idle cell)")
+          QVERIFY2(records.contains(QStringLiteral("\n%1 used: %2 by the fuel trim cells, %3 by "
+                                                   "the idle cell")
                                         .arg(hits + idleHits)
                                         .arg(hits)
                                         .arg(idleHits)),
