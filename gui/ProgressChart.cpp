@@ -23,12 +23,12 @@ const QColor kLeftColour(44, 123, 210);
 const QColor kRightColour(226, 88, 34);
 const QColor kBandColour(120, 190, 120, 90);
 
-// A legend entry, never broken across lines: a sample of the line or mark
-// in its colour, then its name.
+// A legend entry, never broken across lines (no-break spaces, and a word
+// joiner where a line could break): a sample of the line or mark in its
+// colour, then its name.
 QString LegendEntry(const QString& sample, const QColor& colour, const QString& name) {
-  return QStringLiteral(
-             "<span style=\"white-space:nowrap\"><span style=\"color:%1\">%2</span> %3</span>")
-      .arg(colour.name(), sample, name.toHtmlEscaped());
+  return QStringLiteral("<span style=\"color:%1\">%2</span>&nbsp;%3")
+      .arg(colour.name(), sample, name.toHtmlEscaped().replace(QLatin1Char(' '), "&nbsp;"));
 }
 
 }  // namespace
@@ -134,7 +134,7 @@ void ProgressChart::Rebuild() {
     series->setPointsVisible(true);
     series->append(m_model.Line(bank));
     attach(series);
-    legend << LegendEntry(QStringLiteral("&#8212;&#9679;"), colour, name);
+    legend << LegendEntry(QStringLiteral("&#8212;&#8288;&#9679;"), colour, name);
     const QList<QPointF> undone = m_model.Undone(bank);
     if (undone.isEmpty()) return;
     auto* hollow = new QScatterSeries;
