@@ -1,12 +1,12 @@
 // Saves pictures of the program's windows, drawn by Qt from the real widgets:
-// the main window as it looks at a first start (whatever the user remembered)
-// to the first PNG file named, and, when
+// the main window as it looks at a first start (not with the numbers and
+// limits the user's settings remember) to the first PNG file named, and, when
 // a second file, a log and an image follow, the pass window previewing a pass
 // of that log over that image (a dry run: the image is not written), and when
 // a third file follows, the same window with its Records tab shown and one VE
-// cell's records marked. Run it
-// with QT_QPA_PLATFORM=offscreen to need no display (scripts/screenshot does).
-// Two more forms draw the pictures of a tuning session:
+// cell's records marked. Run it with QT_QPA_PLATFORM=offscreen to need no
+// display (scripts/screenshot does). Two more forms draw the pictures of a
+// tuning session:
 //   --progress PNG IMAGE   the chart of IMAGE's progress across its passes
 //   --compare PNG A B      the compare window, A against B (IMAGE@N allowed)
 #include <QApplication>
