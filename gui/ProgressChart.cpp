@@ -46,7 +46,7 @@ ProgressChart::ProgressChart(const ProgressModel& model, QWidget* parent)
   m_heading->setFont(bold);
   m_view = new QChartView(this);
   m_view->setRenderHint(QPainter::Antialiasing);
-  // Room for the distance axis's title beside the plot.
+  // Room for a few labels on the distance axis.
   m_view->setMinimumHeight(10 * fontMetrics().height());
   m_view->setFocusPolicy(Qt::NoFocus);
   m_legend = new QLabel(this);
@@ -109,6 +109,13 @@ void ProgressChart::Rebuild() {
   y->setTickAnchor(0.0);
   m_distanceAxis = y;
   FitTicks();
+  // The axis's title where the plot is high enough for it, whole; the
+  // heading names the unit in any case.
+  connect(chart, &QChart::plotAreaChanged, y, [y](const QRectF& plot) {
+    const QString title = QStringLiteral("BLM counts");
+    const bool room = plot.height() >= QFontMetrics(y->titleFont()).horizontalAdvance(title) + 4;
+    if (room != !y->titleText().isEmpty()) y->setTitleText(room ? title : QString());
+  });
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   auto attach = [&](QAbstractSeries* series) {

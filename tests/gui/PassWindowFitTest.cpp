@@ -7,6 +7,9 @@
 #include <QGraphicsTextItem>
 #include <QTextDocument>
 
+#include "gui/VeCellDelegate.h"
+#include "gui/VeGridFit.h"
+
 #include "tests/gui/GuiTestSupport.h"
 
 namespace trimwright {
@@ -219,6 +222,65 @@ class PassWindowFitTest : public QObject {
       }
     }
     QVERIFY(shown > 100);
+  }
+
+  // The grid shows tenths while they fit its columns, to the pixel, and
+  // whole percents from one pixel less; back to tenths when it widens.
+  void gridShowsTenthsWhileTheyFitExactly() {
+    TempDir dir;
+    tools::WriteFile(dir.File("drive.txt"), LeanDrive());
+    tools::WriteFile(dir.File("car.bin"), ImageBytes());
+    CapturedOutput output;
+    FixedFieldsWindow quiet;
+    RunRequest request =
+        RunRequest::ForOneLog(dir.File("drive.txt"), dir.File("car.bin"), "", "124", "3000");
+    request.dryRun = true;
+    const RunResult result = TuningRun(quiet).Perform(request);
+    QVERIFY(result.plan);
+    VeTableModel model;
+    model.SetPlan(*result.plan);
+    QTableView view;
+    view.setModel(&model);
+    VeCellDelegate::Install(view, false);
+    view.verticalHeader()->hide();
+    view.setFrameShape(QFrame::NoFrame);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const VeGridFit* fit = view.findChild<VeGridFit*>();
+    QVERIFY(fit);
+    const int tenths = fit->NeededWidth(false);
+    QVERIFY(fit->NeededWidth(true) < tenths);
+    view.show();
+    for (const int width : {17 * tenths, 17 * tenths - 1, 17 * tenths + 17}) {
+      view.resize(width, 400);
+      QApplication::processEvents();
+      QCOMPARE(view.viewport()->width(), width);
+      QCOMPARE(model.compact(), width < 17 * tenths);
+    }
+  }
+
+  // However low the chart, every label of its distance axis is whole.
+  void distanceAxisLabelsStayWholeAtAnyHeight() {
+    std::vector<ProgressPoint> points(3);
+    for (std::size_t k = 0; k < points.size(); ++k) {
+      points[k].number = k + 1;
+      points[k].kind = "pass";
+      points[k].planRead = true;
+      points[k].distance = points[k].left = points[k].right =
+          TrimDistance{7.5 / static_cast<double>(k + 1), 9.0, 3};
+    }
+    ProgressModel model;
+    model.SetProgress(points);
+    ProgressChart chart(model);
+    chart.show();
+    for (int height = chart.minimumSizeHint().height(); height <= 600; height += 7) {
+      chart.resize(420, height);
+      QApplication::processEvents();
+      for (const QString& text : SceneTexts(*chart.chartView()->scene())) {
+        QVERIFY2(!text.contains(QStringLiteral("...")) && !text.contains(QChar(0x2026)),
+                 qPrintable(QStringLiteral("%1 at %2 px").arg(text).arg(height)));
+      }
+    }
   }
 };
 
