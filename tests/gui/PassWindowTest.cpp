@@ -1,7 +1,6 @@
 // The pass window on Qt's offscreen platform: cells selected with real mouse
-// and key events and locked, its keyboard, its count of records and its line
-// of the limits.
-#include <QComboBox>
+// and key events and locked, its count of records and its line of the
+// limits. Its keyboard is tried in a whole pass (WindowPassTest).
 
 #include <nlohmann/json.hpp>
 
@@ -175,50 +174,6 @@ class PassWindowTest : public QObject {
     const int before = bytes()[0];
     Click(dialog, IDC_PROCESS);
     QVERIFY(bytes()[0] != before);
-  }
-
-  // Tab leaves the grid and reaches every button; Enter presses none of
-  // them, Apply included, while Space on Apply writes the pass; Escape
-  // closes the window.
-  void passWindowIsDrivenByTheKeyboard() {
-    Previewed run;
-    PassWindow& pass = *run.pass;
-    pass.activateWindow();
-    QTRY_VERIFY(QApplication::activeWindow() == &pass);
-    pass.showChoice()->setFocus();
-    QList<QWidget*> visited;
-    for (int step = 0; step < 40 && !visited.contains(pass.focusWidget()); ++step) {
-      visited << pass.focusWidget();
-      QTest::keyClick(pass.focusWidget(), Qt::Key_Tab);
-    }
-    QCOMPARE(pass.focusWidget(), pass.showChoice());  // round and back
-    const auto grid = visited.indexOf(pass.veView());
-    QVERIFY(grid >= 0 && visited.count(pass.veView()) == 1);
-    QCOMPARE(visited.value(grid + 1), pass.lockButton());
-    for (QWidget* button :
-         {static_cast<QWidget*>(pass.unlockButton()), static_cast<QWidget*>(pass.compareButton()),
-          static_cast<QWidget*>(pass.applyButton())}) {
-      QVERIFY2(visited.contains(button), qPrintable(qobject_cast<QPushButton*>(button)->text()));
-    }
-    QVERIFY(qobject_cast<QPushButton*>(visited.last())->text() == QStringLiteral("Close"));
-
-    const std::string image = tools::ReadFile(run.dir.File("car.bin"));
-    for (QWidget* where :
-         {static_cast<QWidget*>(pass.veView()), static_cast<QWidget*>(pass.applyButton())}) {
-      where->setFocus();
-      QTest::keyClick(where, Qt::Key_Return);
-      QTest::keyClick(where, Qt::Key_Enter);
-    }
-    QCOMPARE(run.services.events, QStringList());
-    QVERIFY(tools::ReadFile(run.dir.File("car.bin")) == image);
-    QTest::keyClick(pass.applyButton(), Qt::Key_Space);
-    QCOMPARE(run.services.events, QStringList{"message Processing complete"});
-    QVERIFY(tools::ReadFile(run.dir.File("car.bin")) != image);
-
-    pass.veView()->setFocus();
-    QTest::keyClick(pass.veView(), Qt::Key_Escape);
-    QVERIFY(!pass.isVisible());
-    QVERIFY(run.dialog->isVisible());
   }
 
   // The summary, the grid, the Records tab and the JSON of the same pass

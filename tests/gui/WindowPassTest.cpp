@@ -381,8 +381,10 @@ class WindowPassTest : public QObject {
   }
 
   // A whole pass with the keyboard alone: Tab to the target, a number typed
-  // and Enter (Preview), Tab to Apply in the pass window and Space, Escape
-  // to close it and Escape to end the program, which remembers the number.
+  // and Enter (Preview); in the pass window, which gives the grid the keys,
+  // Tab out of the grid past every button to Apply, where Enter does nothing
+  // and Space writes the pass; Escape closes it and Escape ends the
+  // program, which remembers the number.
   void aWholePassWithTheKeyboardAlone() {
     TempDir dir;
     for (const char* copy : {"drive.txt", "direct.txt"})
@@ -403,9 +405,12 @@ class WindowPassTest : public QObject {
       dialog.show();
       QVERIFY(QTest::qWaitForWindowActive(&dialog));
       // Keys go to the focused control, or to the window while none is.
-      auto tabTo = [](QWidget* wanted) {
+      QList<QWidget*> visited;
+      auto tabTo = [&visited](QWidget* wanted) {
+        visited.clear();
         for (int step = 0; step < 40 && QApplication::focusWidget() != wanted; ++step) {
           QWidget* at = QApplication::focusWidget();
+          visited << at;
           QTest::keyClick(at ? at : QApplication::activeWindow(), Qt::Key_Tab);
         }
         return QApplication::focusWidget() == wanted;
@@ -423,9 +428,20 @@ class WindowPassTest : public QObject {
       pass->activateWindow();
       QTRY_VERIFY(QApplication::activeWindow() == pass);
       QVERIFY(tabTo(pass->applyButton()));
+      QCOMPARE(visited.value(0), pass->veView());
+      QCOMPARE(visited.value(1), pass->lockButton());
+      QVERIFY(visited.count(pass->veView()) == 1 && visited.contains(pass->unlockButton()) &&
+              visited.contains(pass->compareButton()));
+      const std::string image = tools::ReadFile(dir.File("car.bin"));
+      QTest::keyClick(pass->applyButton(), Qt::Key_Return);
+      QTest::keyClick(pass->applyButton(), Qt::Key_Enter);
+      QVERIFY(services.events.isEmpty() && tools::ReadFile(dir.File("car.bin")) == image);
       QTest::keyClick(pass->applyButton(), Qt::Key_Space);
       QCOMPARE(services.events, QStringList{"message Processing complete"});
       QVERIFY(tools::ReadFile(dir.File("car.bin")) == tools::ReadFile(dir.File("direct.bin")));
+      // Apply goes once the pass is written; the keys pass to Close.
+      const auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+      QVERIFY(!pass->applyButton()->isVisible() && focused && focused->text() == "Close");
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
       QVERIFY(!pass->isVisible());
       dialog.activateWindow();  // as the desktop gives it back
