@@ -25,6 +25,8 @@ Json CellJson(const VECellPlan& cell) {
   json["hits"] = cell.hits;
   json["table"] = cell.extended ? "extended" : "main";
   json["offset"] = cell.offset >= 0 ? Json(cell.offset) : Json(nullptr);
+  // Added after the first keys, which keep their order and meaning.
+  json["idle_hits"] = cell.idleHits;
   return json;
 }
 

@@ -316,25 +316,31 @@ void TuningRun::ApplyPreview(const RunRequest& request, const PassPlan& plan) {
   const std::shared_ptr<ImageFile> image =
       ImageFile::OpenLocked(request.pcmPath, false, fileSystem_);
 
-  // The plan holds only for the inputs it was made from.
+  // The plan holds only for the inputs it was made from; every one that
+  // changed since is named.
   const std::string bytes = image->ReadAll();
-  bool same = request.pcmPath == plan.imagePath && Sha256Hex(bytes) == plan.imageSha256 &&
-              FileStamp::Of(request.pcmPath) == plan.imageStamp &&
-              request.logPaths.size() == plan.logs.size();
-  for (std::size_t k = 0; same && k < plan.logs.size(); ++k) {
-    same = request.logPaths[k] == plan.logs[k].path &&
-           FileStamp::Of(plan.logs[k].path) == plan.logs[k].stamp;
+  std::vector<std::string> changed;
+  if (request.logPaths.size() != plan.logs.size()) changed.push_back("the list of logs changed");
+  for (std::size_t k = 0; k < request.logPaths.size() && k < plan.logs.size(); ++k) {
+    const FileStamp now = FileStamp::Of(request.logPaths[k]);
+    if (request.logPaths[k] != plan.logs[k].path || now != plan.logs[k].stamp) {
+      changed.push_back("the log " + request.logPaths[k] + (now.exists ? " changed" : " is gone"));
+    }
   }
-  if (!same) {
-    throw StalePreviewError(
-        "The logged data or the calibration image changed after the preview; nothing was "
-        "written");
+  if (request.pcmPath != plan.imagePath || Sha256Hex(bytes) != plan.imageSha256 ||
+      FileStamp::Of(request.pcmPath) != plan.imageStamp) {
+    changed.push_back("the calibration image " + request.pcmPath + " changed");
   }
   const std::vector<GridCell> storedLocks = CellLocks::Read(request.pcmPath);
   if (storedLocks != plan.limits.locked) {
-    throw StalePreviewError(
-        "The locked cells of the image changed after the preview; nothing "
-        "was written");
+    changed.push_back("the locked cells of the image " + request.pcmPath + " changed");
+  }
+  if (!changed.empty()) {
+    std::string named = "Since the preview, " + changed.front();
+    for (std::size_t k = 1; k < changed.size(); ++k) {
+      named += (k + 1 == changed.size() ? " and " : ", ") + changed[k];
+    }
+    throw StalePreviewError(named + "; nothing was written");
   }
   const ImageLayout* layout = FindImageLayout(request.pcmPath);
   if (layout && !request.ignoreChecksum) {

@@ -59,8 +59,9 @@ class TuningRun {
   // Writes a pass planned earlier by a dry run of request: the report and the
   // image, exactly as planned, under the image's lock. Throws
   // StalePreviewError, writing nothing, when a log, the image or its locks
-  // are no longer as they were when the plan was made; ImageRefusedError and TrimwrightError
-  // as Perform does.
+  // are no longer as they were when the plan was made (its message names
+  // each that changed); ImageRefusedError and TrimwrightError as Perform
+  // does.
   void ApplyPreview(const RunRequest& request, const PassPlan& plan);
 
  private:

@@ -68,8 +68,11 @@ struct VECellPlan {
   bool overflow = false;
   float outOfBounds = 0.0f;
   // Learning records (warm, not at high throttle, in a fuel trim cell) whose
-  // rpm and MAP lie in the cell's band; for display only.
+  // rpm and MAP lie in the cell's band, and the idle cell's records there
+  // (the idle cell takes them at any throttle); for display only. Together
+  // they are every record used that lies in the band.
   std::uint32_t hits = 0;
+  std::uint32_t idleHits = 0;
 
   // The change of the byte in percent of the old one; 0 when the old one is 0.
   double ChangePercent() const { return ByteChangePercent(oldValue, newValue); }

@@ -95,12 +95,13 @@ void RecordSorter::Walk(const LoggedData& data, const AuxWindow& auxWindow, Fuel
       continue;
     }
     if (idle) idleCell.AddRecord(data.rpm[r], data.map[r], left, right);
-    if (learning) {
-      const int row = VEGrid::RowOf(data.rpm[r]);
-      const int column = VEGrid::ColumnOf(data.map[r]);
-      if (row >= 0 && column >= 0) {
-        ++hits_[static_cast<std::size_t>(row * VEGrid::kColumns + column)];
-      }
+    // Learning and idle records are apart: the idle cell's number lies beyond
+    // the table's cells.
+    const int row = VEGrid::RowOf(data.rpm[r]);
+    const int column = VEGrid::ColumnOf(data.map[r]);
+    if (row >= 0 && column >= 0) {
+      auto& counts = learning ? hits_ : idleHits_;
+      ++counts[static_cast<std::size_t>(row * VEGrid::kColumns + column)];
     }
   }
   fates.notWarm += notWarm;

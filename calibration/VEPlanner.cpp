@@ -106,6 +106,7 @@ VECellPlan VEPlanner::ModifyVECell(std::uint8_t oldValue, int row, int column,
   cell.inImage = true;
   cell.oldValue = oldValue;
   cell.hits = sorter_.Hits(row, column);
+  cell.idleHits = sorter_.IdleHits(row, column);
   const std::optional<float> smooth =
       limits.smooth ? table_.SmoothFactor(cell.rpm, static_cast<float>(cell.kpa), targetBlm)
                     : std::nullopt;
@@ -234,6 +235,7 @@ VECellPlan VEPlanner::ShownCell(const PassPlan& plan, const std::string& image, 
   cell.kpa = grid_.veKpaAxis[static_cast<std::size_t>(column)];
   cell.extended = extended;
   cell.hits = sorter_.Hits(row, column);
+  cell.idleHits = sorter_.IdleHits(row, column);
   cell.offset = CellOffset(layout_, row, column, extended);
   cell.inImage = cell.offset >= 0 && cell.offset < static_cast<std::int64_t>(image.size());
   if (cell.inImage) cell.oldValue = cell.newValue = ByteAt(image, cell.offset);

@@ -33,6 +33,7 @@ add_library(trimwright_window STATIC
   gui/ProgressChart.cpp
   gui/RecordScatterView.cpp
   gui/VeCellDelegate.cpp
+  gui/VeGridFit.cpp
   gui/WindowPlacement.cpp
   gui/QtDialogServices.cpp
   gui/TunerApp.cpp
@@ -54,21 +55,34 @@ add_executable(trimwright_screenshot gui/screenshot_main.cpp)
 target_link_libraries(trimwright_screenshot PRIVATE trimwright_window)
 target_precompile_headers(trimwright_screenshot REUSE_FROM trimwright_window)
 
-add_executable(tunerdialog_test tests/gui/TunerDialogTest.cpp)
-set_target_properties(tunerdialog_test PROPERTIES AUTOMOC ON)
-target_link_libraries(tunerdialog_test PRIVATE trimwright_window trimwright_writers Qt6::Test)
-target_compile_options(tunerdialog_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
-add_test(NAME tunerdialog_test COMMAND tunerdialog_test)
-set_tests_properties(tunerdialog_test PROPERTIES
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-  TIMEOUT 120
-)
+# The window's tests by subject: the main window, the passes it runs, the
+# pass window. Each is one executable on the offscreen platform.
+function(trimwright_window_test name source)
+  add_executable(${name} ${source})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE trimwright_window trimwright_writers Qt6::Test)
+  target_compile_options(${name} PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+endfunction()
+trimwright_window_test(main_window_test tests/gui/MainWindowTest.cpp)
+trimwright_window_test(window_pass_test tests/gui/WindowPassTest.cpp)
+trimwright_window_test(pass_window_test tests/gui/PassWindowTest.cpp)
+trimwright_window_test(pass_window_fit_test tests/gui/PassWindowFitTest.cpp)
+target_compile_definitions(pass_window_test PRIVATE
+  TRIMWRIGHT_EXAMPLES_DIR="${PROJECT_SOURCE_DIR}/examples")
+target_link_libraries(pass_window_test PRIVATE nlohmann_json::nlohmann_json)
 
 add_executable(pass_models_test tests/gui/PassModelsTest.cpp)
 set_target_properties(pass_models_test PROPERTIES AUTOMOC ON)
 target_link_libraries(pass_models_test PRIVATE trimwright_models Qt6::Test)
 target_compile_options(pass_models_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
 add_test(NAME pass_models_test COMMAND pass_models_test)
+add_executable(history_models_test tests/gui/HistoryModelsTest.cpp)
+set_target_properties(history_models_test PROPERTIES AUTOMOC ON)
+target_link_libraries(history_models_test PRIVATE trimwright_models Qt6::Test)
+target_compile_options(history_models_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
+add_test(NAME history_models_test COMMAND history_models_test)
 
 # Draws docs/convergence.png (scripts/convergence): the convergence loops of
 # tools/ConvergenceLoop with QPainter, no widget.

@@ -44,7 +44,7 @@ CompareWindow::CompareWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   m_view = new QTableView(this);
   m_view->setModel(&m_model);
-  VeCellDelegate::Install(*m_view);
+  VeCellDelegate::Install(*m_view, false);
 
   m_summary = new QLabel(this);
   m_summary->setWordWrap(true);
@@ -72,8 +72,10 @@ CompareWindow::CompareWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void CompareWindow::ShowComparison(const ImageComparison& comparison) {
   m_model.SetComparison(comparison);
-  m_sources->setText(QStringLiteral("A: ") + Describe(comparison.a) + QStringLiteral("\nB: ") +
-                     Describe(comparison.b));
+  // The window compares an older image, or one chosen, with the image being
+  // tuned: changes read as a pass from A to B.
+  m_sources->setText(QStringLiteral("A (compared with): ") + Describe(comparison.a) +
+                     QStringLiteral("\nB (the image being tuned): ") + Describe(comparison.b));
   QString summary = QString::fromStdString(comparison.Summary());
   if (const int extended = comparison.DifferingExtendedRow2000()) {
     summary += QStringLiteral("; the extended table's copy of the 2000 rpm row: %1 cell(s) differ")

@@ -26,7 +26,10 @@ DialogTemplate::DialogTemplate(QWidget* window, const DialogUnits& units) : wind
   AddField(IDC_PCM_PATH, units.Rect(59, 31, 95, 14));
   AddButton(IDC_PROCESS, QStringLiteral("Process"), units.Rect(7, 126, 50, 14));
   AddButton(IDC_CHOOSE_PCM, QStringLiteral("Choose File"), units.Rect(162, 31, 50, 14));
-  AddButton(IDC_PREVIEW, QStringLiteral("Preview"), units.Rect(162, 68, 50, 14));
+  // Enter in a field presses Preview: it writes nothing, and what it shows
+  // is written only by a deliberate Apply. Process would write the image at
+  // a key pressed to end a number.
+  AddButton(IDC_PREVIEW, QStringLiteral("Preview"), units.Rect(162, 68, 50, 14), true);
   AddLabel(QStringLiteral("Logfile"), units.Rect(7, 58, 28, 8));
   AddField(IDC_LOGFILE, units.Rect(59, 55, 95, 14));
 
@@ -44,9 +47,11 @@ DialogTemplate::DialogTemplate(QWidget* window, const DialogUnits& units) : wind
   AddLabel(QStringLiteral("rpm"), units.Rect(107, 105, 12, 8));
 }
 
-void DialogTemplate::AddButton(int controlId, const QString& text, const QRect& geometry) {
+void DialogTemplate::AddButton(int controlId, const QString& text, const QRect& geometry,
+                               bool isDefault) {
   auto* button = new QPushButton(text, window_);
   button->setGeometry(geometry);
+  button->setDefault(isDefault);
   controls_[controlId] = button;
 }
 

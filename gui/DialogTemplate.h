@@ -1,6 +1,7 @@
 // The main window's template: its controls by id (ControlIds.h), made on the
 // window in the template's order, which Qt also takes as the tab order, and
-// placed in dialog units. The controls belong to the window's widget tree;
+// placed in dialog units, with the button Enter presses marked as the
+// default (Preview). The controls belong to the window's widget tree;
 // the template keeps only the map from id to control, for as long as the
 // window lives.
 #ifndef TRIMWRIGHT_GUI_DIALOGTEMPLATE_H_
@@ -37,7 +38,7 @@ class DialogTemplate {
   QProgressBar* Progress() const;
 
  private:
-  void AddButton(int controlId, const QString& text, const QRect& geometry);
+  void AddButton(int controlId, const QString& text, const QRect& geometry, bool isDefault = false);
   void AddField(int controlId, const QRect& geometry);
   void AddLabel(const QString& text, const QRect& geometry);
 

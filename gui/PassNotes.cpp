@@ -14,10 +14,11 @@ QString TrimCellName(std::int32_t number, std::int32_t idleNumber) {
                               : QStringLiteral("Fuel trim cell %1").arg(number);
 }
 
-int CappedCells(const PassPlan& plan) {
-  int capped = 0;
-  for (const VECellPlan& cell : plan.tunedCells) capped += cell.capped ? 1 : 0;
-  return capped;
+// The tuned cells whose flag is set.
+int CountCells(const PassPlan& plan, bool VECellPlan::*flag) {
+  int count = 0;
+  for (const VECellPlan& cell : plan.tunedCells) count += cell.*flag ? 1 : 0;
+  return count;
 }
 
 QString FatesRow(const QString& name, const RecordFates& fates) {
@@ -61,26 +62,44 @@ QString PassNotes::FatesTable(const PassPlan& plan) {
 
 QString PassNotes::LimitsLine(const PassPlan& plan) {
   const PassLimits& limits = plan.limits;
-  if (!limits.AnySet()) return QString();
+  // Each limit in force in words, then in the parentheses the option that
+  // sets it on the command line and what it held back in this pass.
   QStringList parts;
   if (limits.minRecords) {
-    parts << QStringLiteral("at least %1 records per cell (%2 fuel trim cell(s) held back)")
+    parts << QStringLiteral(
+                 "at least %1 records per fuel trim cell (--min-records: %2 cell(s) "
+                 "held back)")
                  .arg(*limits.minRecords)
                  .arg(plan.heldBackCells.size());
   }
   if (limits.maxChangePercent) {
-    parts << QStringLiteral("changes within %1 % (%2 VE cell(s) capped)")
+    parts << QStringLiteral("changes within %1 % per pass (--max-change: %2 VE cell(s) capped)")
                  .arg(Number(*limits.maxChangePercent))
-                 .arg(CappedCells(plan));
+                 .arg(CountCells(plan, &VECellPlan::capped));
+  }
+  if (limits.maxTotalChangePercent) {
+    parts << QStringLiteral(
+                 "VE within %1 % of the baseline, %2 (--max-total-change: %3 VE "
+                 "cell(s) held)")
+                 .arg(Number(*limits.maxTotalChangePercent))
+                 .arg(limits.baseline ? QString::fromStdString(limits.baseline->source)
+                                      : QStringLiteral("not read"))
+                 .arg(CountCells(plan, &VECellPlan::totalCapped));
+  }
+  if (!limits.locked.empty()) {
+    parts << QStringLiteral("%1 VE cell(s) locked on the image (--lock: %2 kept their bytes)")
+                 .arg(limits.locked.size())
+                 .arg(CountCells(plan, &VECellPlan::locked));
   }
   if (limits.auxWindow) {
-    parts << QStringLiteral("second trims within %1-%2 (%3 record(s) left out)")
+    parts << QStringLiteral("second trims within %1-%2 (--aux-window: %3 record(s) left out)")
                  .arg(limits.auxWindow->low)
                  .arg(limits.auxWindow->high)
                  .arg(plan.auxFilteredRecords);
   }
-  if (limits.addSecondTrim) parts << QStringLiteral("second trim added");
-  if (limits.smooth) parts << QStringLiteral("smoothed");
+  if (limits.addSecondTrim) parts << QStringLiteral("second trim added (--add-second-trim)");
+  if (limits.smooth) parts << QStringLiteral("factors smoothed (--smooth)");
+  if (parts.isEmpty()) return QString();
   return QStringLiteral("Limits on: ") + parts.join(QStringLiteral("; "));
 }
 
@@ -99,14 +118,32 @@ QStringList PassNotes::LimitWarnings(const PassPlan& plan) {
                     .arg(cell ? cell->records : 0)
                     .arg(plan.limits.minRecords.value_or(0));
   }
+  // Every VE cell a limit held, as the report lists them: capped per pass,
+  // held by the total limit, kept by a lock.
   for (const VECellPlan& cell : plan.tunedCells) {
-    if (!cell.capped) continue;
-    warnings << QStringLiteral("VE cell %1 rpm, %2 kPa%3 capped: factor %4 found, %5 applied")
-                    .arg(cell.rpm)
-                    .arg(cell.kpa)
-                    .arg(cell.extended ? QStringLiteral(" (extended table)") : QString())
-                    .arg(Number(cell.idle ? cell.blendedFactor : cell.factor))
-                    .arg(Number(cell.appliedFactor));
+    const QString name = QStringLiteral("VE cell %1 rpm, %2 kPa%3")
+                             .arg(cell.rpm)
+                             .arg(cell.kpa)
+                             .arg(cell.extended ? QStringLiteral(" (extended table)") : QString());
+    const QString found = Number(cell.idle ? cell.blendedFactor : cell.factor);
+    if (cell.capped) {
+      warnings << QStringLiteral("%1 capped: factor %2 found, %3 applied")
+                      .arg(name, found, Number(cell.appliedFactor));
+    }
+    if (cell.totalCapped) {
+      warnings << QStringLiteral(
+                      "%1 held by the total limit: factor %2 found, %3 applied, byte %4 -> %5 "
+                      "(baseline %6)")
+                      .arg(name, found, Number(cell.appliedFactor))
+                      .arg(cell.oldValue)
+                      .arg(cell.newValue)
+                      .arg(cell.baselineValue);
+    }
+    if (cell.locked) {
+      warnings << QStringLiteral("%1 locked: factor %2 found, byte %3 kept")
+                      .arg(name, found)
+                      .arg(cell.oldValue);
+    }
   }
   return warnings;
 }

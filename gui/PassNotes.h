@@ -21,10 +21,11 @@ class PassNotes {
   // The fates of each log and of all together as a small HTML table, with
   // the rules that rejected records and the records each cell used.
   static QString FatesTable(const PassPlan& plan);
-  // "Limits on: ..." with what each limit held back; empty without limits.
+  // "Limits on: ..." naming every limit and way of reading in force (with
+  // its command-line option) and what each held back; empty without any.
   static QString LimitsLine(const PassPlan& plan);
   // One warning per fuel trim cell the record minimum held back and per VE
-  // cell a cap held.
+  // cell the cap, the total limit or a lock held.
   static QStringList LimitWarnings(const PassPlan& plan);
   // A count of records as the window writes it: digits in groups of three
   // ("1,000,000"), whatever the system's locale.

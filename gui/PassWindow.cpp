@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -54,7 +55,7 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* legend = new QLabel(
       QStringLiteral("warm: richer, cool: leaner; red frame *: overflow (old value kept); "
                      "corner: idle cell blended; bar: capped; padlock: locked; hatched: beyond "
-                     "the rpm limit; faint italics: no logged data"),
+                     "the rpm limit; faint italics: no record used in the cell, no idle blend"),
       this);
   legend->setWordWrap(true);
   auto* top = new QHBoxLayout;
@@ -63,7 +64,7 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   top->addWidget(legend, 1);
 
   m_veView = MakeReadOnlyTable(&m_veModel, this);
-  VeCellDelegate::Install(*m_veView);
+  VeCellDelegate::Install(*m_veView, true);
   // Cells are selected to lock or unlock them, by the buttons below or the
   // grid's context menu.
   m_lock = new QPushButton(QStringLiteral("Lock cells"), this);
@@ -82,6 +83,8 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(m_unlock, &QPushButton::clicked, this, [this] { emit lockRequested(false); });
   m_trimView = MakeReadOnlyTable(&m_trimModel, this);
   m_trimView->setSelectionMode(QAbstractItemView::NoSelection);
+  // Nothing in it to select or scroll: Tab passes it by.
+  m_trimView->setFocusPolicy(Qt::NoFocus);
   m_trimView->setTextElideMode(Qt::ElideNone);
   m_trimView->setWordWrap(false);
   // Its minimum size holds every cell whole (FitTrimTable), so it never
@@ -103,6 +106,7 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   m_tabs->addTab(m_warnings, QStringLiteral("Warnings"));
   m_tabs->addTab(BuildHistoryTab(), QStringLiteral("History of the image"));
   m_records = new RecordScatterView(this);
+  m_records->setFocusPolicy(Qt::NoFocus);  // read by hovering
   m_tabs->addTab(m_records, QStringLiteral("Records"));
 
   // The VE grid takes the left; the fuel trim table and the tabs share the
@@ -125,7 +129,8 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   m_summary->setWordWrap(true);
   m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
   m_compare = new QPushButton(QStringLiteral("Compare with..."), this);
-  m_compare->setToolTip(QStringLiteral("Compare the image with another (.bin or .lt1)"));
+  m_compare->setToolTip(QStringLiteral(
+      "Choose an image (.bin or .lt1), A, and see how this image, B, differs from it"));
   m_apply = new QPushButton(QStringLiteral("Apply"), this);
   auto* close = new QPushButton(QStringLiteral("Close"), this);
   auto* bottom = new QHBoxLayout;
@@ -144,8 +149,11 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(m_show, &QComboBox::currentIndexChanged, &m_veModel, &VeTableModel::SetShowChoice);
   connect(m_apply, &QPushButton::clicked, this, &PassWindow::applyRequested);
   connect(m_compare, &QPushButton::clicked, this,
-          [this] { emit compareRequested(m_imagePath, std::string()); });
+          [this] { emit compareRequested(std::string(), m_imagePath); });
   connect(close, &QPushButton::clicked, this, &QWidget::close);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
   // The records of the VE cell under the mouse in the grid are marked in the
   // Records tab.
   m_veView->setMouseTracking(true);
@@ -154,6 +162,8 @@ PassWindow::PassWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_records->HighlightCell(VEGrid::RowOf(cell.rpm),
                              VEGrid::ColumnOf(static_cast<float>(cell.kpa)));
   });
+  // The grid takes the keys first: arrows move in it, Tab leaves it.
+  m_veView->setFocus();
   FitToScreen(*this, kWantedSize);
 }
 
@@ -176,8 +186,9 @@ QWidget* PassWindow::BuildHistoryTab() {
   m_historyNote->setWordWrap(true);
   m_historyNote->setTextFormat(Qt::PlainText);
   m_compareEntry = new QPushButton(QStringLiteral("Compare with the image before it"), tab);
-  m_compareEntry->setToolTip(QStringLiteral(
-      "Shows how the image differs now from the image before the selected history entry"));
+  m_compareEntry->setToolTip(
+      QStringLiteral("Shows how the image now (B) differs from the image before the selected "
+                     "history entry (A)"));
   m_compareEntry->setEnabled(false);
   auto* row = new QHBoxLayout;
   row->addWidget(m_historyNote, 1);
@@ -222,12 +233,17 @@ QString PassWindow::Summary(const PassPlan& plan) {
   };
   int locked = 0;
   for (const VECellPlan& cell : plan.tunedCells) locked += cell.locked ? 1 : 0;
+  // Every record used, as the records line and the Records tab count them,
+  // and the two parts the JSON gives apart (records_used and the idle
+  // cell's records).
+  const auto idle = static_cast<std::uint64_t>(std::max(plan.idleCell.records, 0));
   return QStringLiteral(
-             "%1 cell(s) change; largest rise %2; largest fall %3; %4 record(s) "
-             "used; checksum %5 -> %6")
+             "%1 cell(s) change; largest rise %2; largest fall %3; %4 record(s) used: %5 "
+             "by the fuel trim cells, %6 by the idle cell; checksum %7 -> %8")
              .arg(plan.CellsChanged())
              .arg(where(rise), where(fall))
-             .arg(plan.RecordsUsed())
+             .arg(PassNotes::Count(plan.RecordsUsed() + idle))
+             .arg(PassNotes::Count(plan.RecordsUsed()), PassNotes::Count(idle))
              .arg(Hex(plan.oldChecksum), Hex(plan.newChecksum)) +
          (locked > 0 ? QStringLiteral("; %1 locked cell(s) held back").arg(locked) : QString());
 }
@@ -296,6 +312,7 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
                     Summary(plan) + QStringLiteral("\n") + PassNotes::FatesLine(plan);
   const QString limits = PassNotes::LimitsLine(plan);
   if (!limits.isEmpty()) summary += QStringLiteral("\n") + limits;
+  m_summaryText = summary;
   m_summary->setText(summary);
   m_summary->setToolTip(PassNotes::FatesTable(plan));
   m_records->SetPlan(plan);
@@ -313,6 +330,14 @@ void PassWindow::ShowPass(const PassPlan& plan, bool preview) {
   ShowHistory(plan.imagePath);
   m_apply->setVisible(preview);
   m_apply->setEnabled(preview);
+}
+
+void PassWindow::ShowPreviewLost() {
+  m_apply->setEnabled(false);
+  setWindowTitle(QStringLiteral("Trimwright - preview (its files are gone; nothing to apply)"));
+  m_summary->setText(QStringLiteral("This preview can no longer be applied: its files are not "
+                                    "there any more. Preview again once they are.\n") +
+                     m_summaryText);
 }
 
 }  // namespace trimwright

@@ -2,11 +2,13 @@
 // (a preview, or what Process wrote): the VE table as a coloured grid
 // switchable between old VE, new VE and change, the fuel trim table, a
 // one-line summary, the pass's warnings, and the history of the image as a
-// chart of the trims' progress with its table. Cells selected in the grid can
-// be locked or unlocked on the image, which the main window does. For a
-// preview, Apply asks the main window to write exactly the pass shown;
-// Compare asks it to compare the image with another. The window owns its
-// models; the widgets belong to its widget tree.
+// chart of the trims' progress with its table. Cells selected in the grid
+// (mouse or keyboard) can be locked or unlocked on the image, which the main
+// window does. For a preview, Apply asks the main window to write exactly the
+// pass shown; Compare asks it to compare another image (A) with this one (B).
+// Tab walks every control, Escape closes the window, and Enter presses
+// nothing: Apply takes a click or Space. The window owns its models; the
+// widgets belong to its widget tree.
 #ifndef TRIMWRIGHT_GUI_PASSWINDOW_H_
 #define TRIMWRIGHT_GUI_PASSWINDOW_H_
 
@@ -45,6 +47,9 @@ class PassWindow : public QWidget {
   // Shows plan; a preview offers Apply, a written pass does not. Reads the
   // history of the plan's image for the history tab.
   void ShowPass(const PassPlan& plan, bool preview);
+  // The preview shown can no longer be written (its inputs are gone): Apply
+  // is off and the window says why, until the next pass is shown.
+  void ShowPreviewLost();
 
   // The VE cells selected in the grid, ascending; and the image shown.
   std::vector<GridCell> SelectedCells() const;
@@ -54,7 +59,8 @@ class PassWindow : public QWidget {
   QPushButton* unlockButton() const { return m_unlock; }
 
   // The one-line summary of a plan: cells changed, the largest rise and
-  // fall with their cells, records used, checksum old and new.
+  // fall with their cells, the records used (by the fuel trim cells and by
+  // the idle cell), checksum old and new.
   static QString Summary(const PassPlan& plan);
 
   VeTableModel& veModel() { return m_veModel; }
@@ -76,7 +82,8 @@ class PassWindow : public QWidget {
   void applyRequested();
   // Lock (or unlock) the selected cells on the image shown.
   void lockRequested(bool lock);
-  // Compare image a with b; an empty b asks the user for the other image.
+  // Compare image a (the older, or the one chosen) with b (the image the
+  // window shows); an empty a asks the user for it.
   void compareRequested(const std::string& a, const std::string& b);
 
  private:
@@ -91,6 +98,7 @@ class PassWindow : public QWidget {
   TrimTableModel m_trimModel;
   ProgressModel m_progressModel;
   std::string m_imagePath;
+  QString m_summaryText;  // as ShowPass set it
   QComboBox* m_show = nullptr;
   QTableView* m_veView = nullptr;
   QTableView* m_trimView = nullptr;

@@ -43,6 +43,8 @@ void RecordScatterModel::SetPlan(const PassPlan& plan) {
   }
   const RecordFates fates = plan.Fates();
   m_rejected = fates.Rejected() - fates.noFuelTrimCell;
+  m_hits.clear();
+  for (const VECellPlan& cell : plan.grid) m_hits.push_back({cell.hits, cell.idleHits});
 }
 
 QList<QPointF> RecordScatterModel::PointsIn(int row, int column) const {
@@ -95,14 +97,26 @@ QString RecordScatterModel::CellText(int row, int column) const {
   if (!m_sample) return text;
   const RecordSample::FateCounts& counts = m_sample->CountsIn(row, column);
   std::uint64_t total = 0;
-  QStringList parts;
+  QString used;
+  QStringList others;
   for (const RecordFate fate : kFates) {
     const std::uint64_t count = counts[static_cast<std::size_t>(fate)];
     total += count;
-    if (count > 0) parts << QStringLiteral("%1 %2").arg(PassNotes::Count(count), FateName(fate));
+    if (count == 0) continue;
+    const QString part = QStringLiteral("%1 %2").arg(PassNotes::Count(count), FateName(fate));
+    const auto cell = static_cast<std::size_t>(row * VEGrid::kColumns + column);
+    if (fate != RecordFate::kUsed) {
+      others << part;
+    } else if (cell < m_hits.size()) {
+      used = part + QStringLiteral(": %1 by the fuel trim cells, %2 by the idle cell")
+                        .arg(PassNotes::Count(m_hits[cell][0]), PassNotes::Count(m_hits[cell][1]));
+    } else {
+      used = part;
+    }
   }
   text += QStringLiteral(": %1 record(s)").arg(PassNotes::Count(total));
-  if (!parts.isEmpty()) text += QStringLiteral("\n") + parts.join(QStringLiteral(", "));
+  if (!used.isEmpty()) text += QStringLiteral("\n") + used;
+  if (!others.isEmpty()) text += QStringLiteral("\n") + others.join(QStringLiteral(", "));
   return text;
 }
 

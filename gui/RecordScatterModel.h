@@ -15,6 +15,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "calibration/PassPlan.h"
 #include "calibration/RecordSample.h"
@@ -51,7 +52,9 @@ class RecordScatterModel {
   // The VE cell (x the column, y the row) whose band holds the point; none
   // outside the plot.
   static std::optional<QPoint> CellAt(double rpm, double kpa);
-  // Every record of the VE cell counted by fate, in one short text.
+  // Every record of the VE cell counted by fate, in up to three short lines:
+  // the total; the used ones, parted as the grid parts them, by the fuel trim
+  // cells and by the idle cell; the others by fate.
   QString CellText(int row, int column) const;
 
   static QString FateName(RecordFate fate);
@@ -69,6 +72,8 @@ class RecordScatterModel {
   QList<double> m_trimRpmEdges;
   QList<double> m_trimKpaEdges;
   std::uint64_t m_rejected = 0;
+  // The plan's hits and idle hits of each VE cell, row by row.
+  std::vector<std::array<std::uint32_t, 2>> m_hits;
 };
 
 }  // namespace trimwright

@@ -198,12 +198,9 @@ void RecordScatterView::HighlightCell(int row, int column) {
 }
 
 void RecordScatterView::UpdateTitle() {
-  QString title = m_model.Note();
-  if (m_cell) {
-    title =
-        m_model.CellText(m_cell->y(), m_cell->x()).replace(QLatin1Char('\n'), QStringLiteral("; "));
-  }
-  chart()->setTitle(title.toHtmlEscaped());
+  // The cell's lines stay lines: one long line would be cut short.
+  const QString title = m_cell ? m_model.CellText(m_cell->y(), m_cell->x()) : m_model.Note();
+  chart()->setTitle(title.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
 }
 
 void RecordScatterView::mouseMoveEvent(QMouseEvent* event) {

@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "app/FileFormats.h"
@@ -39,6 +41,30 @@ namespace {
 QString FromFileSystem(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
 std::string ToFileSystem(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// What keeps the name at path from being a file the window can take, in a
+// few words; empty for a regular file (or a link to one).
+QString NotAFile(const std::string& path) {
+  std::error_code error;
+  switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::regular:
+      return QString();
+    case std::filesystem::file_type::not_found:
+      return QStringLiteral("no such file");
+    case std::filesystem::file_type::directory:
+      return QStringLiteral("a folder, not a file");
+    case std::filesystem::file_type::fifo:
+      return QStringLiteral("a FIFO (named pipe), not a file");
+    case std::filesystem::file_type::socket:
+      return QStringLiteral("a socket, not a file");
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return QStringLiteral("a device, not a file");
+    default:
+      return QStringLiteral("cannot be read (%1)")
+          .arg(QString::fromLocal8Bit(error.message().c_str()));
+  }
+}
 
 }  // namespace
 
@@ -137,21 +163,21 @@ void TunerDialog::ShowPass(const PassPlan& plan, bool preview) {
 }
 
 void TunerDialog::PreviewLost() {
-  if (m_passWindow) m_passWindow->applyButton()->setEnabled(false);
+  if (m_passWindow) m_passWindow->ShowPreviewLost();
 }
 
 QString TunerDialog::MessageTitle() { return QString::fromLatin1(kProgramName); }
 
 void TunerDialog::OnCompare(const std::string& a, const std::string& b) {
-  std::string other = b;
-  if (other.empty()) {
+  std::string older = a;
+  if (older.empty()) {
     const std::vector<std::string> chosen =
-        ChooseFiles(PcmFileFilters(), WindowSettings::kImageFolder, false);
+        ChooseFiles(PcmFileFilters(), WindowSettings::kImageFolder, b, false);
     if (chosen.empty()) return;
-    other = chosen.front();
+    older = chosen.front();
   }
   try {
-    const ImageComparison comparison = CompareImages(a, other);
+    const ImageComparison comparison = CompareImages(older, b);
     if (!m_compareWindow) m_compareWindow = new CompareWindow(this);
     m_compareWindow->ShowComparison(comparison);
     m_compareWindow->show();
@@ -227,8 +253,8 @@ void TunerDialog::OpenFiles(const QStringList& paths) {
   std::vector<std::string> logs;
   for (const QString& path : paths) {
     const std::string file = ToFileSystem(path);
-    if (!QFileInfo(path).isFile()) {
-      unusable << path + QStringLiteral(": no such file");
+    if (const QString problem = NotAFile(file); !problem.isEmpty()) {
+      unusable << path + QStringLiteral(": ") + problem;
     } else if (FindLogFormat(file)) {
       logs.push_back(file);
     } else if (FindImageFormat(file)) {
@@ -260,18 +286,25 @@ void TunerDialog::dropEvent(QDropEvent* event) {
 }
 
 void TunerDialog::OnChooseLogFile() {
-  std::vector<std::string> chosen = ChooseFiles(LogFileFilters(), WindowSettings::kLogFolder);
+  std::vector<std::string> chosen =
+      ChooseFiles(LogFileFilters(), WindowSettings::kLogFolder, m_logPath);
   SetLogPaths(chosen.empty() ? m_logPaths : chosen);
 }
 
 void TunerDialog::OnChoosePcmFile() {
   const std::vector<std::string> chosen =
-      ChooseFiles(PcmFileFilters(), WindowSettings::kImageFolder, false);
+      ChooseFiles(PcmFileFilters(), WindowSettings::kImageFolder, m_pcmPath, false);
   if (!chosen.empty()) m_pcmPath = chosen.front();
   SetPcmPath(m_pcmPath);
 }
 
 void TunerDialog::OnExit() { accept(); }
+
+void TunerDialog::done(int result) {
+  ReadFields();
+  SaveSettings(true);
+  QDialog::done(result);
+}
 
 void TunerDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
@@ -285,12 +318,14 @@ void TunerDialog::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 std::vector<std::string> TunerDialog::ChooseFiles(const QStringList& filters,
-                                                  const QString& folderKey, bool several) {
+                                                  const QString& folderKey,
+                                                  const std::string& current, bool several) {
   QFileDialog chooser(this, QStringLiteral("Open"));
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   chooser.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   chooser.setNameFilters(filters);
-  const QString folder = m_settings.Folder(folderKey);
+  const QString folder = current.empty() ? m_settings.Folder(folderKey)
+                                         : QFileInfo(FromFileSystem(current)).absolutePath();
   if (!folder.isEmpty()) chooser.setDirectory(folder);
   std::vector<std::string> paths;
   if (several) {

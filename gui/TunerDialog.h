@@ -73,8 +73,8 @@ class TunerDialog : public QDialog, private SessionView {
   // or image changed on disk since.
   void OnApplyPreview();
   // Takes files as if chosen: logs and images by their extension (the
-  // logfile name follows the image). Each file it cannot use is reported in
-  // one message box.
+  // logfile name follows the image). Each name it cannot use is reported in
+  // one message box, saying what it is (missing, a folder, a FIFO, ...).
   void OpenFiles(const QStringList& paths);
   // Edits the limits of the passes the window runs (Options dialog).
   void OnOptions();
@@ -88,8 +88,9 @@ class TunerDialog : public QDialog, private SessionView {
   const std::vector<std::string>& logPaths() const { return m_logPaths; }
   // The pass window, once a pass was shown (nullptr before).
   PassWindow* passWindow() const { return m_passWindow; }
-  // Compares image a with b (asking for b when it is empty) and shows the
-  // difference in the compare window; a failure in a message box.
+  // Compares image a (the older, or the one chosen) with b (the image being
+  // tuned), asking for a when it is empty, and shows the change from A to B
+  // in the compare window; a failure in a message box.
   void OnCompare(const std::string& a, const std::string& b);
   // The compare window, once a comparison was shown (nullptr before).
   CompareWindow* compareWindow() const { return m_compareWindow; }
@@ -102,6 +103,9 @@ class TunerDialog : public QDialog, private SessionView {
   void OnChoosePcmFile();
   // Closes the window, which ends the program.
   void OnExit();
+  // However the window closes (Exit, Escape, its close box), the numbers
+  // typed are remembered as a run would remember them.
+  void done(int result) override;
 
  protected:
   // Offers "&About trimwright..." on a right click anywhere in the window but
@@ -115,11 +119,12 @@ class TunerDialog : public QDialog, private SessionView {
   TunerDialog(std::unique_ptr<DialogServices> ownedServices, DialogServices* services,
               QWidget* parent);
 
-  // Runs an open-file chooser with filters in the folder last used for
-  // folderKey; the chosen paths in the file system's encoding, none after
-  // Cancel.
+  // Runs an open-file chooser with filters in the folder of current (the
+  // file the window holds now, named on its command line or chosen), or
+  // without one in the folder last used for folderKey; the chosen paths in
+  // the file system's encoding, none after Cancel.
   std::vector<std::string> ChooseFiles(const QStringList& filters, const QString& folderKey,
-                                       bool several = true);
+                                       const std::string& current, bool several = true);
   // The fields and limits remembered from the last start.
   void LoadSettings();
   // The limits; the number fields too when fields is set and the run takes

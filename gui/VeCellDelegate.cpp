@@ -5,25 +5,42 @@
 #include <QPainterPath>
 #include <QTableView>
 
+#include "gui/VeGridFit.h"
 #include "gui/VeTableModel.h"
 
 namespace trimwright {
 
-void VeCellDelegate::Install(QTableView& view) {
+namespace {
+
+// How much of the selection colour lies over a selected cell's own.
+constexpr int kSelectionTint = 70;
+
+}  // namespace
+
+void VeCellDelegate::Install(QTableView& view, bool selectable) {
   view.setItemDelegate(new VeCellDelegate(&view));
-  view.setSelectionMode(QAbstractItemView::NoSelection);
+  view.setSelectionMode(selectable ? QAbstractItemView::ExtendedSelection
+                                   : QAbstractItemView::NoSelection);
+  view.setSelectionBehavior(QAbstractItemView::SelectItems);
   view.setEditTriggers(QAbstractItemView::NoEditTriggers);
-  const QFontMetrics metrics = view.fontMetrics();
+  // Tab moves to the next control, as everywhere else; the arrows move
+  // within the grid.
+  view.setTabKeyNavigation(false);
   view.horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   view.verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  view.horizontalHeader()->setMinimumSectionSize(
-      metrics.horizontalAdvance(QStringLiteral("-88.8")) + 4);
-  view.verticalHeader()->setMinimumSectionSize(metrics.height() + 2);
+  view.verticalHeader()->setMinimumSectionSize(view.fontMetrics().height() + 2);
+  auto* fit = new VeGridFit(view, *qobject_cast<VeTableModel*>(view.model()));
+  fit->Refit();
 }
 
 void VeCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
-  QStyledItemDelegate::paint(painter, option, index);
+  // The style would paint a selected cell in the selection colour alone,
+  // hiding the cell's own; it is tinted and framed below instead.
+  QStyleOptionViewItem plain = option;
+  const bool selected = option.state & QStyle::State_Selected;
+  plain.state &= ~QStyle::State_Selected;
+  QStyledItemDelegate::paint(painter, plain, index);
   const int marks = index.data(VeTableModel::kMarksRole).toInt();
   const QRect box = option.rect.adjusted(0, 0, -1, -1);
   painter->save();
@@ -56,6 +73,14 @@ void VeCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     painter->setPen(QPen(QColor(200, 0, 0), 2));
     painter->drawRect(box.adjusted(1, 1, -1, -1));
     painter->drawText(box.adjusted(3, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("*"));
+  }
+  if (selected) {
+    QColor highlight = option.palette.color(QPalette::Active, QPalette::Highlight);
+    painter->setPen(QPen(highlight, 2));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(box.adjusted(1, 1, 0, 0));
+    highlight.setAlpha(kSelectionTint);
+    painter->fillRect(box.adjusted(2, 2, -1, -1), highlight);
   }
   painter->restore();
 }

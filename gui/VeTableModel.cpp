@@ -32,6 +32,7 @@ void VeTableModel::SetPlan(const PassPlan& plan) {
   m_grid = plan.grid;
   m_locked = plan.limits.locked;
   m_veScale = plan.veScale;
+  m_idleRecords = plan.idleCell.records;
   endResetModel();
 }
 
@@ -57,6 +58,19 @@ void VeTableModel::SetShow(Show show) {
     emit dataChanged(index(0, 0), index(kRows - 1, kColumns - 1),
                      {Qt::DisplayRole, Qt::BackgroundRole});
   }
+}
+
+void VeTableModel::SetCompact(bool compact) {
+  if (compact == m_compact) return;
+  m_compact = compact;
+  if (!m_grid.empty()) {
+    emit dataChanged(index(0, 0), index(kRows - 1, kColumns - 1), {Qt::DisplayRole});
+  }
+}
+
+QString VeTableModel::TextAt(const QModelIndex& index, bool compact) const {
+  if (!index.isValid() || m_grid.empty()) return QString();
+  return Text(Cell(index), compact);
 }
 
 void VeTableModel::SetShowChoice(int choice) {
@@ -121,7 +135,11 @@ QColor VeTableModel::Background(const VECellPlan& cell) const {
   return cell.tuned ? ChangeColor(cell.ChangePercent()) : UntunedColor();
 }
 
-QString VeTableModel::Text(const VECellPlan& cell) const {
+bool VeTableModel::HasData(const VECellPlan& cell) const {
+  return cell.hits + cell.idleHits > 0 || (cell.tuned && cell.idle && m_idleRecords > 0);
+}
+
+QString VeTableModel::Text(const VECellPlan& cell, bool compact) const {
   if (!cell.inImage) return QString();
   switch (m_show) {
     case Show::kOldVe:
@@ -133,7 +151,9 @@ QString VeTableModel::Text(const VECellPlan& cell) const {
   }
   if (!cell.tuned) return QString();
   const double change = cell.ChangePercent();
-  return change == 0.0 ? QStringLiteral("0") : (change > 0 ? "+" : "") + Percent(change);
+  if (change == 0.0) return QStringLiteral("0");
+  const QString sign = change > 0 ? QStringLiteral("+") : QStringLiteral("-");
+  return sign + QString::number(std::abs(change), 'f', compact ? 0 : 1);
 }
 
 QString VeTableModel::ToolTip(const VECellPlan& cell) const {
@@ -154,8 +174,9 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
                  .arg(Percent(cell.ChangePercent()));
     lines << QStringLiteral("fuel trim factor %1").arg(QString::number(cell.factor, 'g', 6));
     if (cell.idle) {
-      lines << QStringLiteral("idle factor %1, mean %2")
+      lines << QStringLiteral("idle factor %1 from the idle cell's %2 record(s), mean %3")
                    .arg(QString::number(cell.idleFactor, 'g', 6))
+                   .arg(m_idleRecords)
                    .arg(QString::number(cell.blendedFactor, 'g', 6));
     }
     if (cell.capped || cell.totalCapped) {
@@ -174,7 +195,13 @@ QString VeTableModel::ToolTip(const VECellPlan& cell) const {
     lines << QStringLiteral("not tuned: beyond the rpm limit");
   }
   if (IsLocked(cell)) lines << QStringLiteral("locked: no pass changes this cell");
-  lines << QStringLiteral("%1 logged record(s) in this cell").arg(cell.hits);
+  // Counted as the Records tab and the summary count them.
+  lines << QStringLiteral(
+               "%1 record(s) used in this cell: %2 by the fuel trim cells, %3 by the "
+               "idle cell")
+               .arg(cell.hits + cell.idleHits)
+               .arg(cell.hits)
+               .arg(cell.idleHits);
   return lines.join(QLatin1Char('\n'));
 }
 
@@ -183,17 +210,18 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
   const VECellPlan& cell = Cell(index);
   switch (role) {
     case Qt::DisplayRole:
-      return Text(cell);
+      return Text(cell, m_compact);
     case Qt::TextAlignmentRole:
       return static_cast<int>(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::BackgroundRole:
       return Background(cell);
     case Qt::ForegroundRole:
-      // Without logged data behind it a cell's number is only the old value
-      // carried along; it is shown faint, and in italics.
-      return TextColor(Background(cell), cell.hits == 0);
+      // Without a record of its own nor the idle cell's factor, a cell's
+      // change comes only from the fuel trim cells around it; it is shown
+      // faint, and in italics.
+      return TextColor(Background(cell), !HasData(cell));
     case Qt::FontRole: {
-      if (cell.hits != 0) return QVariant();
+      if (HasData(cell)) return QVariant();
       QFont font;
       font.setItalic(true);
       return font;
@@ -205,7 +233,7 @@ QVariant VeTableModel::data(const QModelIndex& index, int role) const {
       if (cell.overflow) marks |= kOverflow;
       if (cell.tuned && cell.idle) marks |= kIdle;
       if (!cell.tuned) marks |= kUntuned;
-      if (cell.hits == 0) marks |= kNoHits;
+      if (!HasData(cell)) marks |= kNoHits;
       if (cell.capped || cell.totalCapped) marks |= kCapped;
       if (IsLocked(cell)) marks |= kLocked;
       return marks;

@@ -1,9 +1,10 @@
 // The VE table of a pass for Qt's views: 25 rows by rpm and 17 columns by kPa,
-// showing the old VE, the new VE or the change in percent, coloured on a
-// diverging scale (richer warm, leaner cool, unchanged neutral), with the
-// marks of overflowed, idle-blended, capped, locked and untuned cells and of
-// cells without logged data. It holds a copy of the plan's grid and needs no widget, so it
-// is tested without a screen.
+// showing the old VE, the new VE or the change in percent (whole percents
+// where the view is narrow), coloured on a diverging scale (richer warm,
+// leaner cool, unchanged neutral), with the marks of overflowed,
+// idle-blended, capped, locked and untuned cells and of cells without data.
+// It holds a copy of the plan's grid and needs no widget, so it is tested
+// without a screen.
 #ifndef TRIMWRIGHT_GUI_VETABLEMODEL_H_
 #define TRIMWRIGHT_GUI_VETABLEMODEL_H_
 
@@ -26,7 +27,7 @@ class VeTableModel : public QAbstractTableModel {
     kOverflow = 1,  // the new value left 0 to 255; the old one stays
     kIdle = 2,      // the idle cell's factor is blended in
     kUntuned = 4,   // the rpm limit does not reach the row
-    kNoHits = 8,    // no logged record lies in the cell
+    kNoHits = 8,    // no record used lies in the cell, nor is the idle cell's factor in it
     kCapped = 16,   // the change was capped by the pass's limit
     kLocked = 32,   // the image's locks keep the cell as it is
   };
@@ -40,6 +41,14 @@ class VeTableModel : public QAbstractTableModel {
   // Marks the cells locked now (ascending), as the image's locks hold them.
   void SetLocked(const std::vector<GridCell>& locked);
   void SetShow(Show show);
+  // Shows changes in whole percents ("+12", "+0" for a rise under a half)
+  // instead of tenths, for a view too narrow for them; the tooltip keeps the
+  // tenths.
+  void SetCompact(bool compact);
+  bool compact() const { return m_compact; }
+  // The text of the cell at index as shown, or as it would be shown in the
+  // compact form or not.
+  QString TextAt(const QModelIndex& index, bool compact) const;
   // The cell at index by its labels.
   GridCell CellAt(const QModelIndex& index) const;
   // Sets what a choice box offering change, old and new VE, in that order,
@@ -73,15 +82,20 @@ class VeTableModel : public QAbstractTableModel {
  private:
   const VECellPlan& Cell(const QModelIndex& index) const;
   QColor Background(const VECellPlan& cell) const;
-  QString Text(const VECellPlan& cell) const;
+  QString Text(const VECellPlan& cell, bool compact) const;
   QString ToolTip(const VECellPlan& cell) const;
 
   bool IsLocked(const VECellPlan& cell) const;
+  // Records used lie in the cell's band, or the idle cell's factor, from
+  // records of its own, is blended into the cell's.
+  bool HasData(const VECellPlan& cell) const;
 
   std::vector<VECellPlan> m_grid;
   std::vector<GridCell> m_locked;
   float m_veScale = 0.0f;
+  std::int32_t m_idleRecords = 0;  // the records the idle cell's factor came from
   Show m_show = Show::kChange;
+  bool m_compact = false;
 };
 
 }  // namespace trimwright

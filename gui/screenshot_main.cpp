@@ -1,11 +1,12 @@
 // Saves pictures of the program's windows, drawn by Qt from the real widgets:
-// the main window as it looks at start to the first PNG file named, and, when
+// the main window as it looks at a first start (not with the numbers and
+// limits the user's settings remember) to the first PNG file named, and, when
 // a second file, a log and an image follow, the pass window previewing a pass
 // of that log over that image (a dry run: the image is not written), and when
 // a third file follows, the same window with its Records tab shown and one VE
-// cell's records marked. Run it
-// with QT_QPA_PLATFORM=offscreen to need no display (scripts/screenshot does).
-// Two more forms draw the pictures of a tuning session:
+// cell's records marked. Run it with QT_QPA_PLATFORM=offscreen to need no
+// display (scripts/screenshot does). Two more forms draw the pictures of a
+// tuning session:
 //   --progress PNG IMAGE   the chart of IMAGE's progress across its passes
 //   --compare PNG A B      the compare window, A against B (IMAGE@N allowed)
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include "gui/PassWindow.h"
 #include "gui/ProgressChart.h"
 #include "gui/ProgressModel.h"
+#include "gui/QtDialogServices.h"
 #include "gui/RecordScatterView.h"
 #include "gui/TunerApp.h"
 #include "gui/TunerDialog.h"
@@ -34,6 +36,13 @@ class QuietWindow : public trimwright::RunWindow {
   void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
   void SetProgress(int) override {}
   void RepaintProgress() override {}
+};
+
+// The window as it looks at a first start: the user's remembered numbers
+// and limits are not read.
+class FirstStartServices : public trimwright::QtDialogServices {
+ public:
+  QSettings* Settings() override { return nullptr; }
 };
 
 bool Save(QWidget& widget, const char* path) {
@@ -78,7 +87,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromLatin1(trimwright::TunerApp::kApplicationName));
   QApplication::setWindowIcon(trimwright::AppIcon::Create());
 
-  trimwright::TunerDialog dialog;
+  FirstStartServices services;
+  trimwright::TunerDialog dialog(services);
   if (!Save(dialog, argv[1])) return 1;
   if (argc == 2) return 0;
 

@@ -108,9 +108,8 @@ TEST_F(PassSessionTest, StaleInputsArePreviewedAgainAndAGoneOneLosesThePreview) 
   tools::WriteFile(log_, tools::ReadFile(log_) + std::string(128, '\0'));
   session_.Apply(dir_.File("car_trw.txt"));
   ASSERT_EQ(view_.events.size(), 3u);
-  EXPECT_EQ(view_.events[1].rfind("warning The logged data or the calibration image changed", 0),
-            0u)
-      << view_.events[1];
+  EXPECT_EQ(view_.events[1], "warning Since the preview, the log " + log_ +
+                                 " changed; nothing was written; the pass is previewed again.");
   EXPECT_EQ(view_.events[2], "preview");
   EXPECT_EQ(Image(), original_);
   session_.Apply(dir_.File("car_trw.txt"));
@@ -121,6 +120,9 @@ TEST_F(PassSessionTest, StaleInputsArePreviewedAgainAndAGoneOneLosesThePreview) 
   fs::remove(log_);
   session_.Apply(dir_.File("car_trw.txt"));
   ASSERT_EQ(view_.events.size(), 4u);
+  EXPECT_EQ(view_.events[1].rfind("warning Since the preview, the log " + log_ + " is gone;", 0),
+            0u)
+      << view_.events[1];
   EXPECT_EQ(view_.events[2].rfind("error ", 0), 0u) << view_.events[2];
   EXPECT_EQ(view_.events[3], "preview lost");
   EXPECT_FALSE(session_.HasPreview());

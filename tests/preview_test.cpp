@@ -115,18 +115,33 @@ TEST_F(PreviewTest, JsonOnStandardOutputIsTheWholeGridAndNothingElse) {
   EXPECT_EQ(plan["trim_cells"][16]["number"], 16);
 
   // Rows ascend by rpm and columns by kPa; rows beyond the limit carry no
-  // factor but still their hits, and every record the table used is a hit.
+  // factor but still their hits. Every record the table used is a hit and
+  // every record the idle cell used an idle hit, so that the cells account
+  // for every record used, as record_fates does.
   std::uint64_t hits = 0;
+  std::uint64_t idleHits = 0;
   for (std::size_t k = 0; k < 425; ++k) {
     const Json& cell = plan["ve_cells"][k];
     EXPECT_EQ(cell["kpa"], 20 + 5 * static_cast<int>(k % 17));
     EXPECT_EQ(cell["tuned"], cell["rpm"].get<int>() <= 2800);
     EXPECT_EQ(cell["factor"].is_null(), !cell["tuned"].get<bool>());
     hits += cell["hits"].get<std::uint64_t>();
+    idleHits += cell["idle_hits"].get<std::uint64_t>();
   }
   EXPECT_EQ(plan["ve_cells"][12 * 17]["rpm"], 2800);
   EXPECT_EQ(hits, plan["records_used"].get<std::uint64_t>());
   EXPECT_GT(hits, 0u);
+  EXPECT_EQ(idleHits, plan["trim_cells"][16]["records"].get<std::uint64_t>());
+  EXPECT_EQ(idleHits, plan["record_fates"]["used"]["16"].get<std::uint64_t>());
+  EXPECT_GT(idleHits, 0u);
+  // The idle cell's records of the sample lie at 800 rpm, 35 kPa among
+  // others; the cell's factor is blended with the idle cell's.
+  const Json& idle = plan["ve_cells"][2 * 17 + 3];
+  ASSERT_EQ(idle["rpm"], 800);
+  ASSERT_EQ(idle["kpa"], 35);
+  EXPECT_EQ(idle["hits"], 0);
+  EXPECT_GT(idle["idle_hits"], 0);
+  EXPECT_FALSE(idle["idle_factor"].is_null());
 
   // The diagnostic lines and the grid went to standard error.
   EXPECT_NE(result.err.find("LT1_obd1:  OptimizeVETable"), std::string::npos);

@@ -257,6 +257,8 @@ struct InputChange {
   const char* name;
   void (*change)(const std::string& firstLog, const std::string& secondLog,
                  const std::string& image);
+  // What the refusal says changed, the files' folder written as "DIR/".
+  const char* named = "";
 };
 
 // The file at path rewritten as bytes, its modification time then set to
@@ -306,7 +308,16 @@ TEST_P(StalePreviewTest, ApplyWritesThePreviewOnlyWhileItsInputsAreAsTheyWere) {
     return;
   }
   const std::string changed = tools::ReadFile(image);
-  EXPECT_THROW(run.ApplyPreview(request, *preview.plan), StalePreviewError);
+  try {
+    run.ApplyPreview(request, *preview.plan);
+    ADD_FAILURE() << "a stale preview was written";
+  } catch (const StalePreviewError& error) {
+    std::string expected = GetParam().named;
+    for (std::size_t at; (at = expected.find("DIR/")) != std::string::npos;) {
+      expected.replace(at, 4, dir_.File(""));
+    }
+    EXPECT_EQ(error.what(), "Since the preview, " + expected + "; nothing was written");
+  }
   EXPECT_EQ(tools::ReadFile(image), changed);
   EXPECT_FALSE(std::filesystem::exists(request.logfileName));
   EXPECT_FALSE(std::filesystem::exists(image + ".history"));
@@ -323,24 +334,38 @@ INSTANTIATE_TEST_SUITE_P(
         InputChange{"FirstLogTouched",
                     [](const std::string& log, const std::string&, const std::string&) {
                       Rewrite(log, tools::ReadFile(log), kLater);
-                    }},
+                    },
+                    "the log DIR/a.uni changed"},
         // The log's size alone: a record more, its time kept.
         InputChange{"FirstLogGrownAtItsOldTime",
                     [](const std::string& log, const std::string&, const std::string&) {
                       Rewrite(log, tools::ReadFile(log) + tools::UniRecordBytes({}, 4), kSameTime);
-                    }},
+                    },
+                    "the log DIR/a.uni changed"},
         // Every log counts, not only the first.
         InputChange{"SecondLogTouched",
                     [](const std::string&, const std::string& log, const std::string&) {
                       Rewrite(log, tools::ReadFile(log), kLater);
-                    }},
-        InputChange{"SecondLogRemoved", [](const std::string&, const std::string& log,
-                                           const std::string&) { std::filesystem::remove(log); }},
+                    },
+                    "the log DIR/b.uni changed"},
+        InputChange{"SecondLogRemoved",
+                    [](const std::string&, const std::string& log, const std::string&) {
+                      std::filesystem::remove(log);
+                    },
+                    "the log DIR/b.uni is gone"},
+        // Two inputs at once: both named.
+        InputChange{"FirstLogAndImageTouched",
+                    [](const std::string& log, const std::string&, const std::string& image) {
+                      Rewrite(log, tools::ReadFile(log), kLater);
+                      Rewrite(image, tools::ReadFile(image), kLater);
+                    },
+                    "the log DIR/a.uni changed and the calibration image DIR/car.bin changed"},
         // The image's time alone.
         InputChange{"ImageTouched",
                     [](const std::string&, const std::string&, const std::string& image) {
                       Rewrite(image, tools::ReadFile(image), kLater);
-                    }},
+                    },
+                    "the calibration image DIR/car.bin changed"},
         // The image's hash alone: a byte outside the region a pass writes,
         // at the same size and time.
         InputChange{"ImageEditedAtItsOldTime",
@@ -348,7 +373,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string bytes = tools::ReadFile(image);
                       bytes[0x100] = static_cast<char>(bytes[0x100] ^ 0x5A);
                       Rewrite(image, bytes, kSameTime);
-                    }}),
+                    },
+                    "the calibration image DIR/car.bin changed"}),
     [](const ::testing::TestParamInfo<InputChange>& tested) {
       return std::string(tested.param.name);
     });

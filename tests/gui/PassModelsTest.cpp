@@ -11,9 +11,7 @@
 #include "calibration/PassPlan.h"
 #include "calibration/RecordSample.h"
 #include "calibration/VEGrid.h"
-#include "gui/CompareTableModel.h"
 #include "gui/PassNotes.h"
-#include "gui/ProgressModel.h"
 #include "gui/RecordScatterModel.h"
 #include "gui/TrimTableModel.h"
 #include "gui/VeTableModel.h"
@@ -128,6 +126,71 @@ class PassModelsTest : public QObject {
     QVERIFY2(tip.contains("old 200 (78.1 %)") && tip.contains("never tuned"), qPrintable(tip));
   }
 
+  // A cell's records are those the fuel trim cells and the idle cell used
+  // in its band; a cell blended with the idle cell's factor has the idle
+  // cell's records behind it. Only a cell with neither is faint.
+  void veCellsCountEveryRecordUsed() {
+    PassPlan plan = Plan();
+    plan.idleCell.records = 58;
+    At(plan, 2, 3).hits = 0;
+    At(plan, 2, 3).idleHits = 7;
+    At(plan, 2, 4).hits = 0;
+    At(plan, 2, 4).idle = true;
+    At(plan, 2, 4).idleFactor = 1.03f;
+    At(plan, 2, 5).hits = 0;
+    At(plan, 13, 4).hits = 0;  // untuned: no idle blend counts
+    At(plan, 13, 4).idle = true;
+    VeTableModel model;
+    model.SetPlan(plan);
+    auto faint = [&](int row, int column) {
+      const bool italic = model.index(row, column).data(Qt::FontRole).value<QFont>().italic();
+      const bool marked =
+          model.index(row, column).data(VeTableModel::kMarksRole).toInt() & VeTableModel::kNoHits;
+      return italic && marked;
+    };
+    auto tip = [&](int row, int column) {
+      return model.index(row, column).data(Qt::ToolTipRole).toString();
+    };
+    QVERIFY(!faint(2, 3) && !faint(2, 4) && !faint(2, 0));
+    QVERIFY(faint(2, 5) && faint(13, 4));
+    QVERIFY2(tip(2, 3).endsWith("\n7 record(s) used in this cell: 0 by the fuel trim cells, 7 by "
+                                "the idle cell"),
+             qPrintable(tip(2, 3)));
+    QVERIFY2(tip(2, 4).contains("idle factor 1.03 from the idle cell's 58 record(s), mean 1\n"),
+             qPrintable(tip(2, 4)));
+    QVERIFY(
+        tip(2, 0).endsWith("\n1 record(s) used in this cell: 1 by the fuel trim cells, 0 by "
+                           "the idle cell"));
+    // Without the idle cell's records, its blend is no data.
+    plan.idleCell.records = 0;
+    model.SetPlan(plan);
+    QVERIFY(faint(2, 4) && !faint(2, 3));
+  }
+
+  // Narrow, the change shows whole percents (a rise under a half as +0);
+  // the VE views and the tooltip keep the tenths.
+  void compactChangesKeepTheirSign() {
+    PassPlan plan = Plan();
+    At(plan, 2, 3).newValue = 110;
+    At(plan, 2, 4).newValue = 95;
+    At(plan, 2, 5).oldValue = 250;
+    At(plan, 2, 5).newValue = 251;
+    VeTableModel model;
+    model.SetPlan(plan);
+    const QModelIndex small = model.index(2, 5);
+    QCOMPARE(small.data().toString(), QStringLiteral("+0.4"));
+    QCOMPARE(model.TextAt(small, true), QStringLiteral("+0"));
+    model.SetCompact(true);
+    QCOMPARE(model.index(2, 3).data().toString(), QStringLiteral("+10"));
+    QCOMPARE(model.index(2, 4).data().toString(), QStringLiteral("-5"));
+    QCOMPARE(small.data().toString(), QStringLiteral("+0"));
+    QCOMPARE(model.index(2, 0).data().toString(), QStringLiteral("0"));
+    QCOMPARE(model.TextAt(small, false), QStringLiteral("+0.4"));
+    QVERIFY(small.data(Qt::ToolTipRole).toString().contains(QStringLiteral("change 0.4 %")));
+    model.SetShow(VeTableModel::Show::kNewVe);
+    QCOMPARE(model.index(2, 3).data().toString(), QStringLiteral("43.0"));
+  }
+
   void trimCellsLieByMapAndRpmWithTheIdleCellBelow() {
     PassPlan plan = Plan();
     plan.trimCells[12].records = 3;  // top MAP band, lowest rpm band
@@ -199,8 +262,15 @@ class PassModelsTest : public QObject {
     QCOMPARE(RecordScatterModel::CellAt(1600, 106), std::nullopt);
     QCOMPARE(model.PointsIn(row, column), (QList<QPointF>{QPointF(1600, 50), QPointF(1650, 51)}));
     QCOMPARE(model.CellText(row, column),
-             QStringLiteral("VE cell 1600 rpm, 50 kPa: 2 record(s)\n1 used, 1 no fuel trim cell "
-                            "(17, 18)"));
+             QStringLiteral("VE cell 1600 rpm, 50 kPa: 2 record(s)\n1 used: 1 by the fuel trim "
+                            "cells, 0 by the idle cell\n1 no fuel trim cell (17, 18)"));
+    // The used records parted as the plan's cell parts them.
+    At(plan, row, column).hits = 0;
+    At(plan, row, column).idleHits = 1;
+    model.SetPlan(plan);
+    QVERIFY2(model.CellText(row, column)
+                 .contains("\n1 used: 0 by the fuel trim cells, 1 by the idle cell\n"),
+             qPrintable(model.CellText(row, column)));
     QCOMPARE(model.LegendText(RecordFate::kUsed), QStringLiteral("used: 1"));
     QCOMPARE(model.Note(), QStringLiteral("All 5 records shown; 2 rejected by the reader have no "
                                           "place here; hover a VE cell for its records"));
@@ -215,8 +285,9 @@ class PassModelsTest : public QObject {
     QCOMPARE(model.TrimKpaEdges(), (QList<double>{25, 50, 75}));
   }
 
-  // With limits on, the window says which are on and what each held back,
-  // and marks the held-back fuel trim cells.
+  // With limits on, the window names each (with its option) and what each
+  // held back, warns of every cell held, and marks the held-back fuel trim
+  // cells; locks alone are named too.
   void limitsSayWhatTheyHeldBack() {
     PassPlan plan = Plan();
     plan.limits.minRecords = 30;
@@ -230,8 +301,9 @@ class PassModelsTest : public QObject {
     capped.appliedFactor = 1.1f;
     plan.tunedCells = {At(plan, 10, 7), capped};
     QCOMPARE(PassNotes::LimitsLine(plan),
-             QStringLiteral("Limits on: at least 30 records per cell (2 fuel trim cell(s) held "
-                            "back); changes within 10 % (1 VE cell(s) capped)"));
+             QStringLiteral("Limits on: at least 30 records per fuel trim cell (--min-records: 2 "
+                            "cell(s) held back); changes within 10 % per pass (--max-change: 1 VE "
+                            "cell(s) capped)"));
     QCOMPARE(PassNotes::LimitWarnings(plan),
              (QStringList{QStringLiteral("Fuel trim cell 3 held back: 12 record(s), fewer than "
                                          "the minimum of 30, so it counts as no correction"),
@@ -246,6 +318,52 @@ class PassModelsTest : public QObject {
     QVERIFY(model.index(4, 0).data().toString().endsWith(QStringLiteral("\nheld back")));
     QCOMPARE(PassNotes::LimitsLine(Plan()), QString());
     QCOMPARE(PassNotes::LimitWarnings(Plan()), QStringList());
+
+    // Locks alone.
+    PassPlan locked = Plan();
+    locked.limits.locked = {{2400, 55}, {2400, 60}};
+    VECellPlan kept = At(locked, 10, 8);
+    kept.tuned = kept.locked = true;
+    kept.idle = true;
+    kept.blendedFactor = 1.05f;
+    kept.oldValue = kept.newValue = 90;
+    locked.tunedCells = {kept};
+    QCOMPARE(PassNotes::LimitsLine(locked),
+             QStringLiteral("Limits on: 2 VE cell(s) locked on the image (--lock: 1 kept their "
+                            "bytes)"));
+    QCOMPARE(PassNotes::LimitWarnings(locked),
+             QStringList{"VE cell 2400 rpm, 60 kPa locked: factor 1.05 found, byte 90 kept"});
+
+    // The total limit with its baseline, the window, and the two ways of
+    // reading, in that order.
+    PassPlan total = Plan();
+    total.limits.maxTotalChangePercent = 5.0;
+    total.limits.baseline = Baseline{"stock.bin", nullptr};
+    total.limits.auxWindow = AuxWindow{118, 138};
+    total.auxFilteredRecords = 7;
+    total.limits.addSecondTrim = true;
+    total.limits.smooth = true;
+    VECellPlan held = At(total, 3, 2);
+    held.tuned = held.totalCapped = true;
+    held.extended = true;
+    held.factor = 1.2f;
+    held.appliedFactor = 1.04f;
+    held.oldValue = 100;
+    held.newValue = 104;
+    held.baselineValue = 99;
+    total.tunedCells = {held, At(total, 3, 3)};
+    QCOMPARE(PassNotes::LimitsLine(total),
+             QStringLiteral("Limits on: VE within 5 % of the baseline, stock.bin "
+                            "(--max-total-change: 1 VE cell(s) held); second trims within 118-138 "
+                            "(--aux-window: 7 record(s) left out); second trim added "
+                            "(--add-second-trim); factors smoothed (--smooth)"));
+    QCOMPARE(PassNotes::LimitWarnings(total),
+             QStringList{"VE cell 1000 rpm, 30 kPa (extended table) held by the total limit: "
+                         "factor 1.2 found, 1.04 applied, byte 100 -> 104 (baseline 99)"});
+    PassPlan readings = Plan();
+    readings.limits.smooth = true;
+    QCOMPARE(PassNotes::LimitsLine(readings),
+             QStringLiteral("Limits on: factors smoothed (--smooth)"));
   }
 
   // A pass whose logs gave no record any cell used says so first.
@@ -299,91 +417,6 @@ class PassModelsTest : public QObject {
         }
       }
     }
-  }
-
-  // The progress of a made-up history: a pass, a pass later undone, its
-  // undo and a damaged entry, in the table and as the chart's points.
-  void progressShowsPassesUndosAndDamage() {
-    std::vector<ProgressPoint> points(4);
-    for (std::size_t k = 0; k < 4; ++k) {
-      points[k].number = k + 1;
-      points[k].time = "2026-12-09 10:1" + std::to_string(k) + ":00";
-    }
-    points[0].kind = points[1].kind = "pass";
-    points[0].planRead = points[1].planRead = true;
-    points[0].targetBlm = 124;
-    points[0].recordsUsed = 900;
-    points[0].logs = {{"/logs/drive1.uni", 1000u}};
-    points[0].distance = TrimDistance{3.25, 7.5, 6};
-    points[0].left = TrimDistance{2.0, 5.0, 6};
-    points[0].right = TrimDistance{3.25, 7.5, 6};
-    points[1].undone = true;
-    points[1].distance = points[1].left = points[1].right = TrimDistance{1.5, 2.0, 1};
-    points[2].kind = "undo";
-    points[2].undoes = 2;
-    points[2].imageAsLeft = true;
-    points[3].damage = "its manifest cannot be read";
-    ProgressModel model;
-    model.SetProgress(points);
-    QCOMPARE(model.rowCount(), 4);
-    auto text = [&model](int row, int column) {
-      return model.index(row, column).data().toString();
-    };
-    QCOMPARE(text(0, ProgressModel::kLogs), QStringLiteral("drive1.uni"));
-    QCOMPARE(text(0, ProgressModel::kRecords), QStringLiteral("900"));
-    QCOMPARE(text(0, ProgressModel::kMean), QStringLiteral("3.25"));
-    QCOMPARE(text(0, ProgressModel::kWorst), QStringLiteral("7.50 (cell 6)"));
-    QCOMPARE(text(0, ProgressModel::kLeft), QStringLiteral("2.00"));
-    QCOMPARE(text(1, ProgressModel::kEntry), QStringLiteral("pass (undone)"));
-    QCOMPARE(text(2, ProgressModel::kEntry), QStringLiteral("undo of #2"));
-    QCOMPARE(text(2, ProgressModel::kMean), QString());
-    QCOMPARE(text(2, ProgressModel::kImage), QStringLiteral("as left"));
-    QCOMPARE(text(3, ProgressModel::kEntry),
-             QStringLiteral("damaged: its manifest cannot be read"));
-    QCOMPARE(model.Line(ProgressModel::Bank::kRight),
-             (QList<QPointF>{QPointF(1, 3.25), QPointF(2, 1.5)}));
-    QCOMPARE(model.Line(ProgressModel::Bank::kLeft),
-             (QList<QPointF>{QPointF(1, 2.0), QPointF(2, 1.5)}));
-    QCOMPARE(model.Undone(ProgressModel::Bank::kLeft), QList<QPointF>{QPointF(2, 1.5)});
-    QCOMPARE(model.Undos(), QList<double>{3.0});
-    QCOMPARE(model.Damaged(), QList<double>{4.0});
-    QCOMPARE(model.HighestDistance(), 3.25);
-    QCOMPARE(model.FirstNumber(), 1.0);
-    QCOMPARE(model.LastNumber(), 4.0);
-  }
-
-  // The difference of two images in the VE grid's model: the change from
-  // A to B, A's and B's VE, both bytes in the tooltip, a missing cell blank
-  // and hatched.
-  void comparisonShowsTheDifferenceAsAPassWould() {
-    ImageComparison comparison;
-    for (int row = 0; row < 25; ++row) {
-      for (int column = 0; column < 17; ++column) {
-        ComparedCell cell;
-        cell.row = row;
-        cell.column = column;
-        cell.rpm = row < 19 ? 400 + 200 * row : 4500 + 500 * (row - 19);
-        cell.kpa = 20 + 5 * column;
-        if (row < 24) cell.a = cell.b = std::uint8_t{100};
-        comparison.grid.push_back(cell);
-      }
-    }
-    comparison.grid[2 * 17 + 3].b = std::uint8_t{110};
-    CompareTableModel model;
-    model.SetComparison(comparison);
-    QCOMPARE(model.index(2, 3).data().toString(), QStringLiteral("+10.0"));
-    QCOMPARE(model.index(2, 4).data().toString(), QStringLiteral("0"));
-    QCOMPARE(model.index(2, 3).data(VeTableModel::kMarksRole).toInt(), 0);
-    QVERIFY(model.index(2, 3)
-                .data(Qt::ToolTipRole)
-                .toString()
-                .contains(QStringLiteral("A: 100 (39.1 %)\nB: 110 (43.0 %)\nchange 10.0 %")));
-    QCOMPARE(model.index(24, 0).data().toString(), QString());
-    QCOMPARE(model.index(24, 0).data(VeTableModel::kMarksRole).toInt(),
-             static_cast<int>(VeTableModel::kUntuned));
-    model.SetShow(VeTableModel::Show::kNewVe);
-    QCOMPARE(model.index(2, 3).data().toString(), QStringLiteral("43.0"));
-    QCOMPARE(model.index(2, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
   }
 };
 
