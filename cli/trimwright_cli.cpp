@@ -1,6 +1,7 @@
 // trimwright-cli: one tuning pass from the command line, for tuners who work
 // in a terminal or script their passes. Standard output carries exactly the
 // run's diagnostic lines; messages and errors go to standard error.
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "app/PathRules.h"
 #include "app/PlanJson.h"
 #include "app/TuningRun.h"
+#include "cli/CaptureCommand.h"
 #include "cli/CommandLineWindow.h"
 #include "cli/CompareText.h"
 #include "cli/PlanGrid.h"
@@ -41,7 +43,9 @@ class UsageFormatter : public CLI::Formatter {
     std::string usage = CLI::Formatter::make_usage(app, name);
     const std::size_t end = usage.find('\n');
     return "Usage: " + name + " [OPTIONS] LOGFILE IMAGE\n       " + name +
-           " [OPTIONS] LOGFILE... IMAGE" + (end == std::string::npos ? "\n" : usage.substr(end));
+           " [OPTIONS] LOGFILE... IMAGE\n       " + name +
+           " --capture DEVICE [--records N] [--seconds S] LOG.csv" +
+           (end == std::string::npos ? "\n" : usage.substr(end));
   }
 };
 
@@ -255,6 +259,8 @@ int main(int argc, char** argv) {
                  "print what it holds; changes nothing, and exits")
       ->type_name("IMAGE...")
       ->expected(1, -1);
+  trimwright::CaptureArguments capture;
+  trimwright::AddCaptureOptions(app, capture);
   // The logs take every positional argument but the last, the image.
   app.add_option("LOGFILE", logPaths,
                  "logged data, one or more: Datamaster .uni, Freescan .csv, PCMComm .txt");
@@ -289,7 +295,9 @@ int main(int argc, char** argv) {
     if (app.count("--baseline") && !app.count("--max-total-change")) {
       throw CLI::ValidationError("--baseline goes with --max-total-change only");
     }
-    if (!compareImages.empty()) {
+    if (trimwright::TakeCaptureArguments(app, capture)) {
+      // A capture, its arguments checked; it runs below.
+    } else if (!compareImages.empty()) {
       for (const CLI::Option* option : app.get_options()) {
         const std::string name = option->get_name();
         if (option->count() > 0 && name != "--compare" && name != "--json") {
@@ -368,6 +376,10 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? Exit(ExitStatus::kSuccess) : Exit(ExitStatus::kUsage);
+  }
+  if (app.count("--capture")) {
+    return ExitReportingErrors(
+        [&] { return trimwright::RunCaptureCommand(capture, std::cerr, isatty(STDERR_FILENO)); });
   }
   if (!compareImages.empty()) {
     return ExitReportingErrors([&] {
