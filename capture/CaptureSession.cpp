@@ -47,8 +47,12 @@ CaptureEnd CaptureSession::Loop(CaptureLog& log, const CaptureLimits& limits,
   milliseconds lastFrame = start_;
   milliseconds lastByte = start_;
   milliseconds requestAt = start_;
-  bool requestDue = true;  // a request goes out at the next quiet moment
-  bool repeat = false;     // and it repeats one not answered
+  // The next request is due; it waits for a quiet line first unless it
+  // follows a frame that answered the last one.
+  bool requestDue = true;
+  bool waitForQuiet = true;
+  bool repeat = false;              // it repeats a request not answered
+  bool repeatedSinceFrame = false;  // a second answer may be on its way
   std::uint64_t badAtRequest = 0;
   std::array<std::uint8_t, 256> buffer;
   for (;;) {
@@ -61,8 +65,11 @@ CaptureEnd CaptureSession::Loop(CaptureLog& log, const CaptureLimits& limits,
       throw TrimwrightError("No valid frame came from the device " + device + " for " +
                             std::to_string(kSilenceLimit.count() / 1000) + " s");
     }
-    if (requestDue && now - lastByte >= kQuietGap) {
-      if (repeat) ++repeats_;
+    if (requestDue && (!waitForQuiet || now - lastByte >= kQuietGap)) {
+      if (repeat) {
+        ++repeats_;
+        repeatedSinceFrame = true;
+      }
       SendRequest(repeat);
       requestAt = now;
       requestDue = false;
@@ -72,6 +79,7 @@ CaptureEnd CaptureSession::Loop(CaptureLog& log, const CaptureLimits& limits,
       // Not answered in time, or answered with a frame that cannot be used:
       // asked again once the line is quiet.
       requestDue = true;
+      waitForQuiet = true;
       repeat = true;
       continue;
     }
@@ -89,6 +97,8 @@ CaptureEnd CaptureSession::Loop(CaptureLog& log, const CaptureLimits& limits,
       tally_.AddRecord(values, now);
       lastFrame = now;
       requestDue = true;
+      waitForQuiet = repeatedSinceFrame;
+      repeatedSinceFrame = false;
       repeat = false;
       if (limits.records > 0 && log.records() >= limits.records) {
         Notify(now);

@@ -41,10 +41,12 @@ class CaptureSession {
   static constexpr std::chrono::milliseconds kAnswerTimeout{500};
   // A capture without a valid frame for this long ends as failed.
   static constexpr std::chrono::milliseconds kSilenceLimit{5000};
-  // A request goes out once the line has been quiet this long (about six
-  // bytes' time), so that it does not fall into the engine computer's
-  // sending on the one shared wire.
-  static constexpr std::chrono::milliseconds kQuietGap{5};
+  // The next request follows a whole answer at once. After a request that
+  // went unanswered, a frame that could not be used, or at the start, it
+  // goes out only once the line has been quiet this long, so that it does
+  // not fall into the engine computer's sending on the one shared wire. A
+  // serial adapter hands bytes over in bursts up to about 16 ms apart.
+  static constexpr std::chrono::milliseconds kQuietGap{50};
 
   // stop and observer may be null.
   CaptureSession(ByteLine& line, const CaptureClock& clock, const StopSignal* stop,
