@@ -1,6 +1,7 @@
 #include "capture/CaptureLog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,8 +16,8 @@ CaptureLog::CaptureLog(const std::string& path, std::string_view header) : path_
   // O_EXCL also refuses a symbolic link, dangling or not, in the log's place.
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd_ < 0 && errno == EEXIST) {
-    throw TrimwrightError("The capture log " + path + " exists already; a capture never " +
-                          "overwrites a file");
+    RefuseExisting(path);
+    errno = EEXIST;  // gone again already
   }
   if (fd_ < 0) {
     throw TrimwrightError("Unable to create the capture log " + path + " (" + std::strerror(errno) +
@@ -27,6 +28,14 @@ CaptureLog::CaptureLog(const std::string& path, std::string_view header) : path_
   } catch (...) {
     Discard();
     throw;
+  }
+}
+
+void CaptureLog::RefuseExisting(const std::string& path) {
+  struct stat status;
+  if (::lstat(path.c_str(), &status) == 0) {
+    throw TrimwrightError("The capture log " + path +
+                          " exists already; a capture never overwrites a file");
   }
 }
 

@@ -33,6 +33,10 @@ class CaptureLog {
   // Closes and removes the log. For a capture that ends without a record.
   void Discard() noexcept;
 
+  // Throws the error the constructor throws for an existing path, when
+  // something (a link too, even a dangling one) is there.
+  static void RefuseExisting(const std::string& path);
+
   std::uint64_t records() const { return records_; }
   const std::string& path() const { return path_; }
 

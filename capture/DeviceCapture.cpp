@@ -1,8 +1,8 @@
 #include "capture/DeviceCapture.h"
 
-#include <sys/stat.h>
-
 #include "app/OutputGuard.h"
+#include "app/PathRules.h"
+#include "capture/CaptureLog.h"
 #include "capture/SerialLine.h"
 #include "capture/StopSignal.h"
 #include "common/TrimwrightError.h"
@@ -11,13 +11,13 @@ namespace trimwright {
 
 CaptureResult CaptureFromDevice(const CaptureRequest& request, const StopSignal& stop,
                                 CaptureObserver* observer) {
-  RefuseUnsafeOutputs({{request.logPath, "capture log", "capture log"}}, {request.device}, "");
-  // Said before the device is touched; the log's creation checks it again.
-  struct stat status;
-  if (::lstat(request.logPath.c_str(), &status) == 0) {
-    throw TrimwrightError("The capture log " + request.logPath +
-                          " exists already; a capture never overwrites a file");
+  // Said before the device is touched.
+  if (SameFile(request.logPath, request.device)) {
+    throw TrimwrightError("The capture log " + request.logPath + " is the device " +
+                          request.device + " itself");
   }
+  RefuseUnsafeOutputs({{request.logPath, "capture log", "capture log"}}, {request.device}, "");
+  CaptureLog::RefuseExisting(request.logPath);
   SerialLine line(request.device, &stop);
   const SteadyCaptureClock clock;
   CaptureSession session(line, clock, &stop, observer);
