@@ -3,6 +3,10 @@
 // the simulated engine computer in simulated time, through every line fault
 // and on each edge of the 500 ms and 5 s rules.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -396,6 +400,17 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(tested.param.name);
     });
 
+TEST(EcuFaultsTest, TakesKindColonWholeNumberFromOne) {
+  EcuFaults faults;
+  faults.Set("cut:5");
+  faults.Set("silence:1");
+  EXPECT_EQ(faults.cut, 5);
+  EXPECT_EQ(faults.silence, 1);
+  for (const char* wrong : {"cut", "cut:", "cut:0", "cut:-1", "cut:5x", "loud:3", ":3"}) {
+    EXPECT_THROW(faults.Set(wrong), std::invalid_argument) << wrong;
+  }
+}
+
 TEST(CaptureSessionTest, KeepsUpWithTheLineAndTalliesTheCells) {
   Bench bench;
   const CaptureResult result = bench.Run({300, milliseconds{0}});
@@ -506,6 +521,43 @@ TEST(CaptureSessionTest, FailsNamingTheDeviceWhenNoFrameCameFor5s) {
     ASSERT_EQ(bench.watcher.recordTimes.size(), 4u);
     EXPECT_EQ(bench.clock.Now() - bench.watcher.recordTimes.back(), CaptureSession::kSilenceLimit);
     EXPECT_EQ(bench.Records(), bench.SentPrefix(4));
+  }
+}
+
+// A disk that fills mid-line leaves the lines before whole, and the capture
+// fails saying so. Run in a child, whose file size limit stands for the full
+// disk.
+TEST(CaptureSessionTest, FullDiskLeavesOnlyWholeLines) {
+  Bench bench;
+  const std::size_t limit = StreamCsvHeader().size() + 1 + 2 * 150 + 50;
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit size{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &size);
+    try {
+      bench.Run({10, milliseconds{0}});
+    } catch (const TrimwrightError& e) {
+      const std::string said = e.what();
+      _exit(said.find("Unable to write the capture log") == 0 &&
+                    said.find("captured before are in") != std::string::npos
+                ? 0
+                : 2);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string text = tools::ReadFile(bench.log);
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n');
+  EXPECT_LT(text.size(), limit) << "the part of a line written is cut off again";
+  const std::vector<std::string> records = bench.Records();
+  EXPECT_GE(records.size(), 1u);
+  for (const std::string& line : records) {
+    EXPECT_EQ(Fields(line).size(), static_cast<std::size_t>(kStreamCsvColumns)) << line;
   }
 }
 
