@@ -1,6 +1,7 @@
 #include "tools/SimulatedLine.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace trimwright::tools {
 
@@ -46,6 +47,13 @@ void SimulatedLine::AddIdleTrafficUntil(Micros horizon) {
 }
 
 std::size_t SimulatedLine::Receive(std::span<std::uint8_t> buffer, milliseconds timeout) {
+  // A capture that keeps waiting no time at one moment would spin for ever
+  // in simulated time (in real time, until the clock moves): a fault.
+  idleSpins_ = timeout.count() > 0 || Now() != lastReceive_ ? 0 : idleSpins_ + 1;
+  lastReceive_ = Now();
+  if (idleSpins_ > kMostIdleSpins) {
+    throw std::logic_error("the capture waits no time again and again at one moment");
+  }
   const Micros horizon = Now() + timeout;
   AddIdleTrafficUntil(horizon);
   if (queue_.empty() || queue_.front().at > horizon) {

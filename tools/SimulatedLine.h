@@ -30,6 +30,10 @@ class SimulatedLine : public ByteLine {
     std::size_t pieceBytes = 16;
   };
 
+  // Receive throws std::logic_error when the capture asks to wait no time
+  // this often in a row at one moment, which in simulated time never ends.
+  static constexpr int kMostIdleSpins = 1000;
+
   SimulatedLine(EcuSimulator& ecu, ManualCaptureClock& clock, const Timing& timing);
   SimulatedLine(EcuSimulator& ecu, ManualCaptureClock& clock)
       : SimulatedLine(ecu, clock, Timing{}) {}
@@ -56,6 +60,8 @@ class SimulatedLine : public ByteLine {
   std::deque<Piece> queue_;  // in time order
   Micros wireFreeAt_{0};
   Micros nextIdle_{0};
+  Micros lastReceive_{-1};
+  int idleSpins_ = 0;
 };
 
 }  // namespace trimwright::tools
