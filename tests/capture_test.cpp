@@ -2,6 +2,7 @@
 // record line as the .csv reader reads it back, and whole captures against
 // the simulated engine computer in simulated time, through every line fault
 // and on each edge of the 500 ms and 5 s rules.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,10 +13,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/CaptureSession.h"
 #include "capture/FrameDecoder.h"
+#include "capture/SerialLine.h"
 #include "capture/StopSignal.h"
 #include "capture/StreamCsv.h"
 #include "capture/StreamValues.h"
@@ -574,6 +577,45 @@ TEST(CaptureSessionTest, RefusesAnExistingLogUntouched) {
   EXPECT_EQ(tools::ReadFile(bench.log), "an earlier drive\n");
   EXPECT_EQ(bench.ecu.requests(), 0u);
   EXPECT_EQ(bench.ecu.idleRequests(), "");
+}
+
+// ------------------------------------------------------------ the device
+
+// On a pseudo-terminal: 8192 baud, every byte through as it is (no line
+// editing, no translation, no signal characters), a stop request ending a
+// wait at once.
+TEST(SerialLineTest, OpensATerminalRawAt8192Baud) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+  StopSignal stop;
+  SerialLine line(ptsname(master), &stop);
+  EXPECT_EQ(line.ReportedBaud(), 8192);
+  const Bytes odd = {0x03, '\r', '\n', 0x11, 0x13, 0x7F, 0x00, 0xFF, 0x1A, 0x04};
+  ASSERT_EQ(write(master, odd.data(), odd.size()), static_cast<ssize_t>(odd.size()));
+  Bytes got(64);
+  std::size_t n = 0;
+  for (int k = 0; k < 10 && n < odd.size(); ++k) {
+    n += line.Receive({got.data() + n, got.size() - n}, milliseconds{200});
+  }
+  got.resize(n);
+  EXPECT_EQ(got, odd);
+  line.Send(odd);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  Bytes back(64);
+  ssize_t read = 0;
+  for (int k = 0; k < 10 && read < static_cast<ssize_t>(odd.size()); ++k) {
+    const ssize_t r =
+        ::read(master, back.data() + read, back.size() - static_cast<std::size_t>(read));
+    if (r > 0) read += r;
+    if (r <= 0) std::this_thread::sleep_for(milliseconds{20});
+  }
+  back.resize(static_cast<std::size_t>(std::max<ssize_t>(read, 0)));
+  EXPECT_EQ(back, odd) << "nothing echoed or translated on the way out";
+  stop.Request();
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(line.Receive(got, milliseconds{5000}), 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, milliseconds{1000});
+  close(master);
 }
 
 }  // namespace
