@@ -56,6 +56,23 @@ int ExitStatusOf(pid_t child) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The exit status of child, or -2 when it is still running after `limit`
+// (it is killed then, so that a capture that ignores its stop fails the
+// test instead of hanging it).
+int ExitStatusWithin(pid_t child, std::chrono::seconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      kill(child, SIGKILL);
+      ExitStatusOf(child);
+      return -2;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // The simulated engine computer as a child process; the first line it
 // prints is its terminal's path.
 class Simulator {
@@ -174,7 +191,7 @@ TEST(CaptureCliTest, InterruptOrTerminateEndsWithStatus0AndWholeLines) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     kill(cli, signal);
-    EXPECT_EQ(ExitStatusOf(cli), 0) << strsignal(signal);
+    EXPECT_EQ(ExitStatusWithin(cli, std::chrono::seconds(10)), 0) << strsignal(signal);
     const std::string said = simulator.Finish();
     EXPECT_TRUE(Contains(said, "idle traffic stopped\nidle traffic resumed\n")) << said;
     const std::vector<std::string> lines = Lines(tools::ReadFile(captured));
@@ -270,7 +287,7 @@ TEST(CaptureCliTest, StatusLineOnATerminalAtMostFourTimesASecond) {
     std::vector<std::string> argv{kCli, "--capture", simulator.device(), "--seconds", "2"};
     if (quiet) argv.push_back("-q");
     argv.push_back(dir.File("drive.csv"));
-    const int status = ExitStatusOf(Spawn(argv, -1, terminal));
+    const int status = ExitStatusWithin(Spawn(argv, -1, terminal), std::chrono::seconds(10));
     std::string shown;
     fcntl(master, F_SETFL, O_NONBLOCK);
     char buffer[4096];

@@ -60,9 +60,13 @@ void EcuFaults::Set(std::string_view spec) {
     noEcho = every;
   } else if (kind == "idle") {
     idle = every;
+  } else if (kind == "stall") {
+    stall = every;
+  } else if (kind == "stop") {
+    missedStops = every;
   } else {
     throw std::invalid_argument("no such fault: " + std::string(kind) +
-                                " (checksum, cut, garbage, silence, echo, idle)");
+                                " (checksum, cut, garbage, silence, echo, idle, stall, stop)");
   }
 }
 
@@ -140,8 +144,10 @@ EcuSimulator::Reply EcuSimulator::Receive(std::span<const std::uint8_t> hostByte
       Answer(reply);
     } else if (std::equal(frame.begin(), frame.end(), kStopIdleTraffic.begin(),
                           kStopIdleTraffic.end())) {
-      idleOn_ = false;
       idleRequests_ += 'S';
+      const auto stops =
+          static_cast<int>(std::count(idleRequests_.begin(), idleRequests_.end(), 'S'));
+      if (stops > faults_.missedStops) idleOn_ = false;
     } else if (std::equal(frame.begin(), frame.end(), kResumeIdleTraffic.begin(),
                           kResumeIdleTraffic.end())) {
       idleOn_ = true;
@@ -162,6 +168,7 @@ void EcuSimulator::Answer(Reply& reply) {
     return;
   }
   auto& out = reply.answer;
+  if (Hits(faults_.stall, r)) reply.stalled = true;
   if (Hits(faults_.garbage, r)) out.insert(out.end(), kGarbage.begin(), kGarbage.end());
   if (Hits(faults_.idle, r)) {
     const std::vector<std::uint8_t> idle = IdleFrame();

@@ -10,6 +10,7 @@
 #ifndef TRIMWRIGHT_TOOLS_ECUSIMULATOR_H_
 #define TRIMWRIGHT_TOOLS_ECUSIMULATOR_H_
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -32,22 +33,30 @@ struct EcuFaults {
   int silenceLength = 1;
   int noEcho = 0;  // the request does not come back as an echo
   int idle = 0;    // an idle-traffic frame comes before the answer, though stopped
+  int stall = 0;   // the answer comes after kStallPause, the ones after it in turn
+  // The first missedStops requests to stop the idle traffic go unheard.
+  int missedStops = 0;
   // Answers the first silentAfter requests only; -1: all.
   std::int64_t silentAfter = -1;
 
   // Sets one fault from "KIND:N", KIND one of checksum, cut, garbage,
-  // silence, echo, idle. Throws std::invalid_argument.
+  // silence, echo, idle, stall, and stop (missedStops). Throws
+  // std::invalid_argument.
   void Set(std::string_view spec);
 };
 
 class EcuSimulator {
  public:
   static constexpr std::size_t kCutBytes = 23;
+  // Longer than a capture waits for an answer.
+  static constexpr std::chrono::milliseconds kStallPause{600};
 
   // What the line carries back for the host's bytes.
   struct Reply {
     std::vector<std::uint8_t> echo;
-    std::vector<std::uint8_t> answer;  // after the engine computer's short pause
+    // After the engine computer's short pause, or after kStallPause.
+    std::vector<std::uint8_t> answer;
+    bool stalled = false;
   };
 
   EcuSimulator(const CalibrationImage& image, std::uint32_t seed, int driveRecords,

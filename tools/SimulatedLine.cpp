@@ -33,7 +33,10 @@ void SimulatedLine::Send(std::span<const std::uint8_t> bytes) {
   // The host's own bytes take their time on the wire; the echo is them.
   const Micros sent = Now() + timing_.byteTime * static_cast<Micros::rep>(bytes.size());
   if (!reply.echo.empty()) Insert(Piece{sent, reply.echo});
-  if (!reply.answer.empty()) Transmit(reply.answer, sent + timing_.answerDelay);
+  if (!reply.answer.empty()) {
+    Transmit(reply.answer,
+             sent + (reply.stalled ? EcuSimulator::kStallPause : timing_.answerDelay));
+  }
 }
 
 void SimulatedLine::AddIdleTrafficUntil(Micros horizon) {

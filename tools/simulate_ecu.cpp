@@ -107,7 +107,9 @@ int main(int argc, char** argv) {
   app.add_option("--log", logPath, "new .csv log of every frame sent whole");
   app.add_option("--fault", faultSpecs,
                  "KIND:N, a fault on every Nth data request; KIND is checksum, cut, garbage, "
-                 "silence (no answer), echo (none), idle (an idle frame first)")
+                 "silence (no answer), echo (none), idle (an idle frame first), stall (the "
+                 "answer 600 ms late); stop:N misses the first N requests to stop the idle "
+                 "traffic")
       ->type_name("KIND:N");
   app.add_option("--silence-length", faults.silenceLength,
                  "requests in a row left unanswered where silence hits")
@@ -157,7 +159,9 @@ int main(int argc, char** argv) {
               ecu.Receive({buffer.data(), static_cast<std::size_t>(got)});
           Transmit(terminal.master, reply.echo, fast);
           if (!reply.answer.empty()) {
-            if (!fast) std::this_thread::sleep_for(kAnswerDelay);
+            if (!fast || reply.stalled) {
+              std::this_thread::sleep_for(reply.stalled ? EcuSimulator::kStallPause : kAnswerDelay);
+            }
             Transmit(terminal.master, reply.answer, fast);
           }
           for (; idleRequestsSaid < ecu.idleRequests().size(); ++idleRequestsSaid) {
