@@ -1,8 +1,7 @@
-// The .csv log a capture writes: created new (an existing file of the name is
-// never touched), the header line first, then one whole record line per write,
-// so that a capture killed at any moment leaves only whole lines. Finish syncs
-// it; Discard removes a log that holds no record. Owns the descriptor; a log
-// neither finished nor discarded is closed as it is.
+// The .csv log a capture writes: created new (never over an existing file),
+// the header line first, then one whole record line per write, so that a
+// capture killed at any moment leaves only whole lines. Owns the descriptor;
+// Finish syncs and closes it, Discard removes a log that holds no record.
 #ifndef TRIMWRIGHT_CAPTURE_CAPTURELOG_H_
 #define TRIMWRIGHT_CAPTURE_CAPTURELOG_H_
 

@@ -1,10 +1,7 @@
-// One capture of the engine computer's data stream into a new .csv log: stops
-// the idle traffic, requests data-stream frames one after the other as fast
-// as the line allows, writes each valid frame as one record line, and ends
-// after a number of records, a time, or when asked to stop, resuming the idle
-// traffic. The line, the clock, the stop signal and the observer belong to
-// the caller and must outlive the session; the session owns the log while it
-// runs.
+// One capture into a new .csv log: stops the idle traffic, requests frames
+// one after the other, writes each valid frame as a record, ends after N
+// records, S seconds or a stop request and resumes the idle traffic. Owns the
+// log while it runs; line, clock, stop and observer are the caller's.
 #ifndef TRIMWRIGHT_CAPTURE_CAPTURESESSION_H_
 #define TRIMWRIGHT_CAPTURE_CAPTURESESSION_H_
 

@@ -1,8 +1,7 @@
-// What a running capture shows its front end: the counts, the frame rate, the
-// last values and, per fuel trim cell, the records so far and both BLMs'
-// averages, which tell the tuner where to drive next. CaptureTally keeps it up
-// to date record by record in constant memory; a front end receives copies
-// through a CaptureObserver.
+// What a running capture shows its front end: counts, frame rate, the last
+// values and, per fuel trim cell, the records so far and both BLMs' averages.
+// CaptureTally keeps it record by record in constant memory; observers get
+// copies on the capture's thread.
 #ifndef TRIMWRIGHT_CAPTURE_CAPTURESTATUS_H_
 #define TRIMWRIGHT_CAPTURE_CAPTURESTATUS_H_
 

@@ -1,8 +1,7 @@
-// Turns the bytes read from the line into the engine computer's whole, valid
-// data-stream frames, and counts everything else it skips by kind. Bytes may
-// come in any pieces; the frames handed out do not depend on how the bytes
-// were cut. Owns the bytes of at most one unfinished frame; lives as long as
-// the capture reading the line.
+// Turns the bytes read from the line into whole, valid data-stream frames,
+// counting what it skips by kind; the frames do not depend on how the bytes
+// were cut into pieces. Owns the bytes of at most one unfinished frame; lives
+// as long as the capture reading the line.
 #ifndef TRIMWRIGHT_CAPTURE_FRAMEDECODER_H_
 #define TRIMWRIGHT_CAPTURE_FRAMEDECODER_H_
 

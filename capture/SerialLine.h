@@ -1,9 +1,7 @@
-// The serial device a capture reads: a USB cable's port, any terminal device,
-// or a pseudo-terminal, opened raw at 8192 baud, 8 data bits, no parity, one
-// stop bit. 8192 baud is no standard rate; it is set through the kernel's
-// termios2 interface, which takes any rate and which pseudo-terminals accept
-// too. Owns the descriptor and a lock on it; puts the device's settings back
-// and closes it when it goes away.
+// The serial device a capture reads (a USB cable's port, any terminal, a
+// pseudo-terminal), raw at 8192 baud 8N1, the rate set through the kernel's
+// termios2, which takes any rate. Owns the descriptor and a lock on it; puts
+// the device's settings back and closes it when it goes away.
 #ifndef TRIMWRIGHT_CAPTURE_SERIALLINE_H_
 #define TRIMWRIGHT_CAPTURE_SERIALLINE_H_
 

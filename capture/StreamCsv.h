@@ -1,9 +1,7 @@
-// The .csv record of a data-stream frame: 28 comma-separated fields in the
-// column order of the scan-tool logs that the .csv reader reads, one header
-// line naming them. Numbers print without the locale. The values a pass reads
-// (rpm, BLM cell, both BLMs and integrators, MAP, throttle, coolant) print so
-// that reading the text back gives exactly the value the frame meant; the
-// others with the scan tool's decimals.
+// The .csv record of a data-stream frame: 28 fields in the column order the
+// .csv reader reads, under one header line, locale-free. What a pass reads
+// prints so that reading it back gives exactly what the frame meant; the rest
+// with the scan tool's decimals. Functions only.
 #ifndef TRIMWRIGHT_CAPTURE_STREAMCSV_H_
 #define TRIMWRIGHT_CAPTURE_STREAMCSV_H_
 

@@ -1,9 +1,7 @@
-// The command line's capture: trimwright-cli --capture DEVICE [--records N]
-// [--seconds S] LOG.csv. Its options, the check of the arguments that go with
-// it, and its body: the capture with SIGINT and SIGTERM asking it to stop, a
-// status line on standard error when that is a terminal, and a summary at the
-// end. main declares the options and dispatches; nothing here outlives the
-// command.
+// trimwright-cli --capture DEVICE [--records N] [--seconds S] LOG.csv: its
+// options, the check of what goes with it, and its body (SIGINT and SIGTERM
+// stop it, a status line on a terminal, a summary). main declares the options
+// and dispatches; nothing here outlives the command.
 #ifndef TRIMWRIGHT_CLI_CAPTURECOMMAND_H_
 #define TRIMWRIGHT_CLI_CAPTURECOMMAND_H_
 

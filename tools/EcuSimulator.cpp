@@ -37,17 +37,17 @@ bool Hits(int every, std::uint64_t request) {
 
 }  // namespace
 
-void EcuFaults::Set(std::string_view spec) {
-  const std::size_t colon = spec.find(':');
+void EcuFaults::Set(std::string_view text) {
+  const std::size_t colon = text.find(':');
   int every = 0;
-  const std::string_view number = colon == std::string_view::npos ? "" : spec.substr(colon + 1);
+  const std::string_view number = colon == std::string_view::npos ? "" : text.substr(colon + 1);
   const auto parsed = std::from_chars(number.data(), number.data() + number.size(), every);
   if (number.empty() || parsed.ec != std::errc() || parsed.ptr != number.data() + number.size() ||
       every < 1) {
     throw std::invalid_argument("a fault is KIND:N with N a whole number from 1: " +
-                                std::string(spec));
+                                std::string(text));
   }
-  const std::string_view kind = spec.substr(0, colon);
+  const std::string_view kind = text.substr(0, colon);
   if (kind == "checksum") {
     badChecksum = every;
   } else if (kind == "cut") {

@@ -1,12 +1,7 @@
-// A simulated engine computer on the data-stream line, without a device: it
-// takes the bytes the host sends and gives back what the line carries to the
-// host, the echo of every byte (the wire is shared) and the answers. It stops
-// and resumes its idle traffic on request and answers each data-stream
-// request with a frame of the simulated drive (DriveSimulator, one sample per
-// whole frame; after the drive the next seed's drive follows). Line faults on
-// request. Every frame it sends whole goes to the record sink as the .csv
-// line a capture writes for it, so a capture can be compared record for
-// record. Owns its drive; the sink is the caller's.
+// A simulated engine computer without a device: host bytes in, what the line
+// carries back out (every byte's echo, the answers), idle traffic stopped and
+// resumed on request, a frame of the simulated drive per data request, line
+// faults on request. Owns its drive; the record sink is the caller's.
 #ifndef TRIMWRIGHT_TOOLS_ECUSIMULATOR_H_
 #define TRIMWRIGHT_TOOLS_ECUSIMULATOR_H_
 
@@ -42,9 +37,13 @@ struct EcuFaults {
   // Sets one fault from "KIND:N", KIND one of checksum, cut, garbage,
   // silence, echo, idle, stall, and stop (missedStops). Throws
   // std::invalid_argument.
-  void Set(std::string_view spec);
+  void Set(std::string_view text);
 };
 
+// The drive is DriveSimulator's over the image, one sample per frame sent
+// whole; after the drive, the next seed's follows. Each frame sent whole goes
+// to the record sink as the .csv line a capture writes for it, so that a
+// capture can be compared record for record.
 class EcuSimulator {
  public:
   static constexpr std::size_t kCutBytes = 23;

@@ -1,9 +1,7 @@
-// The line to a simulated engine computer in simulated time, for tests: what
-// the host sends reaches the EcuSimulator at once, and its echo and answers
-// come back when the wire at 8192 baud would have carried them, in pieces as
-// a serial port hands them over. Waiting moves the clock instead of sleeping,
-// so the capture's time rules run in a moment. The simulator and the clock
-// belong to the caller and must outlive the line.
+// The line to a simulated engine computer in simulated time, for tests: the
+// echo and answers come back when 8192 baud would have carried them, in
+// pieces; waiting moves the clock instead of sleeping. The simulator and the
+// clock are the caller's and must outlive the line.
 #ifndef TRIMWRIGHT_TOOLS_SIMULATEDLINE_H_
 #define TRIMWRIGHT_TOOLS_SIMULATEDLINE_H_
 

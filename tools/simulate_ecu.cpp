@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
   std::uint32_t seed = 1;
   int records = 420;
   std::string logPath;
-  std::vector<std::string> faultSpecs;
+  std::vector<std::string> faultTexts;
   EcuFaults faults;
   bool fast = false;
   app.add_option("--image", imagePath,
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 100000000))
       ->capture_default_str();
   app.add_option("--log", logPath, "new .csv log of every frame sent whole");
-  app.add_option("--fault", faultSpecs,
+  app.add_option("--fault", faultTexts,
                  "KIND:N, a fault on every Nth data request; KIND is checksum, cut, garbage, "
                  "silence (no answer), echo (none), idle (an idle frame first), stall (the "
                  "answer 600 ms late); stop:N misses the first N requests to stop the idle "
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
 
   try {
-    for (const std::string& spec : faultSpecs) faults.Set(spec);
+    for (const std::string& text : faultTexts) faults.Set(text);
     const CalibrationImage image =
         imagePath.empty()
             ? MakeSampleImage()
