@@ -109,15 +109,16 @@ void AddCaptureOptions(CLI::App& app, CaptureArguments& arguments) {
   app.add_option("--capture", arguments.device,
                  "log the engine computer's data stream live from DEVICE (a serial port such as "
                  "/dev/ttyUSB0, or any terminal device) into a new LOG.csv, until Ctrl-C, "
-                 "--records or --seconds; goes with --records, --seconds and -q (no status "
-                 "line) only; an existing LOG.csv is never overwritten")
+                 "--records or --seconds (status 0); status 3 when no valid frame comes for 5 s; "
+                 "goes with --records, --seconds and -q (no status line) only; an existing "
+                 "LOG.csv is never overwritten")
       ->type_name("DEVICE");
   app.add_option("--records", arguments.records, "with --capture: stop after N records")
       ->type_name("N")
-      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 40));
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100000000}));
   app.add_option("--seconds", arguments.seconds, "with --capture: stop after S seconds")
       ->type_name("S")
-      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 30));
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{10000000}));
 }
 
 bool TakeCaptureArguments(const CLI::App& app, CaptureArguments& arguments) {
