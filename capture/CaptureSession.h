@@ -12,6 +12,7 @@
 #include "capture/ByteLine.h"
 #include "capture/CaptureClock.h"
 #include "capture/CaptureStatus.h"
+#include "capture/CaptureTally.h"
 #include "capture/FrameDecoder.h"
 
 namespace trimwright {

@@ -1,7 +1,7 @@
 // What a running capture shows its front end: counts, frame rate, the last
-// values and, per fuel trim cell, the records so far and both BLMs' averages.
-// CaptureTally keeps it record by record in constant memory; observers get
-// copies on the capture's thread.
+// values and, per fuel trim cell, the records so far and both BLMs' averages;
+// and the observer a front end gets it through. Plain values; CaptureTally
+// builds them.
 #ifndef TRIMWRIGHT_CAPTURE_CAPTURESTATUS_H_
 #define TRIMWRIGHT_CAPTURE_CAPTURESTATUS_H_
 
@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "capture/FrameDecoder.h"
-#include "capture/StreamValues.h"
 
 namespace trimwright {
 
@@ -46,27 +45,6 @@ class CaptureObserver {
  public:
   virtual ~CaptureObserver() = default;
   virtual void OnStatus(const CaptureStatus& status) = 0;
-};
-
-// Builds the status of a capture as its records come.
-class CaptureTally {
- public:
-  // A record's values, taken at time `at` of the capture's clock.
-  void AddRecord(const StreamValues& values, std::chrono::milliseconds at);
-
-  // The status at time `now`, `start` being the capture's start.
-  const CaptureStatus& StatusAt(std::chrono::milliseconds start, std::chrono::milliseconds now,
-                                const FrameCounts& frames, std::uint64_t repeatedRequests);
-
- private:
-  static constexpr std::size_t kRateWindow = 16;
-
-  CaptureStatus status_;
-  std::array<std::uint64_t, CaptureStatus::kCells> blmLeftSums_{};
-  std::array<std::uint64_t, CaptureStatus::kCells> blmRightSums_{};
-  // The times of the last kRateWindow records, oldest first from next_.
-  std::array<std::chrono::milliseconds, kRateWindow> recent_{};
-  std::size_t next_ = 0;
 };
 
 }  // namespace trimwright

@@ -1,4 +1,4 @@
-#include "capture/CaptureStatus.h"
+#include "capture/CaptureTally.h"
 
 #include <algorithm>
 
