@@ -18,7 +18,9 @@ class UsageFormatter : public CLI::Formatter {
     std::string usage = CLI::Formatter::make_usage(app, name);
     const std::size_t end = usage.find('\n');
     return "Usage: " + name + " [OPTIONS] LOGFILE IMAGE\n       " + name +
-           " [OPTIONS] LOGFILE... IMAGE" + (end == std::string::npos ? "\n" : usage.substr(end));
+           " [OPTIONS] LOGFILE... IMAGE\n       " + name +
+           " --capture DEVICE [--records N] [--seconds S] LOG.csv" +
+           (end == std::string::npos ? "\n" : usage.substr(end));
   }
 };
 

@@ -1,6 +1,6 @@
 // trimwright-cli: one tuning pass from the command line, for tuners who work
 // in a terminal or script their passes, and the commands around it (check,
-// compare, history, undo, locks). Standard output carries exactly the run's
+// compare, history, undo, locks, capture). Standard output carries exactly the run's
 // diagnostic lines; messages and errors go to standard error.
 #include <algorithm>
 #include <iostream>
@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/CaptureCommand.h"
 #include "cli/ChangeLocksCommand.h"
 #include "cli/CheckCommand.h"
 #include "cli/Command.h"
@@ -28,6 +29,7 @@ using trimwright::Command;
 // holds runs. The pass, chosen always, comes last.
 std::vector<std::unique_ptr<Command>> Commands() {
   std::vector<std::unique_ptr<Command>> commands;
+  commands.push_back(std::make_unique<trimwright::CaptureCommand>());
   commands.push_back(std::make_unique<trimwright::CompareCommand>());
   commands.push_back(std::make_unique<trimwright::CheckCommand>());
   commands.push_back(std::make_unique<trimwright::HistoryCommand>());

@@ -30,7 +30,8 @@ target_link_libraries(trimwright_fuzz_support PUBLIC trimwright_writers)
 target_include_directories(trimwright_fuzz_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_features(trimwright_fuzz_support PUBLIC cxx_std_20)
 
-set(TRIMWRIGHT_FUZZ_HARNESSES dmuni_fuzzer freescan_fuzzer pcmcomm_fuzzer tuning_run_fuzzer)
+set(TRIMWRIGHT_FUZZ_HARNESSES dmuni_fuzzer freescan_fuzzer pcmcomm_fuzzer tuning_run_fuzzer
+                               frame_decoder_fuzzer)
 foreach(harness IN LISTS TRIMWRIGHT_FUZZ_HARNESSES)
   add_executable(${harness} tests/fuzz/${harness}.cpp)
   target_link_libraries(${harness} PRIVATE trimwright_fuzz_support)

@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "capture/StreamFrame.h"
 #include "tests/fuzz/TuningInput.h"
 #include "tools/DriveSimulator.h"
+#include "tools/EcuSimulator.h"
 #include "tools/ImageWriter.h"
 #include "tools/LogWriter.h"
 
@@ -206,6 +209,34 @@ void WriteTuningRunSeeds(SeedWriter& out) {
   out.Write("unknown-log-raw-image", raw);
 }
 
+// What the host reads from the simulated engine computer for `requests`
+// data-stream requests, after the request to stop the idle traffic, behind
+// the byte that seeds the harness's pieces.
+std::string LineBytes(char pieceSeed, int requests, const tools::EcuFaults& faults) {
+  tools::EcuSimulator ecu(tools::MakeSampleImage(), 1, 420, faults);
+  std::string bytes(1, pieceSeed);
+  auto add = [&](std::span<const std::uint8_t> request) {
+    const tools::EcuSimulator::Reply reply = ecu.Receive(request);
+    bytes.append(reply.echo.begin(), reply.echo.end());
+    bytes.append(reply.answer.begin(), reply.answer.end());
+  };
+  const std::vector<std::uint8_t> idle = tools::EcuSimulator::IdleFrame();
+  bytes.append(idle.begin(), idle.end());
+  add(stream::kStopIdleTraffic);
+  for (int k = 0; k < requests; ++k) add(stream::kRequestDataStream);
+  add(stream::kResumeIdleTraffic);
+  return bytes;
+}
+
+void WriteFrameDecoderSeeds(SeedWriter& out) {
+  out.Write("frame_decoder_fuzzer", "clean", LineBytes('\x00', 6, {}));
+  tools::EcuFaults faults;
+  for (const char* fault : {"checksum:7", "cut:5", "garbage:3", "silence:11", "echo:2", "idle:4"}) {
+    faults.Set(fault);
+  }
+  out.Write("frame_decoder_fuzzer", "every-fault", LineBytes('\x2a', 24, faults));
+}
+
 }  // namespace
 }  // namespace trimwright::fuzz
 
@@ -220,6 +251,7 @@ int main(int argc, char** argv) {
     trimwright::fuzz::WriteFreescanSeeds(out);
     trimwright::fuzz::WritePCMcommSeeds(out);
     trimwright::fuzz::WriteTuningRunSeeds(out);
+    trimwright::fuzz::WriteFrameDecoderSeeds(out);
     std::cout << out.total() << " bytes in all\n";
   } catch (const std::exception& e) {
     std::cerr << "make_fuzz_seeds: " << e.what() << "\n";
