@@ -143,6 +143,27 @@ TEST_F(PreviewTest, JsonOnStandardOutputIsTheWholeGridAndNothingElse) {
   EXPECT_GT(idle["idle_hits"], 0);
   EXPECT_FALSE(idle["idle_factor"].is_null());
 
+  // Records the second trim window leaves out are no hits, and cells beyond
+  // the rpm limit keep their idle records.
+  for (const std::vector<std::string>& options :
+       std::vector<std::vector<std::string>>{{"--aux-window", "128-128"}, {"--rpm-limit", "600"}}) {
+    std::vector<std::string> args{"--dry-run", "--json", "-"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {dir_.File("sample.csv"), dir_.File("sample.bin")});
+    const ProcessResult limited = Cli(args);
+    ASSERT_EQ(limited.exitStatus, 0) << limited.err;
+    const Json json = Json::parse(limited.out);
+    std::uint64_t limitedHits = 0;
+    std::uint64_t limitedIdle = 0;
+    for (const Json& cell : json["ve_cells"]) {
+      limitedHits += cell["hits"].get<std::uint64_t>();
+      limitedIdle += cell["idle_hits"].get<std::uint64_t>();
+    }
+    EXPECT_EQ(limitedHits, json["records_used"].get<std::uint64_t>()) << options[0];
+    EXPECT_EQ(limitedIdle, json["trim_cells"][16]["records"].get<std::uint64_t>()) << options[0];
+    EXPECT_GT(limitedIdle, 0u) << options[0];
+  }
+
   // The diagnostic lines and the grid went to standard error.
   EXPECT_NE(result.err.find("LT1_obd1:  OptimizeVETable"), std::string::npos);
   EXPECT_NE(result.err.find("VE change in percent"), std::string::npos);

@@ -323,6 +323,38 @@ TEST_P(StalePreviewTest, ApplyWritesThePreviewOnlyWhileItsInputsAreAsTheyWere) {
   EXPECT_FALSE(std::filesystem::exists(image + ".history"));
 }
 
+// A request that names other logs than the preview was made from is stale too:
+// one log fewer, or one more.
+TEST_F(TuningRunTest, ApplyRefusesAPreviewOfOtherLogs) {
+  const std::string first = dir_.File("a.uni");
+  const std::string second = dir_.File("b.uni");
+  tools::WriteFile(first, tools::ReadFile(dir_.File("drive.uni")));
+  tools::WriteFile(second, tools::ReadFile(dir_.File("drive.uni")));
+  const std::string image = dir_.File("car.bin");
+  const std::string before = tools::ReadFile(image);
+  RunRequest request = RunRequest::ForOneLog(first, image, "", "124", "3000");
+  request.logPaths.push_back(second);
+  request.dryRun = true;
+  TuningRun run(window_);
+  const RunResult preview = run.Perform(request);
+  ASSERT_TRUE(preview.plan);
+  request.dryRun = false;
+  request.logfileName = dir_.File("car.txt");
+  for (const std::vector<std::string>& logs :
+       std::vector<std::vector<std::string>>{{first}, {first, second, second}}) {
+    request.logPaths = logs;
+    try {
+      run.ApplyPreview(request, *preview.plan);
+      ADD_FAILURE() << "a preview of other logs was written";
+    } catch (const StalePreviewError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "Since the preview, the list of logs changed; nothing was written");
+    }
+  }
+  EXPECT_EQ(tools::ReadFile(image), before);
+  EXPECT_FALSE(std::filesystem::exists(request.logfileName));
+}
+
 constexpr std::chrono::seconds kLater{1};
 constexpr std::chrono::seconds kSameTime{0};
 

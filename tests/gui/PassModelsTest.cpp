@@ -4,6 +4,7 @@
 // cells, the scatter of the records by fate, and the texts of the records'
 // fates and the limits.
 #include <QFont>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -364,6 +365,41 @@ class PassModelsTest : public QObject {
     readings.limits.smooth = true;
     QCOMPARE(PassNotes::LimitsLine(readings),
              QStringLiteral("Limits on: factors smoothed (--smooth)"));
+
+    // One lock is named too; a cell both caps held is warned of twice, as
+    // the report lists it in both sections.
+    PassPlan one = Plan();
+    one.limits.locked = {{2400, 60}};
+    one.limits.maxChangePercent = 2.0;
+    one.limits.maxTotalChangePercent = 5.0;
+    VECellPlan both = At(one, 3, 2);
+    both.tuned = both.capped = both.totalCapped = true;
+    both.factor = 1.2f;
+    both.appliedFactor = 1.02f;
+    both.oldValue = 100;
+    both.newValue = 102;
+    both.baselineValue = 99;
+    one.tunedCells = {both};
+    QVERIFY(PassNotes::LimitsLine(one).endsWith(
+        QStringLiteral("1 VE cell(s) locked on the image (--lock: 0 kept their bytes)")));
+    const QStringList twice = PassNotes::LimitWarnings(one);
+    QCOMPARE(twice.size(), 2);
+    QVERIFY(twice[0].contains(QStringLiteral("capped")));
+    QVERIFY(twice[1].contains(QStringLiteral("held by the total limit")));
+  }
+
+  // Switching the grid to whole percents redraws every cell, once.
+  void compactFormRedrawsTheGrid() {
+    VeTableModel model;
+    model.SetPlan(Plan());
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.SetCompact(true);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed[0][0].value<QModelIndex>(), model.index(0, 0));
+    QCOMPARE(changed[0][1].value<QModelIndex>(),
+             model.index(model.rowCount() - 1, model.columnCount() - 1));
+    model.SetCompact(true);
+    QCOMPARE(changed.size(), 1);
   }
 
   // A pass whose logs gave no record any cell used says so first.
