@@ -36,10 +36,13 @@ bool DrawnSelected(PassWindow& pass, int row, int column) {
   const QRect cell = pass.veView()->visualRect(pass.veModel().index(row, column));
   const QImage drawn = pass.veView()->viewport()->grab().toImage();
   const QColor highlight = pass.veView()->palette().color(QPalette::Active, QPalette::Highlight);
+  bool framed = false;
   for (int x = cell.left(); x < cell.left() + 4; ++x) {
-    if (drawn.pixelColor(x, centre.y()) == highlight) return true;
+    framed = framed || drawn.pixelColor(x, centre.y()) == highlight;
   }
-  return false;
+  // Inside the frame the cell keeps its own colour under the tint: never
+  // the plain selection colour.
+  return framed && drawn.pixelColor(centre.x(), cell.top() + 2) != highlight;
 }
 
 const std::vector<GridCell> kBlock{{1200, 50}, {1200, 55}, {1400, 50}, {1400, 55}};
