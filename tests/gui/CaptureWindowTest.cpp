@@ -195,6 +195,188 @@ class CaptureWindowTest : public QObject {
     capture.CheckCellsShowTheLog(second);
     QCOMPARE(capture.dialog->logPath(), second);
   }
+
+  // However a capture ends, the log is whole, each line as the engine
+  // computer sent it, the idle traffic resumed, and the log in the field.
+  void everyEndLeavesAWholeLogInTheField_data() {
+    QTest::addColumn<QString>("how");
+    for (const char* how : {"keyboard: Space on Start, Enter on Stop", "Escape", "Close",
+                            "close box", "main window's Exit"}) {
+      QTest::newRow(how) << QString::fromLatin1(how);
+    }
+  }
+  void everyEndLeavesAWholeLogInTheField() {
+    QFETCH(QString, how);
+    Capture capture;
+    CaptureWindow& window = *capture.window;
+    const std::string log = capture.dir.File("drive.csv");
+    capture.services.answers = {Q(log)};
+    capture.TypeDevice(capture.simulator->device());
+    if (how.startsWith("keyboard")) {
+      // From the device field, Tab passes Refresh to Start.
+      QCOMPARE(QApplication::focusWidget(), window.deviceChoice());
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), window.startButton());
+      QTest::keyClick(window.startButton(), Qt::Key_Space);
+    } else {
+      QTest::mouseClick(window.startButton(), Qt::LeftButton);
+    }
+    QVERIFY(window.capturing());
+    QTRY_VERIFY_WITH_TIMEOUT(capture.RecordsShown() >= 20, kWaitMs);
+    if (how.startsWith("keyboard")) {
+      QCOMPARE(QApplication::focusWidget(), window.stopButton());
+      QTest::keyClick(window.stopButton(), Qt::Key_Return);
+      QTRY_VERIFY_WITH_TIMEOUT(!window.capturing(), kWaitMs);
+      QVERIFY(window.isVisible());
+      QCOMPARE(QApplication::focusWidget(), window.startButton());
+    } else if (how == "Escape") {
+      QTest::keyClick(&window, Qt::Key_Escape);
+    } else if (how == "Close") {
+      QPushButton* close = nullptr;
+      for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->text() == "Close") close = button;
+      }
+      QVERIFY(close);
+      QTest::mouseClick(close, Qt::LeftButton);
+    } else if (how == "close box") {
+      window.close();
+    } else {
+      Click(*capture.dialog, IDC_EXIT);
+    }
+    // Whatever closed the window waited for the capture's end.
+    QVERIFY(!window.capturing());
+    QCOMPARE(window.isVisible(), how.startsWith("keyboard"));
+    QVERIFY(capture.onGuiThread);
+    const std::string said = capture.simulator->Finish();
+    QVERIFY2(said.find("idle traffic stopped\nidle traffic resumed\n") != std::string::npos,
+             said.c_str());
+    capture.CheckLogIsWhatWasSent(log);
+    capture.CheckCellsShowTheLog(log);
+    QCOMPARE(capture.dialog->logPath(), log);
+    QCOMPARE(Field(*capture.dialog, IDC_LOG_PATH)->text(), Q(log));
+    QVERIFY(capture.services.events.isEmpty());
+  }
+
+  // What the window refuses before a capture, and captures that fail, in
+  // the core's words; the log field keeps what it held, and no log is left.
+  void refusalsAndFailuresSayTheCoresWords_data() {
+    QTest::addColumn<QString>("device");  // in the test's folder; "" for none
+    QTest::addColumn<QString>("log");     // the chooser's answer; "" cancels
+    QTest::addColumn<QString>("event");   // %1 the device, %2 the log
+    QTest::newRow("no device") << ""
+                               << ""
+                               << "message Choose the device to capture from, or type its path.";
+    QTest::newRow("chooser cancelled") << "ttyUSB0"
+                                       << ""
+                                       << "";
+    QTest::newRow("not a .csv") << "ttyUSB0"
+                                << "drive.txt"
+                                << "message A capture writes a .csv log; its name must end in "
+                                   ".csv or .CSV.";
+    QTest::newRow("missing device")
+        << "ttyUSB9"
+        << "drive.csv"
+        << "error Unable to open the device %1 (No such file or directory)";
+    QTest::newRow("not a terminal") << "plain"
+                                    << "drive.csv"
+                                    << "error The device %1 is not a terminal device";
+    QTest::newRow("existing log")
+        << "plain"
+        << "earlier.csv"
+        << "error The capture log %2 exists already; a capture never overwrites a file";
+  }
+  void refusalsAndFailuresSayTheCoresWords() {
+    QFETCH(QString, device);
+    QFETCH(QString, log);
+    QFETCH(QString, event);
+    Capture capture(false);
+    CaptureWindow& window = *capture.window;
+    tools::WriteFile(capture.dir.File("plain"), "");
+    tools::WriteFile(capture.dir.File("earlier.csv"), "an earlier drive\n");
+    const std::string devicePath = device.isEmpty() ? "" : capture.dir.File(device.toStdString());
+    const std::string logPath = log.isEmpty() ? "" : capture.dir.File(log.toStdString());
+    capture.TypeDevice(devicePath);
+    capture.services.answers = {log.isEmpty() ? std::nullopt : std::optional<QString>(Q(logPath))};
+    QTest::mouseClick(window.startButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.capturing(), kWaitMs);
+    QCOMPARE(
+        capture.services.events,
+        event.isEmpty()
+            ? QStringList()
+            : QStringList{QString(event).replace("%1", Q(devicePath)).replace("%2", Q(logPath))});
+    // The chooser was asked once a device was named.
+    QCOMPARE(capture.services.answers.size(), device.isEmpty() ? std::size_t{1} : std::size_t{0});
+    QVERIFY(window.startButton()->isEnabled() && !window.stopButton()->isEnabled());
+    QVERIFY(window.deviceChoice()->isEnabled());
+    QVERIFY(capture.dialog->logPath().empty());
+    QVERIFY(Field(*capture.dialog, IDC_LOG_PATH)->text().isEmpty());
+    QVERIFY(!std::filesystem::exists(capture.dir.File("drive.csv")));
+    QCOMPARE(tools::ReadFile(capture.dir.File("earlier.csv")), std::string("an earlier drive\n"));
+  }
+
+  // A device lost mid-capture ends it with the core's words, which say
+  // where the records before are; that log, whole, goes to the field.
+  void aDeviceLostMidCaptureKeepsItsRecords() {
+    Capture capture;
+    CaptureWindow& window = *capture.window;
+    const std::string log = capture.dir.File("drive.csv");
+    capture.Start(log);
+    QTRY_VERIFY_WITH_TIMEOUT(capture.RecordsShown() >= 20, kWaitMs);
+    capture.simulator->Finish(SIGKILL);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.capturing(), kWaitMs);
+    capture.CheckCellsShowTheLog(log);
+    QCOMPARE(capture.services.events.size(), 1);
+    const QString event = capture.services.events[0];
+    QVERIFY2(event.startsWith("error The device " + Q(capture.simulator->device()) + " hung up"),
+             qPrintable(event));
+    QVERIFY2(event.endsWith(QStringLiteral("; the %1 records captured before are in %2")
+                                .arg(capture.RecordsShown())
+                                .arg(Q(log))),
+             qPrintable(event));
+    QCOMPARE(capture.dialog->logPath(), log);
+  }
+
+  // The ports listed, by-id names with their targets; a typed path taken as
+  // typed and kept when the list is made again; Enter in the field presses
+  // Start and adds nothing to the list; Tab walks the buttons.
+  void devicesListedOrTypedAndTheKeys() {
+    Capture capture(false);
+    CaptureWindow& window = *capture.window;
+    QComboBox& choice = *window.deviceChoice();
+    window.ShowPorts({{"/dev/serial/by-id/usb-cable-port0", "/dev/ttyUSB0"}, {"/dev/ttyS0", ""}});
+    QCOMPARE(choice.count(), 2);
+    QCOMPARE(choice.itemText(0),
+             QStringLiteral("/dev/serial/by-id/usb-cable-port0  \u2192 /dev/ttyUSB0"));
+    QCOMPARE(choice.itemText(1), QStringLiteral("/dev/ttyS0"));
+    choice.setCurrentIndex(0);
+    QCOMPARE(window.DevicePath(), std::string("/dev/serial/by-id/usb-cable-port0"));
+    choice.setCurrentIndex(1);
+    QCOMPARE(window.DevicePath(), std::string("/dev/ttyS0"));
+    capture.TypeDevice("/dev/pts/97");
+    QCOMPARE(window.DevicePath(), std::string("/dev/pts/97"));
+    window.ShowPorts({{"/dev/ttyACM0", ""}});
+    QCOMPARE(window.DevicePath(), std::string("/dev/pts/97"));
+
+    capture.services.answers = {std::nullopt};
+    QTest::keyClick(choice.lineEdit(), Qt::Key_Return);
+    QVERIFY(capture.services.answers.empty());  // Start asked for the log
+    QCOMPARE(choice.count(), 1);
+    QCOMPARE(window.DevicePath(), std::string("/dev/pts/97"));
+
+    QList<QWidget*> order;
+    choice.lineEdit()->setFocus();
+    for (int step = 0; step < 5; ++step) {
+      order << QApplication::focusWidget();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(order.size(), 5);
+    QCOMPARE(order[0], &choice);
+    QCOMPARE(qobject_cast<QPushButton*>(order[1])->text(), QStringLiteral("&Refresh"));
+    QCOMPARE(order[2], window.startButton());  // Stop is off: passed by
+    QCOMPARE(qobject_cast<QPushButton*>(order[3])->text(), QStringLiteral("Close"));
+    QCOMPARE(order[4], &choice);
+  }
 };
 
 }  // namespace trimwright
