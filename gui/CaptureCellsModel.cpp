@@ -92,8 +92,8 @@ QVariant CaptureCellsModel::data(const QModelIndex& index, int role) const {
           number == kIdleCell ? QStringLiteral("idle %1: %2 rec") : QStringLiteral("%1: %2 rec");
       text = text.arg(number).arg(cell.records);
       if (cell.records > 0) {
-        text +=
-            QStringLiteral("\n%1 / %2").arg(Tenths(cell.blmLeftAverage), Tenths(cell.blmRightAverage));
+        text += QStringLiteral("\n%1 / %2")
+                    .arg(Tenths(cell.blmLeftAverage), Tenths(cell.blmRightAverage));
       }
       return text;
     }

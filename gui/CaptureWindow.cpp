@@ -148,10 +148,9 @@ void CaptureWindow::ShowPorts(const std::vector<SerialPort>& ports) {
   m_device->clear();
   for (const SerialPort& port : ports) {
     const QString path = DecodedPath(port.path);
-    m_device->addItem(port.target.empty()
-                          ? path
-                          : path + QStringLiteral("  \u2192 ") + DecodedPath(port.target),
-                      path);
+    m_device->addItem(
+        port.target.empty() ? path : path + QStringLiteral("  \u2192 ") + DecodedPath(port.target),
+        path);
   }
   m_device->setEditText(typed.isEmpty() && !ports.empty() ? m_device->itemText(0) : typed);
 }
@@ -229,6 +228,7 @@ void CaptureWindow::OnStop() {
 void CaptureWindow::done(int result) {
   m_runner.StopAndWait();
   QDialog::done(result);
+  m_device->setFocus();  // where the window opens again
 }
 
 void CaptureWindow::OnStatus(const CaptureStatus& status) {
@@ -252,7 +252,8 @@ void CaptureWindow::OnFinished(const CaptureOutcome& outcome) {
   } else if (!outcome.failed) {
     m_state->setText(QStringLiteral("No record came; %1 holds only its header line.").arg(log));
   } else {
-    m_state->setText(QStringLiteral("The capture failed."));
+    m_state->setText(QStringLiteral("The capture failed: ") +
+                     QString::fromStdString(outcome.error));
   }
   // The core's own words, which say where the records before went.
   if (outcome.failed) ShowBox(QString::fromStdString(outcome.error), QMessageBox::Critical);
@@ -274,15 +275,19 @@ void CaptureWindow::ShowValues(const CaptureStatus& s) {
 }
 
 void CaptureWindow::SetCapturing(bool capturing) {
-  // Focus on a button about to be turned off moves to the one turned on.
-  const bool focusOnStart = m_start->hasFocus();
-  const bool focusOnStop = m_stop->hasFocus();
+  // Keys stay on the row of Start and Stop: focus on a control about to be
+  // turned off goes to the one turned on, not on to Close, where the next
+  // Enter would close the window.
+  const QWidget* focus = focusWidget();
+  const bool focusTurnedOff =
+      focus && (capturing ? focus == m_start || focus == m_refresh || focus == m_device ||
+                                m_device->isAncestorOf(focus)
+                          : focus == m_stop);
   m_stop->setEnabled(capturing);
   m_start->setEnabled(!capturing);
   m_device->setEnabled(!capturing);
   m_refresh->setEnabled(!capturing);
-  if (capturing && focusOnStart) m_stop->setFocus();
-  if (!capturing && focusOnStop) m_start->setFocus();
+  if (focusTurnedOff) (capturing ? m_stop : m_start)->setFocus();
 }
 
 void CaptureWindow::ShowBox(const QString& text, QMessageBox::Icon icon) {

@@ -85,6 +85,9 @@ class ScriptedServices : public DialogServices {
   int question = QMessageBox::Cancel;
   QString yesText;
 
+  // Runs while a file chooser is up, as a real one takes the keys from the
+  // window that opened it.
+  std::function<void()> whileChoosing;
   // Sets the Options dialog before it is accepted; nullptr cancels it.
   std::function<void(OptionsDialog&)> onOptions;
   // Where the window remembers its settings; nothing by default.
@@ -140,6 +143,7 @@ class ScriptedServices : public DialogServices {
   }
 
   std::optional<QString> RunFileChooser(QFileDialog& chooser) override {
+    if (whileChoosing) whileChoosing();
     chooserFilters << chooser.nameFilters();
     chooserFolders << chooser.directory().absolutePath();
     // The log chooser takes several files, the image chooser one; the
