@@ -198,6 +198,10 @@ class CaptureWindowTest : public QObject {
     // A second drive starts from empty cells and takes the field in turn.
     const std::string second = capture.dir.File("second.csv");
     capture.Start(second);
+    for (int number = 0; number < CaptureStatus::kCells; ++number) {
+      QCOMPARE(window.cellsModel().Cell(number).records, std::uint64_t{0});
+    }
+    QCOMPARE(window.cellsModel().currentCell(), -1);
     QTRY_VERIFY_WITH_TIMEOUT(capture.RecordsShown() >= 10, kWaitMs);
     QTest::mouseClick(window.stopButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!window.capturing(), kWaitMs);
