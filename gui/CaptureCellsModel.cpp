@@ -50,6 +50,15 @@ void CaptureCellsModel::SetMinRecords(std::int32_t minRecords) {
   ChangedAll();
 }
 
+void CaptureCellsModel::SetBands(const std::vector<std::int32_t>& rpmBounds,
+                                 const std::vector<std::int32_t>& mapBounds) {
+  const bool whole = rpmBounds.size() == kBands + 1 && mapBounds.size() == kBands + 1;
+  m_rpmBounds = whole ? rpmBounds : std::vector<std::int32_t>();
+  m_mapBounds = whole ? mapBounds : std::vector<std::int32_t>();
+  emit headerDataChanged(Qt::Horizontal, 0, kBands - 1);
+  emit headerDataChanged(Qt::Vertical, 0, kBands);
+}
+
 void CaptureCellsModel::ChangedAll() {
   emit dataChanged(index(0, 0), index(kOtherRow, kBands - 1));
 }
@@ -145,11 +154,19 @@ QVariant CaptureCellsModel::data(const QModelIndex& index, int role) const {
 
 QVariant CaptureCellsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return QVariant();
+  const auto at = [](const std::vector<std::int32_t>& bounds, int k) {
+    return bounds[static_cast<std::size_t>(k)];
+  };
   if (orientation == Qt::Horizontal) {
-    return QStringLiteral("rpm band %1").arg(section + 1);
+    if (m_rpmBounds.empty()) return QStringLiteral("rpm band %1").arg(section + 1);
+    return QStringLiteral("%1-%2 rpm")
+        .arg(at(m_rpmBounds, section))
+        .arg(at(m_rpmBounds, section + 1));
   }
   if (section == kOtherRow) return QStringLiteral("idle, 17, 18");
-  return QStringLiteral("MAP band %1").arg(kBands - section);
+  const int band = kBands - 1 - section;
+  if (m_mapBounds.empty()) return QStringLiteral("MAP band %1").arg(band + 1);
+  return QStringLiteral("%1-%2 kPa").arg(at(m_mapBounds, band)).arg(at(m_mapBounds, band + 1));
 }
 
 }  // namespace trimwright

@@ -1,7 +1,8 @@
 // The fuel trim cells of a capture as it runs, for Qt's views: the 4 by 4
 // cells (rows by MAP band, highest first; columns by rpm band) and a fifth
 // row with the idle cell 16 and the cells 17 and 18, each with its records
-// so far and both BLMs' averages. The cell the engine computer is in now is
+// so far and both BLMs' averages; the bands named by the image's boundaries
+// where the window holds one. The cell the engine computer is in now is
 // marked; a cell a pass uses that has fewer records than it should is
 // faint, the others coloured by how far their BLMs lie from the target.
 // Holds a copy of the last status; needs no widget.
@@ -11,6 +12,7 @@
 #include <QAbstractTableModel>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "capture/CaptureStatus.h"
 
@@ -40,6 +42,11 @@ class CaptureCellsModel : public QAbstractTableModel {
   // of it and kEnoughRecords.
   void SetMinRecords(std::int32_t minRecords);
   std::uint64_t enoughRecords() const { return m_enough; }
+  // The fuel trim table's boundaries for the headers, kBands + 1 of each,
+  // lowest first (0, the image's three, the top); others (none: no image)
+  // name the bands by number.
+  void SetBands(const std::vector<std::int32_t>& rpmBounds,
+                const std::vector<std::int32_t>& mapBounds);
 
   // The cell the last record was logged in, or -1 before the first record
   // and for a record beyond cell 18.
@@ -66,6 +73,8 @@ class CaptureCellsModel : public QAbstractTableModel {
   int m_current = -1;
   int m_target = 124;
   std::uint64_t m_enough = kEnoughRecords;
+  std::vector<std::int32_t> m_rpmBounds;
+  std::vector<std::int32_t> m_mapBounds;
 };
 
 }  // namespace trimwright

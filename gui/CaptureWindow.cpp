@@ -14,7 +14,14 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <functional>
+#include <utility>
+
 #include "app/FileFormats.h"
+#include "app/TuningRun.h"
+#include "calibration/ImageCheck.h"
+#include "calibration/ImageLayout.h"
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 #include "gui/DialogServices.h"
@@ -30,6 +37,35 @@ QString DecodedPath(const std::string& path) { return QFile::decodeName(path.c_s
 std::string EncodedPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 const QString kNoValue = QStringLiteral("-");
+
+using Bounds = std::vector<std::int32_t>;
+
+// The fuel trim table's boundaries in image as a pass reads them, lowest
+// first from 0 to the table's top; none where there is no image, it cannot
+// be read, or its boundaries make no table.
+std::pair<Bounds, Bounds> BandsOf(const std::string& image) {
+  if (image.empty()) return {};
+  try {
+    const std::optional<std::array<std::uint8_t, ImageCheck::kBoundaryBytes>> bytes =
+        CheckImageFile(image).boundaryBytes();
+    if (!bytes) return {};
+    Bounds rpm{0};
+    Bounds map{0};
+    for (int k = 0; k < 3; ++k) {
+      rpm.push_back((*bytes)[static_cast<std::size_t>(k)] * kRpmPerBoundaryCount);
+      map.push_back((*bytes)[static_cast<std::size_t>(k) + 3]);
+    }
+    rpm.push_back(kTopRpmBound);
+    map.push_back(kTopMapBound);
+    const auto rises = [](const Bounds& b) {
+      return std::adjacent_find(b.begin(), b.end(), std::greater_equal<>()) == b.end();
+    };
+    if (!rises(rpm) || !rises(map)) return {};
+    return {rpm, map};
+  } catch (const TrimwrightError&) {
+    return {};
+  }
+}
 
 }  // namespace
 
@@ -120,7 +156,7 @@ CaptureWindow::CaptureWindow(DialogServices& services, WindowSettings& settings,
   connect(&m_runner, &CaptureRunner::statusChanged, this, &CaptureWindow::OnStatus);
   connect(&m_runner, &CaptureRunner::finished, this, &CaptureWindow::OnFinished);
 
-  SetPassContext(124, 0, std::string());
+  SetPassContext(124, 0, std::string(), std::string());
   ShowPorts(ListSerialPorts());
   SetCapturing(false);
   m_device->setFocus();
@@ -130,10 +166,12 @@ CaptureWindow::CaptureWindow(DialogServices& services, WindowSettings& settings,
 CaptureWindow::~CaptureWindow() = default;
 
 void CaptureWindow::SetPassContext(int targetBlm, std::int32_t minRecords,
-                                   const std::string& currentLog) {
+                                   const std::string& currentLog, const std::string& image) {
   m_cells.SetTargetBlm(targetBlm);
   m_cells.SetMinRecords(minRecords);
-  m_currentLog = currentLog;
+  const auto [rpmBounds, mapBounds] = BandsOf(image);
+  m_cells.SetBands(rpmBounds, mapBounds);
+  m_besideFile = currentLog.empty() ? image : currentLog;
   m_legend->setText(
       QStringLiteral("Yellow, bold: the cell the engine is in now. Faint, italics: fewer than %1 "
                      "records, drive there. Coloured: how far the BLM averages lie from the "
@@ -177,8 +215,8 @@ std::optional<std::string> CaptureWindow::ChooseLog() {
   // question would offer to replace it, which never happens.
   chooser.setOption(QFileDialog::DontConfirmOverwrite);
   QString folder = m_settings.Folder(WindowSettings::kLogFolder);
-  if (folder.isEmpty() && !m_currentLog.empty()) {
-    folder = QFileInfo(DecodedPath(m_currentLog)).absolutePath();
+  if (folder.isEmpty() && !m_besideFile.empty()) {
+    folder = QFileInfo(DecodedPath(m_besideFile)).absolutePath();
   }
   if (folder.isEmpty()) folder = QDir::homePath();
   chooser.setDirectory(folder);

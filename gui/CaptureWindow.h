@@ -45,9 +45,11 @@ class CaptureWindow : public QDialog {
   ~CaptureWindow() override;
 
   // What the main window holds: the target BLM the cells are coloured by,
-  // the pass's record minimum, and its log, beside which a new one goes
-  // when no log folder is remembered.
-  void SetPassContext(int targetBlm, std::int32_t minRecords, const std::string& currentLog);
+  // the pass's record minimum, its log and its image (beside one of which a
+  // new log goes when no log folder is remembered; the image's fuel trim
+  // boundaries name the bands, when it can be read).
+  void SetPassContext(int targetBlm, std::int32_t minRecords, const std::string& currentLog,
+                      const std::string& image);
 
   // Lists ports in the device choice, each by-id name with its target; a
   // path typed there is kept.
@@ -90,7 +92,7 @@ class CaptureWindow : public QDialog {
 
   DialogServices& m_services;
   WindowSettings& m_settings;
-  std::string m_currentLog;
+  std::string m_besideFile;  // the log or image a new log goes beside
   CaptureCellsModel m_cells;
   CaptureRunner m_runner;
   QComboBox* m_device = nullptr;

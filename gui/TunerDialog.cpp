@@ -328,7 +328,8 @@ void TunerDialog::OnCapture() {
             [this](const std::string& path) { SetLogPaths({path}); });
   }
   ReadFields();
-  m_captureWindow->SetPassContext(m_targetBlm, m_limits.minRecords.value_or(0), m_logPath);
+  m_captureWindow->SetPassContext(m_targetBlm, m_limits.minRecords.value_or(0), m_logPath,
+                                  m_pcmPath);
   m_captureWindow->show();
   m_captureWindow->raise();
   m_captureWindow->activateWindow();

@@ -186,6 +186,27 @@ class CaptureModelsTest : public QObject {
              TrimTableModel::DistanceColor(-8.0));
   }
 
+  // The bands by the image's boundaries, by number where there is none.
+  void namesTheBandsByTheImagesBoundaries() {
+    CaptureCellsModel model;
+    QSignalSpy changed(&model, &QAbstractItemModel::headerDataChanged);
+    auto header = [&model](int section, Qt::Orientation side) {
+      return model.headerData(section, side).toString();
+    };
+    QCOMPARE(header(0, Qt::Horizontal), QStringLiteral("rpm band 1"));
+    QCOMPARE(header(0, Qt::Vertical), QStringLiteral("MAP band 4"));
+    model.SetBands({0, 1200, 2000, 2800, 7000}, {0, 40, 60, 80, 104});
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(header(0, Qt::Horizontal), QStringLiteral("0-1200 rpm"));
+    QCOMPARE(header(3, Qt::Horizontal), QStringLiteral("2800-7000 rpm"));
+    QCOMPARE(header(0, Qt::Vertical), QStringLiteral("80-104 kPa"));
+    QCOMPARE(header(3, Qt::Vertical), QStringLiteral("0-40 kPa"));
+    QCOMPARE(header(4, Qt::Vertical), QStringLiteral("idle, 17, 18"));
+    model.SetBands({0, 1200, 2000, 7000}, {0, 40, 60, 80, 104});
+    QCOMPARE(header(3, Qt::Horizontal), QStringLiteral("rpm band 4"));
+    QCOMPARE(header(3, Qt::Vertical), QStringLiteral("MAP band 1"));
+  }
+
   // by-id names first with where they lead, then ttyUSB, ttyACM and ttyS in
   // number order; names that are no port, a dangling by-id name and a
   // built-in port without a chip are left out.

@@ -162,13 +162,13 @@ class CaptureWindowTest : public QObject {
     QVERIFY(window.capturing());
     QVERIFY(!window.startButton()->isEnabled() && window.stopButton()->isEnabled());
     QVERIFY(!window.deviceChoice()->isEnabled());
-    // The new log's chooser proposed a name of the time, in the home folder
+    // The new log's chooser proposed a name of the time, beside the image
     // (no log folder is remembered, no log held).
     QCOMPARE(capture.services.proposedNames.size(), 1);
     QVERIFY(QRegularExpression(QStringLiteral("^drive-\\d{8}-\\d{6}\\.csv$"))
                 .match(capture.services.proposedNames[0])
                 .hasMatch());
-    QCOMPARE(capture.services.chooserFolders.last(), QDir::homePath());
+    QCOMPARE(capture.services.chooserFolders.last(), Q(capture.dir.File("")).chopped(1));
     // The cells fill while it runs.
     QTRY_VERIFY_WITH_TIMEOUT(capture.RecordsShown() >= 40 && capture.statuses >= 3, kWaitMs);
     QVERIFY(window.stateLabel()->text().contains(Q(capture.simulator->device())));
@@ -194,6 +194,14 @@ class CaptureWindowTest : public QObject {
                  QStringLiteral("Records: %1 read: ").arg(capture.RecordsShown())),
              qPrintable(capture.dialog->passWindow()->summaryLabel()->text()));
     QVERIFY(capture.dialog->passWindow()->applyButton()->isEnabled());
+    // The cells' bands are named as the pass names them, from the image.
+    const QAbstractItemModel& trims = *capture.dialog->passWindow()->trimView()->model();
+    for (int section = 0; section < 4; ++section) {
+      for (const Qt::Orientation side : {Qt::Horizontal, Qt::Vertical}) {
+        QCOMPARE(window.cellsModel().headerData(section, side).toString(),
+                 trims.headerData(section, side).toString());
+      }
+    }
 
     // A second drive starts from empty cells and takes the field in turn.
     const std::string second = capture.dir.File("second.csv");
