@@ -41,7 +41,6 @@ CaptureRunner::~CaptureRunner() {
 void CaptureRunner::Start(const CaptureRequest& request) {
   m_stop = std::make_unique<StopSignal>();
   const std::uint64_t generation = ++m_generation;
-  m_running = true;
   m_thread = std::thread([this, request, generation, stop = m_stop.get()] {
     Observer observer(*this, generation);
     CaptureOutcome outcome;
@@ -62,6 +61,9 @@ void CaptureRunner::Start(const CaptureRequest& request) {
     QMetaObject::invokeMethod(
         this, [this, generation] { Finish(generation); }, Qt::QueuedConnection);
   });
+  // Running once the thread is there; its end is reported on this thread,
+  // after this returns.
+  m_running = true;
 }
 
 void CaptureRunner::PostStatus(std::uint64_t generation, const CaptureStatus& status) {

@@ -44,8 +44,8 @@ class CaptureRunner : public QObject {
   CaptureRunner& operator=(const CaptureRunner&) = delete;
 
   // Starts capturing as request says. REQUIRES: !running(). Throws
-  // TrimwrightError when the stop signal cannot be made; every other
-  // failure comes as finished().
+  // TrimwrightError when the stop signal cannot be made, std::system_error
+  // when the thread cannot; every other failure comes as finished().
   void Start(const CaptureRequest& request);
   // Asks the capture to end; finished() follows once its log is complete.
   void Stop();

@@ -247,7 +247,7 @@ void CaptureWindow::OnStart() {
   request.logPath = *log;
   try {
     m_runner.Start(request);
-  } catch (const TrimwrightError& error) {
+  } catch (const std::exception& error) {
     ShowBox(QString::fromStdString(error.what()), QMessageBox::Critical);
     return;
   }
