@@ -12,8 +12,10 @@ namespace trimwright {
 inline constexpr float kVePercentPerCount = 0.390588f;
 
 // A stored rpm boundary b of the fuel trim table means b x
-// kRpmPerBoundaryCount rpm; the table's last MAP cell ends at kTopMapBound kPa.
+// kRpmPerBoundaryCount rpm; the table's last rpm cell ends at kTopRpmBound
+// rpm and its last MAP cell at kTopMapBound kPa.
 inline constexpr std::int32_t kRpmPerBoundaryCount = 25;
+inline constexpr std::int32_t kTopRpmBound = 7000;
 inline constexpr std::int32_t kTopMapBound = 104;
 
 struct ImageLayout {

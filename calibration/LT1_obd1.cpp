@@ -8,12 +8,6 @@
 
 namespace trimwright {
 
-namespace {
-
-constexpr std::int32_t kTopRpmBound = 7000;
-
-}  // namespace
-
 LT1_obd1::LT1_obd1(const std::string& path, std::int32_t rpmLimit, const ImageLayout& layout,
                    ImageAccess access, Diagnostics& sink)
     : PCM(sink),

@@ -5,9 +5,11 @@
 # the project's warning flags apply to our code only.
 find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Charts Test)
 
-# The models of the pass window: Qt Core and Gui only, no widget, so their
-# tests need no screen.
+# The models of the pass window and of the capture window (with the capture's
+# runner): Qt Core and Gui only, no widget, so their tests need no screen.
 add_library(trimwright_models STATIC
+  gui/CaptureCellsModel.cpp
+  gui/CaptureRunner.cpp
   gui/CompareTableModel.cpp
   gui/PassNotes.cpp
   gui/ProgressModel.cpp
@@ -25,6 +27,7 @@ target_precompile_headers(trimwright_models PRIVATE
 add_library(trimwright_window STATIC
   gui/AboutDialog.cpp
   gui/AppIcon.cpp
+  gui/CaptureWindow.cpp
   gui/CompareWindow.cpp
   gui/DialogTemplate.cpp
   gui/DialogUnits.cpp
@@ -72,12 +75,22 @@ trimwright_window_test(pass_window_fit_test tests/gui/PassWindowFitTest.cpp)
 target_compile_definitions(pass_window_test PRIVATE
   TRIMWRIGHT_EXAMPLES_DIR="${PROJECT_SOURCE_DIR}/examples")
 target_link_libraries(pass_window_test PRIVATE nlohmann_json::nlohmann_json)
+# Captures from the simulated engine computer on a pseudo-terminal.
+trimwright_window_test(capture_window_test tests/gui/CaptureWindowTest.cpp)
+add_dependencies(capture_window_test simulate_ecu)
+target_compile_definitions(capture_window_test PRIVATE
+  TRIMWRIGHT_SIMULATE_ECU_PATH="$<TARGET_FILE:simulate_ecu>")
 
 add_executable(pass_models_test tests/gui/PassModelsTest.cpp)
 set_target_properties(pass_models_test PROPERTIES AUTOMOC ON)
 target_link_libraries(pass_models_test PRIVATE trimwright_models Qt6::Test)
 target_compile_options(pass_models_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
 add_test(NAME pass_models_test COMMAND pass_models_test)
+add_executable(capture_models_test tests/gui/CaptureModelsTest.cpp)
+set_target_properties(capture_models_test PROPERTIES AUTOMOC ON)
+target_link_libraries(capture_models_test PRIVATE trimwright_models trimwright_writers Qt6::Test)
+target_compile_options(capture_models_test PRIVATE ${TRIMWRIGHT_TEST_FLAGS})
+add_test(NAME capture_models_test COMMAND capture_models_test)
 add_executable(history_models_test tests/gui/HistoryModelsTest.cpp)
 set_target_properties(history_models_test PROPERTIES AUTOMOC ON)
 target_link_libraries(history_models_test PRIVATE trimwright_models Qt6::Test)

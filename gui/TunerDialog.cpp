@@ -26,6 +26,7 @@
 #include "common/Version.h"
 #include "gui/AboutDialog.h"
 #include "gui/AppIcon.h"
+#include "gui/CaptureWindow.h"
 #include "gui/CompareWindow.h"
 #include "gui/ControlIds.h"
 #include "gui/DialogTemplate.h"
@@ -301,6 +302,7 @@ void TunerDialog::OnChoosePcmFile() {
 void TunerDialog::OnExit() { accept(); }
 
 void TunerDialog::done(int result) {
+  if (m_captureWindow) m_captureWindow->close();  // its capture ends, its log complete
   ReadFields();
   SaveSettings(true);
   QDialog::done(result);
@@ -310,11 +312,27 @@ void TunerDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   QAction* options = menu.addAction(QStringLiteral("&Options..."));
   QAction* undo = menu.addAction(QStringLiteral("&Undo last pass..."));
+  QAction* capture = menu.addAction(QStringLiteral("&Capture a drive..."));
   QAction* about = menu.addAction(QStringLiteral("&About trimwright..."));
   QAction* chosen = m_services->RunMenu(menu, event->globalPos());
   if (chosen == about) ShowAbout();
   if (chosen == options) OnOptions();
   if (chosen == undo) OnUndoLastPass();
+  if (chosen == capture) OnCapture();
+}
+
+void TunerDialog::OnCapture() {
+  if (!m_captureWindow) {
+    m_captureWindow = new CaptureWindow(*m_services, m_settings, this);
+    connect(m_captureWindow, &CaptureWindow::logCaptured, this,
+            [this](const std::string& path) { SetLogPaths({path}); });
+  }
+  ReadFields();
+  m_captureWindow->SetPassContext(m_targetBlm, m_limits.minRecords.value_or(0), m_logPath,
+                                  m_pcmPath);
+  m_captureWindow->show();
+  m_captureWindow->raise();
+  m_captureWindow->activateWindow();
 }
 
 std::vector<std::string> TunerDialog::ChooseFiles(const QStringList& filters,

@@ -33,6 +33,7 @@ class QPushButton;
 
 namespace trimwright {
 
+class CaptureWindow;
 class CompareWindow;
 class DialogTemplate;
 class PassWindow;
@@ -94,6 +95,11 @@ class TunerDialog : public QDialog, private SessionView {
   void OnCompare(const std::string& a, const std::string& b);
   // The compare window, once a comparison was shown (nullptr before).
   CompareWindow* compareWindow() const { return m_compareWindow; }
+  // Opens the capture window, whose new log comes to the log field as if
+  // chosen; the image stays.
+  void OnCapture();
+  // The capture window, once opened (nullptr before).
+  CaptureWindow* captureWindow() const { return m_captureWindow; }
   // The caption of every message box the program shows.
   static QString MessageTitle();
   // Lets the user choose the logged data file and shows the stored path.
@@ -108,8 +114,9 @@ class TunerDialog : public QDialog, private SessionView {
   void done(int result) override;
 
  protected:
-  // Offers "&About trimwright..." on a right click anywhere in the window but
-  // the edit fields, which keep their own editing menu.
+  // Offers Options, Undo, "&Capture a drive..." and About on a right click
+  // anywhere in the window but the edit fields, which keep their own
+  // editing menu.
   void contextMenuEvent(QContextMenuEvent* event) override;
   // Files dropped on the window are taken as OpenFiles takes them.
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -176,6 +183,7 @@ class TunerDialog : public QDialog, private SessionView {
   QProgressBar* m_progress = nullptr;
   PassWindow* m_passWindow = nullptr;
   CompareWindow* m_compareWindow = nullptr;
+  CaptureWindow* m_captureWindow = nullptr;
 };
 
 }  // namespace trimwright

@@ -18,43 +18,22 @@
 
 #include "capture/StreamCsv.h"
 #include "tests/support/Process.h"
+#include "tests/support/SimulatorProcess.h"
 #include "tests/support/TempDir.h"
 #include "tools/LogWriter.h"
 
 namespace trimwright {
 namespace {
 
+using testing::ExitStatusOf;
 using testing::ProcessResult;
 using testing::RunProcess;
+using testing::Spawn;
 using testing::TempDir;
 
 const std::string kCli = TRIMWRIGHT_CLI_PATH;
 const std::string kSimulator = TRIMWRIGHT_SIMULATE_ECU_PATH;
 const std::string kSampleImage = std::string(TRIMWRIGHT_EXAMPLES_DIR) + "/sample.bin";
-
-// Starts argv with standard output and standard error on the descriptors
-// given (-1: /dev/null).
-pid_t Spawn(const std::vector<std::string>& argv, int out, int err) {
-  const pid_t child = fork();
-  if (child == 0) {
-    const int null = open("/dev/null", O_RDWR);
-    dup2(out >= 0 ? out : null, STDOUT_FILENO);
-    dup2(err >= 0 ? err : null, STDERR_FILENO);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  return child;
-}
-
-int ExitStatusOf(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // The exit status of child, or -2 when it is still running after `limit`
 // (it is killed then, so that a capture that ignores its stop fails the
@@ -73,47 +52,11 @@ int ExitStatusWithin(pid_t child, std::chrono::seconds limit) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The simulated engine computer as a child process; the first line it
-// prints is its terminal's path.
-class Simulator {
+// The simulated engine computer built beside the tests.
+class Simulator : public testing::Simulator {
  public:
-  explicit Simulator(const std::vector<std::string>& options) {
-    int pipe[2];
-    if (pipe2(pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> argv{kSimulator};
-    argv.insert(argv.end(), options.begin(), options.end());
-    pid_ = Spawn(argv, pipe[1], -1);
-    close(pipe[1]);
-    out_ = fdopen(pipe[0], "r");
-    char line[256] = "";
-    if (!fgets(line, sizeof line, out_)) throw std::runtime_error("the simulator said nothing");
-    device_ = line;
-    if (!device_.empty() && device_.back() == '\n') device_.pop_back();
-  }
-  ~Simulator() { Finish(); }
-
-  const std::string& device() const { return device_; }
-
-  // Ends the simulator; what it printed after the path.
-  std::string Finish() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      ExitStatusOf(pid_);
-      pid_ = -1;
-      char buffer[4096];
-      for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, out_)) > 0;) {
-        said_.append(buffer, got);
-      }
-      fclose(out_);
-    }
-    return said_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  FILE* out_ = nullptr;
-  std::string device_;
-  std::string said_;
+  explicit Simulator(const std::vector<std::string>& options)
+      : testing::Simulator(kSimulator, options) {}
 };
 
 std::vector<std::string> Lines(const std::string& text) {

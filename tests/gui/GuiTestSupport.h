@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +75,7 @@ class ScriptedServices : public DialogServices {
   QStringList events;
   QList<QStringList> chooserFilters;
   QStringList chooserFolders;  // the folder each chooser opened in
+  QStringList proposedNames;   // the name each new file's chooser proposed
   QStringList menuItems;
   QMessageBox::StandardButtons boxButtons;
   QString boxCaption;
@@ -83,6 +85,9 @@ class ScriptedServices : public DialogServices {
   int question = QMessageBox::Cancel;
   QString yesText;
 
+  // Runs while a file chooser is up, as a real one takes the keys from the
+  // window that opened it.
+  std::function<void()> whileChoosing;
   // Sets the Options dialog before it is accepted; nullptr cancels it.
   std::function<void(OptionsDialog&)> onOptions;
   // Where the window remembers its settings; nothing by default.
@@ -138,14 +143,19 @@ class ScriptedServices : public DialogServices {
   }
 
   std::optional<QString> RunFileChooser(QFileDialog& chooser) override {
+    if (whileChoosing) whileChoosing();
     chooserFilters << chooser.nameFilters();
     chooserFolders << chooser.directory().absolutePath();
-    // The log chooser takes several files, the image chooser one.
-    if (chooser.acceptMode() != QFileDialog::AcceptOpen ||
-        (chooser.fileMode() != QFileDialog::ExistingFile &&
-         chooser.fileMode() != QFileDialog::ExistingFiles)) {
-      events << QStringLiteral("chooser not in open mode");
-    }
+    // The log chooser takes several files, the image chooser one; the
+    // capture's chooser names a new file, never offering to replace one.
+    const bool open = chooser.acceptMode() == QFileDialog::AcceptOpen &&
+                      (chooser.fileMode() == QFileDialog::ExistingFile ||
+                       chooser.fileMode() == QFileDialog::ExistingFiles);
+    const bool save = chooser.acceptMode() == QFileDialog::AcceptSave &&
+                      chooser.fileMode() == QFileDialog::AnyFile &&
+                      chooser.testOption(QFileDialog::DontConfirmOverwrite);
+    if (!open && !save) events << QStringLiteral("chooser neither open nor a new file's");
+    if (save) proposedNames << QFileInfo(chooser.selectedFiles().value(0)).fileName();
     if (answers.empty()) {
       events << QStringLiteral("unexpected chooser");
       return std::nullopt;

@@ -460,8 +460,8 @@ class MainWindowTest : public QObject {
                                  label->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(label, &rightClick);
 
-    QCOMPARE(services.menuItems,
-             (QStringList{"&Options...", "&Undo last pass...", "&About trimwright..."}));
+    QCOMPARE(services.menuItems, (QStringList{"&Options...", "&Undo last pass...",
+                                              "&Capture a drive...", "&About trimwright..."}));
     QCOMPARE(services.events, events);
     if (events.isEmpty()) return;
     QCOMPARE(services.aboutContents,
