@@ -100,13 +100,17 @@ void SerialLine::Send(std::span<const std::uint8_t> bytes) {
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
+    // A device unplugged or closed at its far end fails the write as it
+    // fails the read: said the same way whichever of the two meets it first.
+    if (put < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) HungUp(errno);
     if (put < 0 && errno != EAGAIN) {
       throw TrimwrightError("Unable to write to the device " + device_ + " (" + Reason(errno) +
                             ")");
     }
     pollfd room{fd_, POLLOUT, 0};
     const int ready = ::poll(&room, 1, kSendTimeoutMs);
-    if (ready == 0 || (ready > 0 && (room.revents & (POLLERR | POLLHUP)) != 0)) {
+    if (ready > 0 && (room.revents & POLLHUP) != 0) HungUp(0);
+    if (ready == 0 || (ready > 0 && (room.revents & POLLERR) != 0)) {
       throw TrimwrightError("Unable to write to the device " + device_ + " (it takes no bytes)");
     }
   }
@@ -123,8 +127,12 @@ std::size_t SerialLine::Receive(std::span<std::uint8_t> buffer, std::chrono::mil
   if (got > 0) return static_cast<std::size_t>(got);
   if (got < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
   // A hung-up device reads as an error or an end, and stays ready to say so.
+  HungUp(got < 0 ? errno : 0);
+}
+
+void SerialLine::HungUp(int error) const {
   throw TrimwrightError("The device " + device_ + " hung up" +
-                        (got < 0 ? " (" + Reason(errno) + ")" : std::string()));
+                        (error != 0 ? " (" + Reason(error) + ")" : std::string()));
 }
 
 }  // namespace trimwright

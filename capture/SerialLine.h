@@ -36,6 +36,8 @@ class SerialLine : public ByteLine {
  private:
   // Closes the device and throws TrimwrightError with what.
   [[noreturn]] void Fail(const std::string& what);
+  // Throws the words of a device gone from the far end; error 0 is none.
+  [[noreturn]] void HungUp(int error) const;
 
   struct SavedSettings;
   std::string device_;

@@ -16,6 +16,7 @@
 #include "capture/StopSignal.h"
 #include "capture/StreamCsv.h"
 #include "capture/StreamValues.h"
+#include "common/TrimwrightError.h"
 #include "logdata/Freescan.h"
 #include "tests/support/GermanLocale.h"
 #include "tests/support/TempDir.h"
@@ -317,7 +318,20 @@ TEST(SerialLineTest, OpensATerminalRawAt8192Baud) {
   const auto before = std::chrono::steady_clock::now();
   EXPECT_EQ(line.Receive(got, milliseconds{5000}), 0u);
   EXPECT_LT(std::chrono::steady_clock::now() - before, milliseconds{1000});
+  // The far end gone: the write and the read that meet it first say so
+  // in the same words.
+  const std::string device = ptsname(master);
   close(master);
+  for (const bool sending : {true, false}) {
+    try {
+      if (sending) line.Send(odd);
+      if (!sending) line.Receive(got, milliseconds{1000});
+      ADD_FAILURE() << "no error after the far end closed, sending " << sending;
+    } catch (const TrimwrightError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind("The device " + device + " hung up", 0), 0u)
+          << error.what();
+    }
+  }
 }
 
 }  // namespace
