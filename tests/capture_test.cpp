@@ -101,7 +101,7 @@ class CaptureFaultTest : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(CaptureFaultTest, RecordsEveryFrameSentWholeAndNothingElse) {
   EcuFaults faults;
-  for (const char* spec : GetParam().faults) faults.Set(spec);
+  for (const char* fault : GetParam().faults) faults.Set(fault);
   Bench bench(faults);
   const CaptureResult result = bench.Run({120, milliseconds{0}});
   EXPECT_EQ(result.end, CaptureEnd::kRecords);
