@@ -182,6 +182,20 @@ TEST_F(HarmTest, AJsonThatCannotBeWrittenStopsThePassBeforeTheImage) {
                 3, "Unable to open JSON file /no/such/dir/plan.json");
 }
 
+// The JSON is written after the report: when it fails, the report the pass
+// had already rewritten holds the last real pass's bytes again, and nothing
+// else changed.
+TEST_F(HarmTest, AJsonThatFailsAfterTheReportPutsTheOldReportBack) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this machine";
+  FirstPass();
+  const std::map<std::string, std::string> before = Snapshot();
+  const ProcessResult run =
+      Cli({"--json", "/dev/full", "--target-blm", "118", File("sample.uni"), File("sample.bin")});
+  EXPECT_EQ(run.exitStatus, 3) << run.err;
+  EXPECT_NE(run.err.find("Unable to write JSON file /dev/full"), std::string::npos) << run.err;
+  EXPECT_TRUE(Snapshot() == before) << "changed by a failed run";
+}
+
 TEST_F(HarmTest, AHistoryOutOfReachIsAnErrorNotAnEmptyHistory) {
   FirstPass();
   const std::string history = File("sample.bin.history");

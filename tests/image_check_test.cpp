@@ -432,6 +432,37 @@ TEST_F(ImageFactsTest, AnAllZeroFileIsNoCalibration) {
       << baseline.err;
 }
 
+// An .lt1 image named .bin is named as swapped when its own boundaries make
+// a fuel trim table (top MAP boundary 103, below the table's 104 kPa end),
+// and not when they cannot (104, the end itself), though refused either way.
+// A sound .bin whose bytes where an .lt1 keeps its boundaries happen to make
+// a table is sound, and tuned.
+TEST_F(ImageFactsTest, NamedSwappedOnlyWhenItsOwnBoundariesFailAndTheOthersMakeATable) {
+  const std::string swapped = "looks like an image in the .lt1 layout named .bin";
+  for (const std::uint8_t top : {std::uint8_t{103}, std::uint8_t{104}}) {
+    tools::CalibrationImage lt1;
+    lt1.SetBoundaryBytes({48, 80, 112, 40, 60, top});
+    lt1.Seal();
+    tools::WriteFile(dir_.File("lt1.bin"), lt1.Bytes(tools::ImageLayout::kLt1));
+    const ProcessResult check = Cli({"--check", dir_.File("lt1.bin")});
+    EXPECT_EQ(check.exitStatus, 3);
+    EXPECT_EQ(check.out.find(swapped) != std::string::npos, top == 103) << check.out;
+  }
+  tools::CalibrationImage bin;
+  const std::array<std::uint8_t, 6> rising{48, 80, 112, 40, 60, 80};
+  for (std::size_t k = 0; k < rising.size(); ++k) {
+    bin.At(tools::CalibrationImage::kHalf + tools::CalibrationImage::kBoundaries + k) = rising[k];
+  }
+  bin.Seal();
+  const std::string bytes = bin.Bytes(tools::ImageLayout::kBin);
+  tools::WriteFile(dir_.File("odd.bin"), bytes);
+  const ProcessResult check = Cli({"--check", dir_.File("odd.bin")});
+  EXPECT_EQ(check.exitStatus, 0) << check.out;
+  EXPECT_EQ(check.out.find(swapped), std::string::npos);
+  EXPECT_EQ(Cli({"-q", dir_.File("sample.uni"), dir_.File("odd.bin")}).exitStatus, 0);
+  EXPECT_NE(Bytes("odd.bin"), bytes);
+}
+
 // --compare checks each image as a pass does: an .lt1 image named .bin is
 // refused with the layout named, not compared field against wrong field.
 TEST_F(ImageFactsTest, CompareNamesASwappedLayout) {

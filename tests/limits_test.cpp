@@ -507,5 +507,42 @@ TEST_F(LimitsTest, SmoothInterpolatesBetweenCellCentres) {
   EXPECT_NE(smooth.image, plain.image);
 }
 
+// Smoothed, a VE cell on the first fuel trim cell's centre (600 rpm, 20
+// kPa) takes that cell's factor and byte exactly, as the plain pass does,
+// and so does one beyond it (400 rpm); beyond the last centres (4900 rpm,
+// 92 kPa) the last cell's factor holds.
+TEST_F(LimitsTest, SmoothTakesTheOuterCellsFactorOnAndBeyondItsCentre) {
+  std::vector<LogSample> samples = Cell5(4, 136);
+  for (LogSample& s : samples) {
+    s.rpm = 600;
+    s.mapKpa = 20.0;
+    s.blmCell = 0;
+  }
+  for (LogSample s : Cell5(4, 112)) {
+    s.rpm = 4900;
+    s.mapKpa = 92.0;
+    s.blmCell = 15;
+    samples.push_back(s);
+  }
+  const std::vector<std::string> options{"--no-history", "--rpm-limit", "7000", "--json"};
+  std::vector<std::string> plainOptions = options;
+  plainOptions.push_back(dir_.File("plain.json"));
+  std::vector<std::string> smoothOptions = options;
+  smoothOptions.insert(smoothOptions.begin(), "--smooth");
+  smoothOptions.push_back(dir_.File("smooth.json"));
+  Tune("plain", samples, plainOptions);
+  Tune("smooth", samples, smoothOptions);
+  const auto p = nlohmann::json::parse(tools::ReadFile(dir_.File("plain.json")));
+  const auto s = nlohmann::json::parse(tools::ReadFile(dir_.File("smooth.json")));
+  const double f0 = VeCell(p, 600, 20)["factor"];
+  const double f15 = VeCell(p, 6000, 100)["factor"];
+  ASSERT_GT(f0, 1.0);
+  ASSERT_LT(f15, 1.0);
+  EXPECT_EQ(VeCell(s, 600, 20)["factor"], f0);
+  EXPECT_EQ(VeCell(s, 600, 20)["new"], VeCell(p, 600, 20)["new"]);
+  EXPECT_EQ(VeCell(s, 400, 20)["factor"], f0);
+  EXPECT_EQ(VeCell(s, 6000, 100)["factor"], f15);
+}
+
 }  // namespace
 }  // namespace trimwright

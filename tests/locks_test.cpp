@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/CellLocks.h"
@@ -277,6 +279,78 @@ INSTANTIATE_TEST_SUITE_P(Bands, TotalEdgeTest,
                            return "Old" + std::to_string(tested.param.old) + "Blm" +
                                   std::to_string(tested.param.blm);
                          });
+
+// Locks beside each cap on the sample drive, whose factors at 1200 to 1400
+// rpm, 50 to 60 kPa go past both caps: a locked cell keeps its byte and is
+// never counted capped; the cells marked capped are those the report counts
+// and, under the total, those the limits list, in the plan written and the
+// one the history keeps; the history counts the plan's changed cells. Then
+// --unlock in a pass with logs tunes those cells and stores it.
+TEST_F(LocksTest, LockedCellsAreNeverCappedAndTheHistoryCountsThePlan) {
+  const std::string json = dir_.File("plan.json");
+  const std::string log = kExamples + "/sample.uni";
+  for (const std::string limit : {"--max-change", "--max-total-change"}) {
+    tools::WriteFile(image_, first_);
+    std::filesystem::remove_all(image_ + ".history");
+    ASSERT_EQ(Cli({"--lock", "1200-1400:50-60", image_}).exitStatus, 0);
+    ASSERT_EQ(Cli({"-q", limit, "1", "--json", json, log, image_}).exitStatus, 0);
+    const std::string entry = image_ + ".history/000001-";
+    std::string stored;
+    for (const auto& e : std::filesystem::directory_iterator(image_ + ".history")) {
+      if (e.path().string().rfind(entry, 0) == 0) stored = e.path().string() + "/pass.json";
+    }
+    for (const std::string& path : {json, stored}) {
+      const auto plan = nlohmann::json::parse(tools::ReadFile(path));
+      // By row, column and table: the 2000 rpm row stands in both tables.
+      using Cell = std::tuple<int, int, std::string>;
+      const auto key = [](const nlohmann::json& cell) {
+        return Cell{cell["rpm"].get<int>(), cell["kpa"].get<int>(), cell["table"]};
+      };
+      std::set<Cell> capped;
+      std::set<Cell> listed;
+      int locked = 0;
+      for (const auto& cells : {plan["ve_cells"], plan["extended_row_2000"]}) {
+        for (const auto& cell : cells) {
+          if (cell["capped"].get<bool>()) capped.insert(key(cell));
+          const auto [rpm, kpa, table] = key(cell);
+          if ((rpm != 1200 && rpm != 1400) || kpa < 50 || kpa > 60) continue;
+          ++locked;
+          EXPECT_FALSE(cell["capped"].get<bool>()) << limit << " " << rpm << ":" << kpa;
+          EXPECT_EQ(cell["new"], cell["old"]);
+        }
+      }
+      EXPECT_EQ(locked, 6);
+      for (const auto& cell : plan["limits"]["total_capped_cells"]) listed.insert(key(cell));
+      EXPECT_FALSE(capped.empty()) << limit;
+      // Under the cap per pass nothing is capped by the total.
+      EXPECT_EQ(capped, limit == "--max-total-change" ? listed : capped) << path;
+      EXPECT_EQ(listed.empty(), limit == "--max-change") << path;
+      const std::string counted = limit == "--max-change" ? "Capped: " : "Capped by the total: ";
+      EXPECT_NE(tools::ReadFile(dir_.File("car_trw.txt"))
+                    .find(counted + std::to_string(capped.size()) + " VE cell(s)"),
+                std::string::npos)
+          << limit;
+    }
+    const int changed = nlohmann::json::parse(tools::ReadFile(json))["cells_changed"];
+    EXPECT_NE(
+        Cli({"--history", image_}).out.find(", " + std::to_string(changed) + " cells changed\n"),
+        std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(
+                  Cli({"--history", "--json", "-", image_}).out)["passes"][0]["cells_changed"],
+              changed);
+  }
+  ASSERT_EQ(Cli({"-q", "--unlock", "1200:50-60", "--json", json, log, image_}).exitStatus, 0);
+  const auto plan = nlohmann::json::parse(tools::ReadFile(json));
+  EXPECT_EQ(plan["limits"]["locked_cells"].size(), 3u);
+  for (const auto& cell : plan["ve_cells"]) {
+    if (cell["rpm"] == 1200 && cell["kpa"] >= 50 && cell["kpa"] <= 60) {
+      EXPECT_NE(cell["new"], cell["old"]) << cell["kpa"];
+    }
+  }
+  EXPECT_EQ(Cli({"--locks", image_}).out, "3 VE cell(s) of " + image_ +
+                                              " locked (no pass changes them):\n  1400 rpm: 50 "
+                                              "55 60 kPa\n");
+}
 
 // What cannot be used is refused before anything is read or written: no
 // image byte, report, history entry or locks file.

@@ -296,6 +296,43 @@ TEST_F(SessionTest, CompareFindsExactlyThePassesCells) {
   EXPECT_NE(text.out.find("     7000     .     .     ."), std::string::npos) << text.out;
 }
 
+// A byte on each side of each VE table's edges lands in its own list: the
+// first and last of the main and the extended table as VE cells (the
+// extended table's first as its copy of the 2000 rpm row), the bytes just
+// outside among the other offsets; in the JSON and in the text.
+TEST_F(SessionTest, CompareCountsTheBytesAtTheTablesEdgesInTheirOwnList) {
+  std::string edges = original_;
+  for (const std::size_t offset : {0x12BED, 0x12BEE, 0x12C86, 0x12C87, 0x12C8A, 0x12DAA, 0x12DAB}) {
+    edges[offset] = static_cast<char>(edges[offset] ^ 1);
+  }
+  const std::string other = dir_.File("edges.bin");
+  tools::WriteFile(other, edges);
+  const Json json = JsonOf({"--ignore-checksum", "--compare", image_, other, "--json", "-"});
+  std::vector<std::string> differing;
+  for (const Json& cell : json["ve_cells"]) {
+    if (cell["a"] == cell["b"]) continue;
+    differing.push_back(std::to_string(cell["rpm"].get<int>()) + ":" +
+                        std::to_string(cell["kpa"].get<int>()) + " " +
+                        cell["table"].get<std::string>());
+  }
+  EXPECT_EQ(differing,
+            (std::vector<std::string>{"400:20 main", "2000:100 main", "7000:100 extended"}));
+  EXPECT_EQ(json["differing_cells"], 3);
+  EXPECT_EQ(json["extended_row_2000_differing"], 1);
+  EXPECT_NE(json["extended_row_2000"][0]["a"], json["extended_row_2000"][0]["b"]);
+  EXPECT_EQ(json["other_differing_offsets"], Json::array({0x12BED, 0x12C87, 0x12DAB}));
+  const std::string text = Cli({"--ignore-checksum", "--compare", image_, other}).out;
+  std::string top = "\n     7000";
+  for (int column = 0; column < 16; ++column) top += "     .";
+  for (const std::string& line : std::vector<std::string>{
+           top + "  +0.5\n", std::string("\n      400  -1.0     .     ."),
+           "\n3 VE cell(s) differ; ",
+           "\nThe extended table's copy of the 2000 rpm row: 1 cell(s) differ\n",
+           "\nOther bytes that differ, at offsets of A: 0x12BED 0x12C87 0x12DAB\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  }
+}
+
 TEST_F(SessionTest, CompareRefusesWhatItCannotReadWithAClearMessage) {
   const std::string shortImage = dir_.File("short.bin");
   tools::WriteFile(shortImage, original_.substr(0, 0x12D99));

@@ -25,6 +25,7 @@ class HistoryModelsTest : public QObject {
     points[0].planRead = points[1].planRead = true;
     points[0].targetBlm = 124;
     points[0].recordsUsed = 900;
+    points[0].cellsChanged = 208;
     points[0].logs = {{"/logs/drive1.uni", 1000u}};
     points[0].distance = TrimDistance{3.25, 7.5, 6};
     points[0].left = TrimDistance{2.0, 5.0, 6};
@@ -43,6 +44,8 @@ class HistoryModelsTest : public QObject {
     };
     QCOMPARE(text(0, ProgressModel::kLogs), QStringLiteral("drive1.uni"));
     QCOMPARE(text(0, ProgressModel::kRecords), QStringLiteral("900"));
+    QCOMPARE(text(0, ProgressModel::kCellsChanged), QStringLiteral("208"));
+    QCOMPARE(text(2, ProgressModel::kCellsChanged), QString());
     QCOMPARE(text(0, ProgressModel::kMean), QStringLiteral("3.25"));
     QCOMPARE(text(0, ProgressModel::kWorst), QStringLiteral("7.50 (cell 6)"));
     QCOMPARE(text(0, ProgressModel::kLeft), QStringLiteral("2.00"));
