@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +124,20 @@ TEST(CaptureCliTest, CapturesThroughLineFaultsWhatAPassReadsAsTheSimulatorsOwnLo
   EXPECT_EQ(images[0], images[1]);
 }
 
+// The summary names each kind of frame skipped by its own count: with only
+// bad checksums on the line, none is called cut.
+TEST(CaptureCliTest, SummaryCountsEachSkippedFrameUnderItsOwnName) {
+  TempDir dir;
+  Simulator simulator({"--fast", "--fault", "checksum:3"});
+  const ProcessResult run =
+      RunProcess({kCli, "--capture", simulator.device(), "--records", "10", dir.File("d.csv")});
+  simulator.Finish();
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(
+      std::regex_search(run.err, std::regex(", 0 cut frames, [1-9][0-9]* with a bad checksum, ")))
+      << run.err;
+}
+
 TEST(CaptureCliTest, InterruptOrTerminateEndsWithStatus0AndWholeLines) {
   for (const int signal : {SIGINT, SIGTERM}) {
     TempDir dir;
@@ -171,6 +186,14 @@ TEST(CaptureCliTest, RefusesExistingLogsAndDevicesThatAreNoTerminals) {
   EXPECT_TRUE(Contains(exists.err, "The capture log " + existing + " exists already"))
       << exists.err;
   EXPECT_EQ(tools::ReadFile(existing), "an earlier drive\n");
+  // A link that leads nowhere is a file of that name too.
+  const std::string dangling = dir.File("dangling.csv");
+  std::filesystem::create_symlink(dir.File("nowhere.csv"), dangling);
+  const ProcessResult broken = RunProcess({kCli, "--capture", "/dev/null", dangling});
+  EXPECT_EQ(broken.exitStatus, 3);
+  EXPECT_TRUE(Contains(broken.err, "The capture log " + dangling + " exists already"))
+      << broken.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere.csv")));
   const std::string link = dir.File("device.csv");
   std::filesystem::create_symlink(simulator.device(), link);
   const ProcessResult itself = RunProcess({kCli, "--capture", simulator.device(), link});

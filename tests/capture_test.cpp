@@ -210,6 +210,22 @@ TEST(CaptureSessionTest, AsksAgainAtOnceAfterAnUnusableFrame) {
                 2 * result.status.repeatedRequests * CaptureSession::kQuietGap);
 }
 
+// After a frame that answered a repeated request the line is let go quiet
+// once; the requests after the next frames go out at once again.
+TEST(CaptureSessionTest, WaitsForQuietOnlyAfterARepeat) {
+  EcuFaults faults;
+  faults.Set("checksum:10");
+  Bench bench(faults);
+  const CaptureResult result = bench.Run({100, milliseconds{0}});
+  EXPECT_EQ(bench.Records(), bench.SentPrefix(100));
+  const auto repeats = result.status.repeatedRequests;
+  EXPECT_GE(repeats, 9u);
+  // About 97 ms an exchange here; waiting for quiet before every request
+  // after the first repeat takes some 40 % longer.
+  EXPECT_LT(result.status.elapsed,
+            (100 + repeats) * milliseconds{95} + 2 * repeats * CaptureSession::kQuietGap);
+}
+
 // Idle traffic that goes on after the request to stop it (the engine
 // computer missed it) is asked to stop again with the next repeated request.
 TEST(CaptureSessionTest, AsksAgainToStopIdleTrafficThatGoesOn) {

@@ -150,16 +150,22 @@ TEST_F(HarmTest, TrimmingLeavesFoldersTheHistoryDidNotWrite) {
   fs::create_directory(File("sample.bin.history/000000-keep"));
   tools::WriteFile(File("sample.bin.history/000000-keep/mine.txt"), "mine");
   fs::create_directory(File("sample.bin.history/000001-notes"));
+  // An entry's name but for one character, the last digit of its time.
+  const std::string almost = File("sample.bin.history/000009-20261210T08563xZ");
+  fs::create_directory(almost);
+  tools::WriteFile(almost + "/mine.txt", "mine");
   ASSERT_EQ(
       Cli({"--keep-history", "1", "--target-blm", "118", File("sample.uni"), File("sample.bin")})
           .exitStatus,
       0);
   EXPECT_EQ(tools::ReadFile(File("sample.bin.history/000000-keep/mine.txt")), "mine");
   EXPECT_TRUE(fs::is_directory(File("sample.bin.history/000001-notes")));
+  EXPECT_EQ(tools::ReadFile(almost + "/mine.txt"), "mine");
+  EXPECT_EQ(Cli({"--history", File("sample.bin")}).out.find("#9 "), std::string::npos);
   // Of the two passes only the newest entry is kept.
   int entries = 0;
   for (const auto& e : fs::directory_iterator(File("sample.bin.history"))) {
-    entries += e.path().filename().string().size() == 23 ? 1 : 0;
+    entries += e.path().filename().string().size() == 23 && e.path() != almost ? 1 : 0;
   }
   EXPECT_EQ(entries, 1);
 }
@@ -240,6 +246,23 @@ TEST_F(HarmTest, ADamagedEntryIsListedAndNotSkippedByUndo) {
   EXPECT_EQ(forced.exitStatus, 0) << forced.err;
   EXPECT_NE(forced.err.find("skipped the damaged entry #2"), std::string::npos) << forced.err;
   EXPECT_EQ(tools::ReadFile(File("sample.bin")), tools::ReadFile(kExamples + "/sample.bin"));
+}
+
+// A pass is undone only by an undo entry that can be read whole.
+TEST_F(HarmTest, ADamagedUndoTakesNoPassBack) {
+  FirstPass();
+  ASSERT_EQ(Cli({"--target-blm", "118", File("sample.uni"), File("sample.bin")}).exitStatus, 0);
+  ASSERT_EQ(Cli({"--undo", File("sample.bin")}).exitStatus, 0);
+  const std::string undone = "    image: changed since (undone)\n";
+  EXPECT_NE(Cli({"--history", File("sample.bin")}).out.find(undone), std::string::npos);
+  std::string newest;
+  for (const auto& e : fs::directory_iterator(File("sample.bin.history"))) {
+    if (std::isdigit(e.path().filename().string()[0])) newest = std::max(newest, e.path().string());
+  }
+  fs::remove(newest + "/image.bin");
+  const std::string listing = Cli({"--history", File("sample.bin")}).out;
+  EXPECT_NE(listing.find("damaged: its saved image cannot be read"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find(undone), std::string::npos) << listing;
 }
 
 TEST_F(HarmTest, ATargetNoBlmCanHaveIsRefused) {

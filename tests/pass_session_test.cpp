@@ -100,6 +100,22 @@ TEST_F(PassSessionTest, ApplyWritesExactlyThePreviewAndForgetsIt) {
   EXPECT_FALSE(session_.HasPreview());
 }
 
+// Apply writes the report under the name the window holds when it is pressed,
+// not the one of the preview; a Process that fails forgets the preview too.
+TEST_F(PassSessionTest, ApplyTakesTheReportNameGivenAndAFailedProcessForgetsThePreview) {
+  RunRequest preview = Request("car.bin", true);
+  preview.logfileName = dir_.File("earlier_trw.txt");
+  session_.Preview(preview);
+  session_.Apply(dir_.File("car_trw.txt"));
+  EXPECT_TRUE(fs::exists(dir_.File("car_trw.txt")));
+  session_.Preview(Request("twin.bin", true));
+  session_.Process(Request("missing.bin", false));
+  EXPECT_EQ(view_.events.back().rfind("error ", 0), 0u) << view_.events.back();
+  EXPECT_FALSE(session_.HasPreview());
+  session_.Apply(dir_.File("twin_trw.txt"));
+  EXPECT_EQ(Image("twin.bin"), original_);
+}
+
 // A log changed since the preview: said, nothing written, previewed again;
 // the next Apply writes the new preview. A log gone: the preview is lost, so
 // Apply does nothing instead of asking again and again.
@@ -181,6 +197,15 @@ TEST_F(PassSessionTest, UndoAsksFirstAndSaysWhenNothingIsLeft) {
   EXPECT_EQ(view_.events.back().rfind("confirm Undo pass #1 of ", 0), 0u) << view_.events.back();
   EXPECT_NE(Image(), original_);
   view_.confirm = true;
+  session_.Undo(dir_.File("car.bin"), 50);
+  EXPECT_EQ(Image(), original_);
+  EXPECT_EQ(view_.events.back().rfind("message Put back ", 0), 0u) << view_.events.back();
+  // An image changed since its pass: undone once the user agreed to lose
+  // that change too.
+  session_.Process(Request("car.bin", false));
+  std::string edited = Image();
+  edited[0x12BEE] = static_cast<char>(edited[0x12BEE] ^ 1);
+  tools::WriteFile(dir_.File("car.bin"), edited);
   session_.Undo(dir_.File("car.bin"), 50);
   EXPECT_EQ(Image(), original_);
   EXPECT_EQ(view_.events.back().rfind("message Put back ", 0), 0u) << view_.events.back();
