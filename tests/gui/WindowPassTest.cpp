@@ -217,6 +217,7 @@ class WindowPassTest : public QObject {
         options.maxChangeField()->setText(QStringLiteral("2.5"));
         options.maxTotalChangeBox()->setChecked(true);
         options.maxTotalChangeField()->setText(QStringLiteral("7.5"));
+        options.smoothBox()->setChecked(true);
       };
       services.menuChoice = QStringLiteral("&Options...");
       services.answers = {Q(dir.File("drive.txt")), Q(dir.File("car.bin"))};
@@ -258,6 +259,8 @@ class WindowPassTest : public QObject {
     QCOMPARE(dialog.limits().maxChangePercent, std::optional<double>(2.5));
     QCOMPARE(dialog.limits().maxTotalChangePercent, std::optional<double>(7.5));
     QVERIFY(!dialog.limits().auxWindow);
+    // Each box is read back from its own key.
+    QVERIFY(dialog.limits().smooth && !dialog.limits().addSecondTrim);
   }
 
   // An image that fails its check is refused with a box that asks; Cancel
