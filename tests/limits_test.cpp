@@ -542,6 +542,16 @@ TEST_F(LimitsTest, SmoothTakesTheOuterCellsFactorOnAndBeyondItsCentre) {
   EXPECT_EQ(VeCell(s, 600, 20)["new"], VeCell(p, 600, 20)["new"]);
   EXPECT_EQ(VeCell(s, 400, 20)["factor"], f0);
   EXPECT_EQ(VeCell(s, 6000, 100)["factor"], f15);
+  // The record minimum holds for a smoothed factor too: four records are
+  // enough for a minimum of 4, not of 5.
+  for (const char* minimum : {"4", "5"}) {
+    std::vector<std::string> thin = smoothOptions;
+    thin.back() = dir_.File(std::string("min") + minimum + ".json");
+    thin.insert(thin.begin(), {"--min-records", minimum});
+    Tune(std::string("min") + minimum, samples, thin);
+    const auto m = nlohmann::json::parse(tools::ReadFile(thin.back()));
+    EXPECT_EQ(VeCell(m, 600, 20)["factor"], minimum == std::string("4") ? f0 : 1.0) << minimum;
+  }
 }
 
 }  // namespace
