@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -25,16 +24,13 @@
 #include "common/TrimwrightError.h"
 #include "common/Version.h"
 #include "gui/DialogServices.h"
+#include "gui/FileNames.h"
 #include "gui/WindowPlacement.h"
 #include "gui/WindowSettings.h"
 
 namespace trimwright {
 
 namespace {
-
-QString DecodedPath(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
-std::string EncodedPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 const QString kNoValue = QStringLiteral("-");
 
@@ -185,10 +181,11 @@ void CaptureWindow::ShowPorts(const std::vector<SerialPort>& ports) {
   const QString typed = m_device->currentText();
   m_device->clear();
   for (const SerialPort& port : ports) {
-    const QString path = DecodedPath(port.path);
-    m_device->addItem(
-        port.target.empty() ? path : path + QStringLiteral("  \u2192 ") + DecodedPath(port.target),
-        path);
+    const QString path = FromFileSystem(port.path);
+    m_device->addItem(port.target.empty()
+                          ? path
+                          : path + QStringLiteral("  \u2192 ") + FromFileSystem(port.target),
+                      path);
   }
   m_device->setEditText(typed.isEmpty() && !ports.empty() ? m_device->itemText(0) : typed);
 }
@@ -196,7 +193,7 @@ void CaptureWindow::ShowPorts(const std::vector<SerialPort>& ports) {
 std::string CaptureWindow::DevicePath() const {
   const QString text = m_device->currentText().trimmed();
   const int item = m_device->findText(text, Qt::MatchExactly);
-  return EncodedPath(item >= 0 ? m_device->itemData(item).toString() : text);
+  return ToFileSystem(item >= 0 ? m_device->itemData(item).toString() : text);
 }
 
 QString CaptureWindow::DefaultLogName() {
@@ -216,7 +213,7 @@ std::optional<std::string> CaptureWindow::ChooseLog() {
   chooser.setOption(QFileDialog::DontConfirmOverwrite);
   QString folder = m_settings.Folder(WindowSettings::kLogFolder);
   if (folder.isEmpty() && !m_besideFile.empty()) {
-    folder = QFileInfo(DecodedPath(m_besideFile)).absolutePath();
+    folder = QFileInfo(FromFileSystem(m_besideFile)).absolutePath();
   }
   if (folder.isEmpty()) folder = QDir::homePath();
   chooser.setDirectory(folder);
@@ -224,7 +221,7 @@ std::optional<std::string> CaptureWindow::ChooseLog() {
   const std::optional<QString> chosen = m_services.RunFileChooser(chooser);
   if (!chosen) return std::nullopt;
   m_settings.SaveFolder(WindowSettings::kLogFolder, QFileInfo(*chosen).absolutePath());
-  return EncodedPath(*chosen);
+  return ToFileSystem(*chosen);
 }
 
 void CaptureWindow::OnStart() {
@@ -254,7 +251,7 @@ void CaptureWindow::OnStart() {
   m_cells.Clear();
   ShowValues(CaptureStatus());
   m_state->setText(QStringLiteral("Capturing from %1 into %2.")
-                       .arg(DecodedPath(request.device), DecodedPath(request.logPath)));
+                       .arg(FromFileSystem(request.device), FromFileSystem(request.logPath)));
   SetCapturing(true);
 }
 
@@ -278,7 +275,7 @@ void CaptureWindow::OnFinished(const CaptureOutcome& outcome) {
   m_cells.SetStatus(outcome.status);
   ShowValues(outcome.status);
   SetCapturing(false);
-  const QString log = DecodedPath(outcome.request.logPath);
+  const QString log = FromFileSystem(outcome.request.logPath);
   const std::uint64_t records = outcome.status.records;
   if (records > 0) {
     m_state->setText(

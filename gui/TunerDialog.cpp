@@ -4,7 +4,6 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -31,6 +30,7 @@
 #include "gui/ControlIds.h"
 #include "gui/DialogTemplate.h"
 #include "gui/DialogUnits.h"
+#include "gui/FileNames.h"
 #include "gui/OptionsDialog.h"
 #include "gui/PassWindow.h"
 #include "gui/QtDialogServices.h"
@@ -38,10 +38,6 @@
 namespace trimwright {
 
 namespace {
-
-QString FromFileSystem(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
-std::string ToFileSystem(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // What keeps the name at path from being a file the window can take, in a
 // few words; empty for a regular file (or a link to one).

@@ -18,38 +18,21 @@
 #include <vector>
 
 #include "tests/support/Process.h"
+#include "tests/support/SimulatorProcess.h"
 #include "tests/support/TempDir.h"
 #include "tools/DriveSimulator.h"
 
 namespace trimwright {
 namespace {
 
+using testing::ExitStatusOf;
+using testing::Spawn;
 using testing::TempDir;
 using tools::CalibrationImage;
 using tools::ImageLayout;
 
 const std::string kCli = TRIMWRIGHT_CLI_PATH;
 constexpr int kKills = 40;
-
-pid_t StartQuietly(const std::vector<std::string>& argv) {
-  const pid_t child = fork();
-  if (child == 0) {
-    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  return child;
-}
-
-int Wait(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-  }
-  return status;
-}
 
 TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
   TempDir dir;
@@ -68,7 +51,7 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
 
   // A first pass, completed, is in the history before each killed one.
   tools::WriteFile(image, originalBytes);
-  ASSERT_EQ(WEXITSTATUS(Wait(StartQuietly({kCli, "--rpm-limit", "7000", log, image}))), 0);
+  ASSERT_EQ(ExitStatusOf(Spawn({kCli, "--rpm-limit", "7000", log, image}, -1, -1)), 0);
   const std::string before = tools::ReadFile(image);
   std::filesystem::rename(history, savedHistory);
   const auto restore = [&] {
@@ -82,7 +65,7 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
 
   restore();
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(WEXITSTATUS(Wait(StartQuietly(argv))), 0);
+  ASSERT_EQ(ExitStatusOf(Spawn(argv, -1, -1)), 0);
   const auto whole = std::chrono::steady_clock::now() - start;
   const std::string after = tools::ReadFile(image);
   ASSERT_NE(after, before);
@@ -94,10 +77,10 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
   int tuned = 0;
   for (int k = 0; k < kKills; ++k) {
     restore();
-    const pid_t child = StartQuietly(argv);
+    const pid_t child = Spawn(argv, -1, -1);
     std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
     kill(child, SIGKILL);
-    Wait(child);
+    ExitStatusOf(child);
     const std::string now = tools::ReadFile(image);
     ASSERT_TRUE(now == before || now == after) << "half-written image after kill " << k;
     (now == before ? untouched : tuned) += 1;
@@ -110,7 +93,7 @@ TEST(KillTest, ImageIsAlwaysOldOrCompletelyTuned) {
 
     // The undo takes back the killed pass exactly when it reached the image,
     // and otherwise the first pass.
-    ASSERT_EQ(WEXITSTATUS(Wait(StartQuietly({kCli, "--undo", image}))), 0) << "kill " << k;
+    ASSERT_EQ(ExitStatusOf(Spawn({kCli, "--undo", image}, -1, -1)), 0) << "kill " << k;
     ASSERT_EQ(tools::ReadFile(image), now == before ? originalBytes : before) << "kill " << k;
   }
   RecordProperty("untouched", untouched);
