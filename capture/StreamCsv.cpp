@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/NumberText.h"
+
 namespace trimwright {
 
 namespace {
@@ -51,13 +53,10 @@ class CsvFields {
 
   // Fixed notation rounded to `decimals`, padded on the left to `width`.
   void Fixed(double value, int decimals, std::size_t width = 0) {
-    char text[64];
-    char* end =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
-    const auto size = static_cast<std::size_t>(end - text);
+    const std::string text = FixedText(value, decimals);
     Separate();
-    if (size < width) line_.append(width - size, ' ');
-    line_.append(text, size);
+    if (text.size() < width) line_.append(width - text.size(), ' ');
+    line_ += text;
   }
 
   // The shortest fixed notation that reads back as exactly value, with at

@@ -3,12 +3,12 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <iostream>
 
 #include "app/FileFormats.h"
 #include "capture/DeviceCapture.h"
 #include "capture/StopSignal.h"
+#include "common/NumberText.h"
 
 namespace trimwright {
 
@@ -50,15 +50,8 @@ class StopOnSignals {
   struct sigaction savedTerminate_ {};
 };
 
-std::string Fixed(double value, int decimals) {
-  char text[64];
-  const auto end =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  return std::string(text, end.ptr);
-}
-
 std::string Seconds(std::chrono::milliseconds elapsed) {
-  return Fixed(static_cast<double>(elapsed.count()) / 1000.0, 1) + " s";
+  return FixedText(static_cast<double>(elapsed.count()) / 1000.0, 1) + " s";
 }
 
 // The status line, redrawn in place on a terminal.
@@ -70,10 +63,10 @@ class StatusLine : public CaptureObserver {
     if (!shown_ || (drawn_ && s.elapsed - lastDrawn_ < kStatusInterval)) return;
     drawn_ = true;
     lastDrawn_ = s.elapsed;
-    out_ << '\r' << s.records << " records  " << Fixed(s.framesPerSecond, 1) << " frames/s  bad "
-         << s.frames.BadFrames();
+    out_ << '\r' << s.records << " records  " << FixedText(s.framesPerSecond, 1)
+         << " frames/s  bad " << s.frames.BadFrames();
     if (s.haveValues) {
-      out_ << "  rpm " << s.rpm << "  MAP " << Fixed(s.mapKpa, 1) << " kPa  cell " << s.blmCell
+      out_ << "  rpm " << s.rpm << "  MAP " << FixedText(s.mapKpa, 1) << " kPa  cell " << s.blmCell
            << "  BLM " << s.blmLeft << "/" << s.blmRight;
     }
     out_ << "\033[K" << std::flush;
@@ -167,7 +160,7 @@ int RunCaptureCommand(const CaptureArguments& arguments, std::ostream& messages,
   const double rate = seconds > 0 ? static_cast<double>(s.records) / seconds : 0.0;
   const FrameCounts& f = s.frames;
   messages << kPrefix << "captured " << s.records << " records from " << request.device << " into "
-           << request.logPath << " in " << Seconds(s.elapsed) << " (" << Fixed(rate, 1)
+           << request.logPath << " in " << Seconds(s.elapsed) << " (" << FixedText(rate, 1)
            << " frames/s), ended by " << EndText(result.end) << "\n"
            << kPrefix << "skipped " << f.echoes << " echoes, " << f.idleFrames << " idle frames, "
            << f.cutFrames << " cut frames, " << f.badChecksums << " with a bad checksum, "

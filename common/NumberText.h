@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -88,6 +89,15 @@ inline std::string HexText(std::uint64_t value, int digits = 0) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
   return text;
+}
+
+// value in fixed notation rounded to `decimals` decimals, correctly rounded
+// and independent of the locale: FixedText(9.95, 1) is "9.9" (9.95 is a
+// little below itself as a double), FixedText(2.0, 0) "2".
+inline std::string FixedText(double value, int decimals) {
+  char text[400];  // enough for any finite double at the decimals a text shows
+  return std::string(
+      text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr);
 }
 
 // The longest text a number field holds: a window hands over at most this many

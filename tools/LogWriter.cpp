@@ -1,15 +1,14 @@
 #include "tools/LogWriter.h"
 
+#include "common/NumberText.h"
 #include "logdata/LoggedData.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <system_error>
 
 namespace trimwright::tools {
 
@@ -26,16 +25,6 @@ std::string Filler(const char* prefix, std::size_t position) {
   std::string text = prefix;
   text += std::to_string(position);
   return text;
-}
-
-// Fixed notation with the given number of decimals, correctly rounded and
-// independent of the process locale.
-std::string Fixed(double value, int decimals) {
-  char text[400];  // enough for any finite double
-  const std::to_chars_result end =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  if (end.ec != std::errc()) throw std::runtime_error("cannot format a number");
-  return std::string(text, end.ptr);
 }
 
 // Fillers for every field of a line of `count` fields.
@@ -83,18 +72,18 @@ FreescanRecord FreescanRecord::From(const LogSample& s) {
   r.blmRight = std::to_string(s.blmRight);
   r.auxLeft = std::to_string(s.auxLeft);
   r.auxRight = std::to_string(s.auxRight);
-  r.mapBar = Fixed(s.mapKpa / 100.0, 3);
-  r.throttle = Fixed(s.throttle, 1);
-  r.temperature = Fixed(s.coolantC, 1);
+  r.mapBar = FixedText(s.mapKpa / 100.0, 3);
+  r.throttle = FixedText(s.throttle, 1);
+  r.temperature = FixedText(s.coolantC, 1);
   return r;
 }
 
 PCMcommRecord PCMcommRecord::From(const LogSample& s) {
   PCMcommRecord r;
   r.rpm = std::to_string(s.rpm);
-  r.temperatureF = Fixed(s.coolantC * 9.0 / 5.0 + 32.0, 0) + "F";
-  r.throttlePercent = Fixed(s.throttle, 1) + "%";
-  r.map = Fixed(s.mapKpa, 1);
+  r.temperatureF = FixedText(s.coolantC * 9.0 / 5.0 + 32.0, 0) + "F";
+  r.throttlePercent = FixedText(s.throttle, 1) + "%";
+  r.map = FixedText(s.mapKpa, 1);
   r.blmLeft = std::to_string(s.blmLeft);
   r.blmRight = std::to_string(s.blmRight);
   r.auxLeft = std::to_string(s.auxLeft);
